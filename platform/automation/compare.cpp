@@ -1,0 +1,98 @@
+#include "platform/automation/compare.h"
+
+#include "platform/automation/conversion.h"
+#include "platform/automation/locale.h"
+#include "platform/automation/number_text.h"
+#include "platform/automation/text_case.h"
+
+namespace {
+
+bool IsNumberType(VARTYPE type) {
+  switch (type) {
+    case VT_I2:
+    case VT_I4:
+    case VT_R4:
+    case VT_R8:
+    case VT_CY:
+    case VT_DATE:
+    case VT_BOOL:
+    case VT_UI1: return true;
+    default: return false;
+  }
+}
+
+template <class T>
+Comparison Order(T left, T right) {
+  if (left < right) return Comparison::Less;
+  if (right < left) return Comparison::Greater;
+  return Comparison::Equal;
+}
+
+Result<Comparison> CompareNumbers(const VARIANT& left, const VARIANT& right) {
+  if (left.vt == VT_I4 && right.vt == VT_I4) return Order(left.lVal, right.lVal);
+  if (left.vt == VT_CY && right.vt == VT_CY) return Order(left.cyVal.int64, right.cyVal.int64);
+  double a = TRY(ToDouble(left));
+  double b = TRY(ToDouble(right));
+  return Order(a, b);
+}
+
+// A number against a string: as numbers when the string is numeric, else the number is less.
+Result<Comparison> CompareNumberWithString(const VARIANT& number, std::u16string_view text) {
+  Result<double> parsed = ParseNumber(text, CurrentLocale());
+  if (!parsed.ok()) return Comparison::Less;
+  double a = TRY(ToDouble(number));
+  return Order(a, parsed.value());
+}
+
+Comparison Reverse(Comparison comparison) {
+  if (comparison == Comparison::Less) return Comparison::Greater;
+  if (comparison == Comparison::Greater) return Comparison::Less;
+  return comparison;
+}
+
+bool IsComparable(VARTYPE type) {
+  return type == VT_EMPTY || type == VT_BSTR || IsNumberType(type);
+}
+
+}  // namespace
+
+Comparison CompareStrings(std::u16string_view left, std::u16string_view right, CompareMode mode) {
+  int order = mode == CompareMode::Text ? CompareIgnoringCase(left, right) : left.compare(right);
+  if (order < 0) return Comparison::Less;
+  if (order > 0) return Comparison::Greater;
+  return Comparison::Equal;
+}
+
+Result<Comparison> Compare(const VARIANT& left_input, const VARIANT& right_input, CompareMode mode) {
+  Variant left_holder;
+  Variant right_holder;
+  VARIANT left = PeekValue(left_input);
+  VARIANT right = PeekValue(right_input);
+  if (left.vt == VT_DISPATCH) {
+    left_holder = TRY(ValueOf(left));
+    left = left_holder;
+  }
+  if (right.vt == VT_DISPATCH) {
+    right_holder = TRY(ValueOf(right));
+    right = right_holder;
+  }
+  if (left.vt == VT_NULL || right.vt == VT_NULL) return Comparison::Null;
+  if (!IsComparable(left.vt) || !IsComparable(right.vt)) return ErrorNumber::TypeMismatch;
+
+  bool left_text = left.vt == VT_BSTR;
+  bool right_text = right.vt == VT_BSTR;
+  if (left_text && right_text) {
+    return CompareStrings(BstrView(left.bstrVal), BstrView(right.bstrVal), mode);
+  }
+  if (left_text || right_text) {
+    const VARIANT& text = left_text ? left : right;
+    const VARIANT& other = left_text ? right : left;
+    if (other.vt == VT_EMPTY) {
+      Comparison order = CompareStrings(u"", BstrView(text.bstrVal), mode);
+      return left_text ? Reverse(order) : order;
+    }
+    Comparison order = TRY(CompareNumberWithString(other, BstrView(text.bstrVal)));
+    return left_text ? Reverse(order) : order;
+  }
+  return CompareNumbers(left, right);
+}
