@@ -119,6 +119,15 @@ Result<Variant> SingleOrDouble(double value) {
   return Variant::FromR4(static_cast<float>(value));
 }
 
+bool PlainReal(const VARIANT& value, double* real) {
+  switch (value.vt) {
+    case VT_R8: *real = value.dblVal; return true;
+    case VT_I4: *real = value.lVal; return true;
+    case VT_I2: *real = value.iVal; return true;
+    default: return false;
+  }
+}
+
 Result<Variant> DateResult(double value) {
   if (!IsValidDate(value)) return ErrorNumber::Overflow;
   return Variant::FromDate(value);
@@ -228,6 +237,12 @@ Result<Variant> Add(const VARIANT& left, const VARIANT& right) {
   VARIANT b = PeekValue(right);
   if (a.vt == VT_I4 && b.vt == VT_I4) {
     return FitInteger(int64_t{a.lVal} + b.lVal, Rank::Long);
+  }
+  // A double beside a double, Long or Integer needs no resolving or promotion tables.
+  double x_real = 0;
+  double y_real = 0;
+  if ((a.vt == VT_R8 || b.vt == VT_R8) && PlainReal(a, &x_real) && PlainReal(b, &y_real)) {
+    return FiniteDouble(x_real + y_real);
   }
   Resolved x;
   Resolved y;

@@ -1,6 +1,7 @@
 #include "platform/automation/compare.h"
 
 #include "platform/automation/conversion.h"
+#include "platform/automation/currency.h"
 #include "platform/automation/locale.h"
 #include "platform/automation/number_text.h"
 #include "platform/automation/text_case.h"
@@ -21,6 +22,21 @@ bool IsNumberType(VARTYPE type) {
   }
 }
 
+// The value of a resolved number (or Empty) as a double.
+double NumberOf(const VARIANT& value) {
+  switch (value.vt) {
+    case VT_I2: return value.iVal;
+    case VT_I4: return value.lVal;
+    case VT_R4: return value.fltVal;
+    case VT_R8: return value.dblVal;
+    case VT_CY: return CurrencyToDouble(value.cyVal);
+    case VT_DATE: return value.date;
+    case VT_BOOL: return value.boolVal != 0 ? -1.0 : 0.0;
+    case VT_UI1: return value.bVal;
+    default: return 0.0;
+  }
+}
+
 template <class T>
 Comparison Order(T left, T right) {
   if (left < right) return Comparison::Less;
@@ -28,20 +44,18 @@ Comparison Order(T left, T right) {
   return Comparison::Equal;
 }
 
-Result<Comparison> CompareNumbers(const VARIANT& left, const VARIANT& right) {
+Comparison CompareNumbers(const VARIANT& left, const VARIANT& right) {
   if (left.vt == VT_I4 && right.vt == VT_I4) return Order(left.lVal, right.lVal);
+  if (left.vt == VT_R8 && right.vt == VT_R8) return Order(left.dblVal, right.dblVal);
   if (left.vt == VT_CY && right.vt == VT_CY) return Order(left.cyVal.int64, right.cyVal.int64);
-  double a = TRY(ToDouble(left));
-  double b = TRY(ToDouble(right));
-  return Order(a, b);
+  return Order(NumberOf(left), NumberOf(right));
 }
 
 // A number against a string: as numbers when the string is numeric, else the number is less.
-Result<Comparison> CompareNumberWithString(const VARIANT& number, std::u16string_view text) {
+Comparison CompareNumberWithString(const VARIANT& number, std::u16string_view text) {
   Result<double> parsed = ParseNumber(text, CurrentLocale());
   if (!parsed.ok()) return Comparison::Less;
-  double a = TRY(ToDouble(number));
-  return Order(a, parsed.value());
+  return Order(NumberOf(number), parsed.value());
 }
 
 Comparison Reverse(Comparison comparison) {
@@ -91,7 +105,7 @@ Result<Comparison> Compare(const VARIANT& left_input, const VARIANT& right_input
       Comparison order = CompareStrings(u"", BstrView(text.bstrVal), mode);
       return left_text ? Reverse(order) : order;
     }
-    Comparison order = TRY(CompareNumberWithString(other, BstrView(text.bstrVal)));
+    Comparison order = CompareNumberWithString(other, BstrView(text.bstrVal));
     return left_text ? Reverse(order) : order;
   }
   return CompareNumbers(left, right);

@@ -151,7 +151,7 @@ Variant& Variant::operator=(const Variant& other) {
 
 Variant& Variant::operator=(Variant&& other) noexcept {
   if (this != &other) {
-    VariantClear(this);
+    if (OwnsResources(vt)) VariantClear(this);
     static_cast<VARIANT&>(*this) = other;
     VariantInit(&other);
   }
@@ -173,31 +173,10 @@ Variant Variant::FromError(SCODE code) {
   return result;
 }
 
-Variant Variant::FromI2(int16_t value) {
-  Variant result;
-  result.vt = VT_I2;
-  result.iVal = value;
-  return result;
-}
-
-Variant Variant::FromI4(int32_t value) {
-  Variant result;
-  result.vt = VT_I4;
-  result.lVal = value;
-  return result;
-}
-
 Variant Variant::FromR4(float value) {
   Variant result;
   result.vt = VT_R4;
   result.fltVal = value;
-  return result;
-}
-
-Variant Variant::FromR8(double value) {
-  Variant result;
-  result.vt = VT_R8;
-  result.dblVal = value;
   return result;
 }
 
@@ -219,13 +198,6 @@ Variant Variant::FromCurrency(CY value) {
   Variant result;
   result.vt = VT_CY;
   result.cyVal = value;
-  return result;
-}
-
-Variant Variant::FromDate(DATE value) {
-  Variant result;
-  result.vt = VT_DATE;
-  result.date = value;
   return result;
 }
 

@@ -104,29 +104,61 @@ HRESULT VariantCopyInd(VARIANT* target, const VARIANT* source);
 /// it owns nothing and must never be cleared.
 VARIANT PeekValue(const VARIANT& value);
 
+/// Whether clearing the variant has anything to release (a string, object or array it owns).
+inline bool OwnsResources(VARTYPE type) {
+  if ((type & VT_BYREF) != 0) return false;
+  return type == VT_BSTR || type == VT_DISPATCH || type == VT_UNKNOWN || (type & VT_ARRAY) != 0;
+}
+
 /// Owns one VARIANT.
 class Variant : public VARIANT {
  public:
-  Variant() { VariantInit(this); }
+  Variant() {
+    vt = VT_EMPTY;
+    wReserved1 = wReserved2 = wReserved3 = 0;
+    llVal = 0;
+  }
   Variant(const Variant& other);
   explicit Variant(const VARIANT& other);
   Variant(Variant&& other) noexcept;
   Variant& operator=(const Variant& other);
   Variant& operator=(Variant&& other) noexcept;
-  ~Variant() { VariantClear(this); }
+  ~Variant() {
+    if (OwnsResources(vt)) VariantClear(this);
+  }
 
   static Variant Null();
   /// A missing optional argument: VT_ERROR with DISP_E_PARAMNOTFOUND.
   static Variant Missing();
   static Variant FromError(SCODE code);
-  static Variant FromI2(int16_t value);
-  static Variant FromI4(int32_t value);
+  static Variant FromI2(int16_t value) {
+    Variant result;
+    result.vt = VT_I2;
+    result.iVal = value;
+    return result;
+  }
+  static Variant FromI4(int32_t value) {
+    Variant result;
+    result.vt = VT_I4;
+    result.lVal = value;
+    return result;
+  }
   static Variant FromR4(float value);
-  static Variant FromR8(double value);
+  static Variant FromR8(double value) {
+    Variant result;
+    result.vt = VT_R8;
+    result.dblVal = value;
+    return result;
+  }
   static Variant FromBool(bool value);
   static Variant FromByte(uint8_t value);
   static Variant FromCurrency(CY value);
-  static Variant FromDate(DATE value);
+  static Variant FromDate(DATE value) {
+    Variant result;
+    result.vt = VT_DATE;
+    result.date = value;
+    return result;
+  }
   static Variant FromString(std::u16string_view text);
   /// Takes ownership of the string.
   static Variant FromBstr(Bstr text);
