@@ -6,6 +6,7 @@
 
 #include "platform/automation/currency.h"
 #include "platform/automation/date_time.h"
+#include "platform/automation/dispatch_call.h"
 #include "platform/automation/locale.h"
 #include "platform/automation/number_text.h"
 #include "platform/automation/text_case.h"
@@ -35,33 +36,8 @@ bool ParseBooleanText(std::u16string_view text, bool* value) {
   return false;
 }
 
-Error ErrorFromException(HRESULT hr, const EXCEPINFO& exception) {
-  if (hr != DISP_E_EXCEPTION) return Error::FromHresult(hr);
-  HRESULT code = exception.scode != 0 ? exception.scode : ScriptErrorHresult(exception.wCode);
-  return Error::FromHresult(code, std::u16string(BstrView(exception.bstrDescription)),
-                            std::u16string(BstrView(exception.bstrSource)));
-}
-
-void FreeException(EXCEPINFO& exception) {
-  SysFreeString(exception.bstrSource);
-  SysFreeString(exception.bstrDescription);
-  SysFreeString(exception.bstrHelpFile);
-}
-
 Result<Variant> InvokeDefaultMember(IDispatch* object) {
-  if (object == nullptr) return ErrorNumber::ObjectVariableNotSet;
-  DISPPARAMS no_arguments{nullptr, nullptr, 0, 0};
-  EXCEPINFO exception{};
-  Variant result;
-  HRESULT hr = object->Invoke(DISPID_VALUE, GUID_NULL, GetThreadLocale(),
-                              DISPATCH_PROPERTYGET | DISPATCH_METHOD, &no_arguments, &result,
-                              &exception, nullptr);
-  if (FAILED(hr)) {
-    Error error = ErrorFromException(hr, exception);
-    FreeException(exception);
-    return error;
-  }
-  return result;
+  return InvokeDispatch(object, DISPID_VALUE, DISPATCH_PROPERTYGET | DISPATCH_METHOD);
 }
 
 bool IsObjectType(VARTYPE type) { return type == VT_DISPATCH || type == VT_UNKNOWN; }

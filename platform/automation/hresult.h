@@ -20,6 +20,7 @@ inline constexpr HRESULT E_POINTER = MakeHresult(0x80004003u);
 inline constexpr HRESULT E_ABORT = MakeHresult(0x80004004u);
 inline constexpr HRESULT E_FAIL = MakeHresult(0x80004005u);
 inline constexpr HRESULT E_UNEXPECTED = MakeHresult(0x8000FFFFu);
+inline constexpr HRESULT RPC_E_DISCONNECTED = MakeHresult(0x80010108u);
 inline constexpr HRESULT E_ACCESSDENIED = MakeHresult(0x80070005u);
 inline constexpr HRESULT E_OUTOFMEMORY = MakeHresult(0x8007000Eu);
 inline constexpr HRESULT E_INVALIDARG = MakeHresult(0x80070057u);

@@ -1,0 +1,271 @@
+#include "platform/scriptruntime/dictionary.h"
+
+#include <bit>
+#include <cmath>
+#include <iterator>
+#include <limits>
+#include <utility>
+#include <vector>
+
+#include "platform/automation/conversion.h"
+#include "platform/automation/safearray.h"
+#include "platform/automation/text_case.h"
+#include "platform/com/enum_variant.h"
+
+namespace {
+
+// FNV-1a: simple, seedless, and spreads short strings and double bit patterns well enough
+// for a prime-sized bucket table.
+constexpr uint64_t kFnvOffsetBasis = 14695981039346656037ull;
+constexpr uint64_t kFnvPrime = 1099511628211ull;
+
+uint64_t MixByte(uint64_t hash, uint8_t byte) { return (hash ^ byte) * kFnvPrime; }
+
+uint64_t MixWord(uint64_t hash, uint64_t word, int bytes) {
+  for (int i = 0; i < bytes; ++i) hash = MixByte(hash, static_cast<uint8_t>(word >> (8 * i)));
+  return hash;
+}
+
+// The number types that are keys by value; the value library reads each as a double.
+bool IsNumberType(VARTYPE type) {
+  switch (type) {
+    case VT_I2: case VT_I4: case VT_R4: case VT_R8: case VT_CY: case VT_DATE: case VT_BOOL:
+    case VT_UI1:
+      return true;
+    default:
+      return false;
+  }
+}
+
+DictionaryKey NumberKey(double value) {
+  // -0 == 0 and NaN != NaN as doubles; as keys both pairs must be one key.
+  if (value == 0) value = 0;
+  if (std::isnan(value)) value = std::numeric_limits<double>::quiet_NaN();
+  return DictionaryKey{DictionaryKey::Kind::Number, std::bit_cast<uint64_t>(value), {}};
+}
+
+DictionaryKey TextKey(std::u16string_view text, DictionaryCompareMode mode) {
+  if (mode == DictionaryCompareMode::Binary) {
+    return DictionaryKey{DictionaryKey::Kind::Text, 0, std::u16string(text)};
+  }
+  return DictionaryKey{DictionaryKey::Kind::Text, 0, ToUpper(text)};
+}
+
+// Objects are the same key only when they are the same object, which COM defines as having
+// the same IUnknown: two interface pointers of one object differ, their IUnknown does not.
+DictionaryKey ObjectKey(IUnknown* object) {
+  uintptr_t identity = reinterpret_cast<uintptr_t>(object);
+  IUnknown* unknown = nullptr;
+  if (object != nullptr &&
+      SUCCEEDED(object->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown))) &&
+      unknown != nullptr) {
+    identity = reinterpret_cast<uintptr_t>(unknown);
+    unknown->Release();  // the caller's reference keeps the object, and so the address, alive
+  }
+  return DictionaryKey{DictionaryKey::Kind::Object, identity, {}};
+}
+
+// A deep copy of the value a (possibly by-reference) argument stands for.
+Result<Variant> CopyValue(const VARIANT& value) {
+  Variant copy;
+  HRESULT hr = VariantCopyInd(&copy, &value);
+  if (FAILED(hr)) return ErrorNumber::OutOfMemory;
+  return copy;
+}
+
+bool IsObject(const VARIANT& value) {
+  VARIANT shallow = PeekValue(value);
+  return shallow.vt == VT_DISPATCH || shallow.vt == VT_UNKNOWN;
+}
+
+}  // namespace
+
+Result<DictionaryKey> MakeDictionaryKey(const VARIANT& key, DictionaryCompareMode mode) {
+  VARIANT value = PeekValue(key);
+  if (IsNumberType(value.vt)) return NumberKey(TRY(ToDouble(value)));
+  switch (value.vt) {
+    case VT_EMPTY: return DictionaryKey{DictionaryKey::Kind::Empty, 0, {}};
+    case VT_NULL: return DictionaryKey{DictionaryKey::Kind::Null, 0, {}};
+    case VT_BSTR: return TextKey(BstrView(value.bstrVal), mode);
+    case VT_DISPATCH:
+    case VT_UNKNOWN: return ObjectKey(value.punkVal);
+    default: return ErrorNumber::InvalidProcedureCall;
+  }
+}
+
+uint64_t HashDictionaryKey(const DictionaryKey& key) {
+  uint64_t hash = MixByte(kFnvOffsetBasis, static_cast<uint8_t>(key.kind));
+  hash = MixWord(hash, key.bits, sizeof(key.bits));
+  for (char16_t unit : key.text) hash = MixWord(hash, unit, sizeof(unit));
+  return hash;
+}
+
+std::span<const DispatchMember<Dictionary>> Dictionary::Members() {
+  static constexpr DispatchMember<Dictionary> kMembers[] = {
+      {u"Item", DISPID_VALUE, kPropertyGet, 1, 1, &Dictionary::Item, u"Key"},
+      {u"Item", DISPID_VALUE, kPropertyPut, 1, 1, &Dictionary::LetItem, u"Key"},
+      {u"Item", DISPID_VALUE, kPropertyPutRef, 1, 1, &Dictionary::SetItem, u"Key"},
+      {u"Add", 1, kMethod, 2, 2, &Dictionary::Add, u"Key,Item"},
+      {u"Count", 2, kPropertyGet, 0, 0, &Dictionary::Count},
+      {u"Exists", 3, kMethod, 1, 1, &Dictionary::Exists, u"Key"},
+      {u"Items", 4, kMethod, 0, 0, &Dictionary::Items},
+      {u"Key", 5, kPropertyPut, 1, 1, &Dictionary::LetKey, u"Key"},
+      {u"Keys", 6, kMethod, 0, 0, &Dictionary::Keys},
+      {u"Remove", 7, kMethod, 1, 1, &Dictionary::Remove, u"Key"},
+      {u"RemoveAll", 8, kMethod, 0, 0, &Dictionary::RemoveAll},
+      {u"CompareMode", 9, kPropertyGet, 0, 0, &Dictionary::GetCompareMode},
+      {u"CompareMode", 9, kPropertyPut, 0, 0, &Dictionary::LetCompareMode},
+      {u"HashVal", 10, kPropertyGet, 1, 1, &Dictionary::HashVal, u"Key"},
+      {u"_NewEnum", DISPID_NEWENUM, kMethod | kPropertyGet, 0, 0, &Dictionary::NewEnum},
+  };
+  return kMembers;
+}
+
+Result<DictionaryKey> Dictionary::KeyOf(const VARIANT& key) const {
+  return MakeDictionaryKey(key, compare_mode_);
+}
+
+Dictionary::EntryList::iterator Dictionary::Append(DictionaryKey identity, Variant key,
+                                                   Variant item) {
+  entries_.push_back(Entry{std::move(key), std::move(item)});
+  EntryList::iterator entry = std::prev(entries_.end());
+  try {
+    index_.emplace(std::move(identity), entry);
+  } catch (...) {
+    entries_.pop_back();  // keep the list and the index in step
+    throw;
+  }
+  return entry;
+}
+
+Result<Variant> Dictionary::StoreItem(const VARIANT& key, const VARIANT& item) {
+  DictionaryKey identity = TRY(KeyOf(key));
+  Variant value = TRY(CopyValue(item));
+  auto found = index_.find(identity);
+  if (found == index_.end()) {
+    Variant stored_key = TRY(CopyValue(key));
+    Append(std::move(identity), std::move(stored_key), std::move(value));
+    return Variant();
+  }
+  // The old item is released when `value` goes out of scope, after the entry is updated, so an
+  // object released there sees a consistent dictionary.
+  swap(found->second->item, value);
+  return Variant();
+}
+
+Result<Variant> Dictionary::Item(const DispatchArguments& arguments) {
+  DictionaryKey identity = TRY(KeyOf(arguments[0]));
+  auto found = index_.find(identity);
+  if (found != index_.end()) return CopyValue(found->second->item);
+  // Reading an absent key adds it: pages count on `d(key)` creating the entry.
+  Variant stored_key = TRY(CopyValue(arguments[0]));
+  Append(std::move(identity), std::move(stored_key), Variant());
+  return Variant();
+}
+
+Result<Variant> Dictionary::LetItem(const DispatchArguments& arguments) {
+  return StoreItem(arguments[0], arguments.value());
+}
+
+Result<Variant> Dictionary::SetItem(const DispatchArguments& arguments) {
+  if (!IsObject(arguments.value())) return ErrorNumber::ObjectRequired;
+  return StoreItem(arguments[0], arguments.value());
+}
+
+Result<Variant> Dictionary::Add(const DispatchArguments& arguments) {
+  DictionaryKey identity = TRY(KeyOf(arguments[0]));
+  if (index_.contains(identity)) return ErrorNumber::KeyAlreadyAssociated;
+  Variant key = TRY(CopyValue(arguments[0]));
+  Variant item = TRY(CopyValue(arguments[1]));
+  Append(std::move(identity), std::move(key), std::move(item));
+  return Variant();
+}
+
+Result<Variant> Dictionary::Count(const DispatchArguments&) {
+  return Variant::FromI4(static_cast<int32_t>(entries_.size()));
+}
+
+Result<Variant> Dictionary::Exists(const DispatchArguments& arguments) {
+  DictionaryKey identity = TRY(KeyOf(arguments[0]));
+  return Variant::FromBool(index_.contains(identity));
+}
+
+Result<Variant> Dictionary::EntryArray(Variant Entry::*field) const {
+  SAFEARRAY* array = SafeArrayCreateVector(VT_VARIANT, 0, static_cast<uint32_t>(entries_.size()));
+  if (array == nullptr) return ErrorNumber::OutOfMemory;
+  Variant result = Variant::FromArray(VT_VARIANT, array);
+  int32_t index = 0;
+  for (const Entry& entry : entries_) {
+    TRY(SafeArrayPutElement(array, &index, 1, entry.*field));
+    ++index;
+  }
+  return result;
+}
+
+Result<Variant> Dictionary::Items(const DispatchArguments&) { return EntryArray(&Entry::item); }
+
+Result<Variant> Dictionary::Keys(const DispatchArguments&) { return EntryArray(&Entry::key); }
+
+Result<Variant> Dictionary::LetKey(const DispatchArguments& arguments) {
+  DictionaryKey old_identity = TRY(KeyOf(arguments[0]));
+  auto found = index_.find(old_identity);
+  if (found == index_.end()) return ErrorNumber::ElementNotFound;
+  EntryList::iterator entry = found->second;
+  DictionaryKey new_identity = TRY(KeyOf(arguments.value()));
+  Variant new_key = TRY(CopyValue(arguments.value()));
+  if (new_identity != old_identity) {
+    if (index_.contains(new_identity)) return ErrorNumber::KeyAlreadyAssociated;
+    // Insert before erasing: a failed insert leaves the old key in place. The insert may
+    // rehash, so the old entry is erased by key rather than through `found`.
+    index_.emplace(std::move(new_identity), entry);
+    index_.erase(old_identity);
+  }
+  // Also for an equal key (another case in text mode, 1.0 for 1): Keys shows the new form.
+  swap(entry->key, new_key);
+  return Variant();
+}
+
+Result<Variant> Dictionary::Remove(const DispatchArguments& arguments) {
+  DictionaryKey identity = TRY(KeyOf(arguments[0]));
+  auto found = index_.find(identity);
+  if (found == index_.end()) return ErrorNumber::ElementNotFound;
+  // Unlink first and release the key and item last, once the dictionary is consistent again.
+  EntryList removed;
+  removed.splice(removed.end(), entries_, found->second);
+  index_.erase(found);
+  return Variant();
+}
+
+Result<Variant> Dictionary::RemoveAll(const DispatchArguments&) {
+  EntryList removed;
+  removed.swap(entries_);
+  index_.clear();
+  return Variant();
+}
+
+Result<Variant> Dictionary::GetCompareMode(const DispatchArguments&) {
+  return Variant::FromI4(static_cast<int32_t>(compare_mode_));
+}
+
+Result<Variant> Dictionary::LetCompareMode(const DispatchArguments& arguments) {
+  int32_t mode = TRY(ToInt32(arguments.value()));
+  bool known = mode >= static_cast<int32_t>(DictionaryCompareMode::Binary) &&
+               mode <= static_cast<int32_t>(DictionaryCompareMode::Database);
+  // Existing keys were indexed under the old mode; changing it would strand them.
+  if (!known || !entries_.empty()) return ErrorNumber::InvalidProcedureCall;
+  compare_mode_ = static_cast<DictionaryCompareMode>(mode);
+  return Variant();
+}
+
+Result<Variant> Dictionary::HashVal(const DispatchArguments& arguments) {
+  DictionaryKey identity = TRY(KeyOf(arguments[0]));
+  uint64_t hash = HashDictionaryKey(identity);
+  return Variant::FromI4(static_cast<int32_t>((hash ^ (hash >> 32)) & 0x7FFFFFFF));
+}
+
+Result<Variant> Dictionary::NewEnum(const DispatchArguments&) {
+  std::vector<Variant> keys;
+  keys.reserve(entries_.size());
+  for (const Entry& entry : entries_) keys.push_back(TRY(CopyValue(entry.key)));
+  return EnumeratorVariant(std::move(keys));
+}
