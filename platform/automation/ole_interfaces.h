@@ -14,6 +14,7 @@ using UINT = uint32_t;
 using WORD = uint16_t;
 using DWORD = uint32_t;
 using LPOLESTR = OLECHAR*;
+using BOOL = int32_t;
 
 struct GUID {
   uint32_t Data1;

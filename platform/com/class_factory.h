@@ -14,7 +14,6 @@
 
 inline constexpr IID IID_IClassFactory = {0x00000001, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
-using BOOL = int32_t;
 
 class IClassFactory : public IUnknown {
  public:

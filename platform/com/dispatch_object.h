@@ -19,6 +19,7 @@
 #include "platform/automation/variant.h"
 #include "platform/com/com_ptr.h"
 #include "platform/com/module_lock.h"
+#include "platform/com/object_type_name.h"
 
 enum MemberKind : uint16_t {
   kMethod = DISPATCH_METHOD,
@@ -82,13 +83,15 @@ HRESULT CompleteInvoke(Result<Variant> outcome, std::u16string_view source, VARI
 int MatchQuality(uint16_t kinds, WORD flags);
 
 template <class T>
-class DispatchObject : public IDispatch {
+class DispatchObject : public IDispatch, public IObjectTypeName {
  public:
   HRESULT QueryInterface(REFIID iid, void** object) override {
     if (object == nullptr) return E_POINTER;
     *object = nullptr;
     if (iid == IID_IUnknown || iid == IID_IDispatch) {
       *object = static_cast<IDispatch*>(this);
+    } else if (iid == IID_IObjectTypeName) {
+      *object = static_cast<IObjectTypeName*>(this);
     } else {
       *object = QueryOtherInterface(iid);
     }
@@ -148,6 +151,8 @@ class DispatchObject : public IDispatch {
   virtual void* QueryOtherInterface(REFIID iid) { return nullptr; }
   /// The source given with errors this object raises.
   virtual std::u16string_view ErrorSource() const { return {}; }
+  /// The name TypeName gives for this object; empty reads as "Object".
+  std::u16string_view TypeName() override { return {}; }
 
  private:
   static const DispatchMember<T>* FindMember(DISPID dispid, WORD flags) {

@@ -86,6 +86,7 @@ std::optional<int32_t> FindLibraryConstant(const TypeLibrary& library, std::u16s
 }
 
 std::u16string ProgIdOf(const TypeLibrary& library, const TypeLibraryClass& type) {
+  if (!type.prog_id.empty()) return std::u16string(type.prog_id);
   std::u16string prog_id(library.name);
   prog_id += u'.';
   prog_id += type.name;

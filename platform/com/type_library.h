@@ -29,6 +29,8 @@ struct TypeLibraryClass {
   IID event_interface_id;
   uint32_t flags;
   ThreadingModel threading;
+  /// A ProgID of its own ("VBScript"); empty for the usual library name, '.', class name.
+  std::u16string_view prog_id = {};
 };
 
 struct TypeLibraryConstant {
@@ -58,7 +60,7 @@ const TypeLibraryClass* FindLibraryClass(const TypeLibrary& library, const CLSID
 /// The value of an enumeration constant by name (ignoring case), from any enumeration.
 std::optional<int32_t> FindLibraryConstant(const TypeLibrary& library, std::u16string_view name);
 
-/// The ProgID of a class: library name, '.', class name.
+/// The ProgID of a class: its own, else library name, '.', class name.
 std::u16string ProgIdOf(const TypeLibrary& library, const TypeLibraryClass& type);
 
 /// The description of a registered type library (LoadRegTypeLib): the registry names the

@@ -48,6 +48,7 @@ struct DictionaryKeyHash {
 class Dictionary : public DispatchObject<Dictionary> {
  public:
   static std::span<const DispatchMember<Dictionary>> Members();
+  std::u16string_view TypeName() override { return u"Dictionary"; }
 
  private:
   struct Entry {

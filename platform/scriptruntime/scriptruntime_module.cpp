@@ -23,7 +23,7 @@ constexpr TypeLibrary kLibrary{u"Scripting", kLibraryId, 1, 0, 0, u"Script runti
                                kClassTable, {}};
 
 // Class factories must not throw: running out of memory is a null object.
-IUnknown* CreateDictionary() { return new (std::nothrow) Dictionary(); }
+IUnknown* CreateDictionary() { return static_cast<IDispatch*>(new (std::nothrow) Dictionary()); }
 
 constexpr ModuleClass kClasses[] = {{&kDictionaryId, &CreateDictionary}};
 

@@ -97,7 +97,7 @@ constexpr TypeLibraryEnumeration kEnumerations[] = {{u"Rounding", kRoundingConst
 constexpr TypeLibrary kLibrary{u"TestModule", kLibraryId, 1, 0, 1033, u"Test Module Type Library",
                                kClassTable, kEnumerations};
 
-IUnknown* CreateCalculator() { return new (std::nothrow) Calculator(); }
+IUnknown* CreateCalculator() { return static_cast<IDispatch*>(new (std::nothrow) Calculator()); }
 
 constexpr ModuleClass kClasses[] = {{&kCalculatorId, &CreateCalculator},
                                     {&kApartmentCalculatorId, &CreateCalculator}};
