@@ -94,10 +94,15 @@ Result<DictionaryKey> MakeDictionaryKey(const VARIANT& key, DictionaryCompareMod
 }
 
 uint64_t HashDictionaryKey(const DictionaryKey& key) {
-  uint64_t hash = MixByte(kFnvOffsetBasis, static_cast<uint8_t>(key.kind));
-  hash = MixWord(hash, key.bits, sizeof(key.bits));
-  for (char16_t unit : key.text) hash = MixWord(hash, unit, sizeof(unit));
-  return hash;
+  // Text keys hash their code units; numbers and objects mix their bits. Stable for a build.
+  uint64_t text_hash = key.text.empty() ? 0 : std::hash<std::u16string_view>{}(key.text);
+  uint64_t hash = MixWord(kFnvOffsetBasis, static_cast<uint8_t>(key.kind), 1);
+  hash ^= key.bits + 0x9E3779B97F4A7C15ull + (hash << 6) + (hash >> 2);
+  hash ^= text_hash + 0x9E3779B97F4A7C15ull + (hash << 6) + (hash >> 2);
+  // Spread the high bits into the low ones the table indexes with.
+  hash ^= hash >> 29;
+  hash *= 0xBF58476D1CE4E5B9ull;
+  return hash ^ (hash >> 32);
 }
 
 std::span<const DispatchMember<Dictionary>> Dictionary::Members() {
@@ -125,41 +130,33 @@ Result<DictionaryKey> Dictionary::KeyOf(const VARIANT& key) const {
   return MakeDictionaryKey(key, compare_mode_);
 }
 
-Dictionary::EntryList::iterator Dictionary::Append(DictionaryKey identity, Variant key,
-                                                   Variant item) {
-  entries_.push_back(Entry{std::move(key), std::move(item)});
-  EntryList::iterator entry = std::prev(entries_.end());
-  try {
-    index_.emplace(std::move(identity), entry);
-  } catch (...) {
-    entries_.pop_back();  // keep the list and the index in step
-    throw;
-  }
-  return entry;
+Dictionary::Entry* Dictionary::FindEntry(const DictionaryKey& identity) {
+  return entries_.Find(identity, HashDictionaryKey(identity));
 }
 
 Result<Variant> Dictionary::StoreItem(const VARIANT& key, const VARIANT& item) {
   DictionaryKey identity = TRY(KeyOf(key));
   Variant value = TRY(CopyValue(item));
-  auto found = index_.find(identity);
-  if (found == index_.end()) {
+  Entry* found = FindEntry(identity);
+  if (found == nullptr) {
     Variant stored_key = TRY(CopyValue(key));
-    Append(std::move(identity), std::move(stored_key), std::move(value));
+    uint64_t hash = HashDictionaryKey(identity);
+    entries_.Append(std::move(identity), hash, std::move(stored_key), std::move(value));
     return Variant();
   }
   // The old item is released when `value` goes out of scope, after the entry is updated, so an
   // object released there sees a consistent dictionary.
-  swap(found->second->item, value);
+  swap(found->item, value);
   return Variant();
 }
 
 Result<Variant> Dictionary::Item(const DispatchArguments& arguments) {
   DictionaryKey identity = TRY(KeyOf(arguments[0]));
-  auto found = index_.find(identity);
-  if (found != index_.end()) return CopyValue(found->second->item);
+  if (Entry* found = FindEntry(identity)) return CopyValue(found->item);
   // Reading an absent key adds it: pages count on `d(key)` creating the entry.
   Variant stored_key = TRY(CopyValue(arguments[0]));
-  Append(std::move(identity), std::move(stored_key), Variant());
+  uint64_t hash = HashDictionaryKey(identity);
+  entries_.Append(std::move(identity), hash, std::move(stored_key), Variant());
   return Variant();
 }
 
@@ -174,10 +171,11 @@ Result<Variant> Dictionary::SetItem(const DispatchArguments& arguments) {
 
 Result<Variant> Dictionary::Add(const DispatchArguments& arguments) {
   DictionaryKey identity = TRY(KeyOf(arguments[0]));
-  if (index_.contains(identity)) return ErrorNumber::KeyAlreadyAssociated;
+  if (FindEntry(identity) != nullptr) return ErrorNumber::KeyAlreadyAssociated;
   Variant key = TRY(CopyValue(arguments[0]));
   Variant item = TRY(CopyValue(arguments[1]));
-  Append(std::move(identity), std::move(key), std::move(item));
+  uint64_t hash = HashDictionaryKey(identity);
+  entries_.Append(std::move(identity), hash, std::move(key), std::move(item));
   return Variant();
 }
 
@@ -187,7 +185,7 @@ Result<Variant> Dictionary::Count(const DispatchArguments&) {
 
 Result<Variant> Dictionary::Exists(const DispatchArguments& arguments) {
   DictionaryKey identity = TRY(KeyOf(arguments[0]));
-  return Variant::FromBool(index_.contains(identity));
+  return Variant::FromBool(FindEntry(identity) != nullptr);
 }
 
 Result<Variant> Dictionary::EntryArray(Variant Entry::*field) const {
@@ -195,10 +193,12 @@ Result<Variant> Dictionary::EntryArray(Variant Entry::*field) const {
   if (array == nullptr) return ErrorNumber::OutOfMemory;
   Variant result = Variant::FromArray(VT_VARIANT, array);
   int32_t index = 0;
-  for (const Entry& entry : entries_) {
-    TRY(SafeArrayPutElement(array, &index, 1, entry.*field));
+  Result<void> stored;
+  entries_.ForEach([&](const Entry& entry) {
+    if (stored.ok()) stored = SafeArrayPutElement(array, &index, 1, entry.*field);
     ++index;
-  }
+  });
+  TRY(std::move(stored));
   return result;
 }
 
@@ -208,17 +208,16 @@ Result<Variant> Dictionary::Keys(const DispatchArguments&) { return EntryArray(&
 
 Result<Variant> Dictionary::LetKey(const DispatchArguments& arguments) {
   DictionaryKey old_identity = TRY(KeyOf(arguments[0]));
-  auto found = index_.find(old_identity);
-  if (found == index_.end()) return ErrorNumber::ElementNotFound;
-  EntryList::iterator entry = found->second;
+  if (FindEntry(old_identity) == nullptr) return ErrorNumber::ElementNotFound;
   DictionaryKey new_identity = TRY(KeyOf(arguments.value()));
   Variant new_key = TRY(CopyValue(arguments.value()));
+  if (new_identity != old_identity && FindEntry(new_identity) != nullptr) {
+    return ErrorNumber::KeyAlreadyAssociated;
+  }
+  Entry* entry = FindEntry(old_identity);
   if (new_identity != old_identity) {
-    if (index_.contains(new_identity)) return ErrorNumber::KeyAlreadyAssociated;
-    // Insert before erasing: a failed insert leaves the old key in place. The insert may
-    // rehash, so the old entry is erased by key rather than through `found`.
-    index_.emplace(std::move(new_identity), entry);
-    index_.erase(old_identity);
+    uint64_t hash = HashDictionaryKey(new_identity);
+    entries_.Rekey(*entry, std::move(new_identity), hash);
   }
   // Also for an equal key (another case in text mode, 1.0 for 1): Keys shows the new form.
   swap(entry->key, new_key);
@@ -227,19 +226,15 @@ Result<Variant> Dictionary::LetKey(const DispatchArguments& arguments) {
 
 Result<Variant> Dictionary::Remove(const DispatchArguments& arguments) {
   DictionaryKey identity = TRY(KeyOf(arguments[0]));
-  auto found = index_.find(identity);
-  if (found == index_.end()) return ErrorNumber::ElementNotFound;
+  Entry* found = FindEntry(identity);
+  if (found == nullptr) return ErrorNumber::ElementNotFound;
   // Unlink first and release the key and item last, once the dictionary is consistent again.
-  EntryList removed;
-  removed.splice(removed.end(), entries_, found->second);
-  index_.erase(found);
+  Entry removed = entries_.Remove(*found);
   return Variant();
 }
 
 Result<Variant> Dictionary::RemoveAll(const DispatchArguments&) {
-  EntryList removed;
-  removed.swap(entries_);
-  index_.clear();
+  std::vector<Entry> removed = entries_.Clear();
   return Variant();
 }
 
@@ -266,6 +261,12 @@ Result<Variant> Dictionary::HashVal(const DispatchArguments& arguments) {
 Result<Variant> Dictionary::NewEnum(const DispatchArguments&) {
   std::vector<Variant> keys;
   keys.reserve(entries_.size());
-  for (const Entry& entry : entries_) keys.push_back(TRY(CopyValue(entry.key)));
+  bool copied = true;
+  entries_.ForEach([&](const Entry& entry) {
+    Result<Variant> key = CopyValue(entry.key);
+    if (!key.ok()) copied = false;
+    if (copied) keys.push_back(std::move(key).value());
+  });
+  if (!copied) return ErrorNumber::OutOfMemory;
   return EnumeratorVariant(std::move(keys));
 }

@@ -10,40 +10,12 @@
 // takes no lock.
 
 #include <cstdint>
-#include <list>
 #include <span>
 #include <string>
-#include <unordered_map>
 
 #include "platform/com/dispatch_object.h"
-
-/// How string keys compare. Database compares as Text.
-enum class DictionaryCompareMode : int32_t { Binary = 0, Text = 1, Database = 2 };
-
-/// A key reduced to what identifies it; two keys are the same when these are equal.
-struct DictionaryKey {
-  enum class Kind : uint8_t { Empty, Null, Number, Text, Object };
-
-  Kind kind = Kind::Empty;
-  /// Number: the bits of the value as a double, with -0 stored as 0 and every NaN alike.
-  /// Object: the address of the object's IUnknown (0 for Nothing).
-  uint64_t bits = 0;
-  /// Text: the string, upper-cased when case is ignored.
-  std::u16string text;
-
-  friend bool operator==(const DictionaryKey&, const DictionaryKey&) = default;
-};
-
-/// The identity of a key value (by-reference levels removed). InvalidProcedureCall (5) for
-/// arrays and for values that are no key (errors, records, ...).
-Result<DictionaryKey> MakeDictionaryKey(const VARIANT& key, DictionaryCompareMode mode);
-
-/// A hash of the key that is the same in every process and build (no per-run seed).
-uint64_t HashDictionaryKey(const DictionaryKey& key);
-
-struct DictionaryKeyHash {
-  size_t operator()(const DictionaryKey& key) const { return HashDictionaryKey(key); }
-};
+#include "platform/scriptruntime/dictionary_key.h"
+#include "platform/scriptruntime/ordered_table.h"
 
 class Dictionary : public DispatchObject<Dictionary> {
  public:
@@ -51,11 +23,7 @@ class Dictionary : public DispatchObject<Dictionary> {
   std::u16string_view TypeName() override { return u"Dictionary"; }
 
  private:
-  struct Entry {
-    Variant key;   // as given (dereferenced): Keys returns it with its type
-    Variant item;
-  };
-  using EntryList = std::list<Entry>;
+  using Entry = OrderedTable::Entry;
 
   // Item(Key): the item; an absent key is added with an Empty item.
   Result<Variant> Item(const DispatchArguments& arguments);
@@ -84,12 +52,11 @@ class Dictionary : public DispatchObject<Dictionary> {
   Result<DictionaryKey> KeyOf(const VARIANT& key) const;
   // Stores `item` under `key`: replaces the item of a present key, else appends an entry.
   Result<Variant> StoreItem(const VARIANT& key, const VARIANT& item);
-  // Appends an entry and indexes it; on failure to index nothing is left behind.
-  EntryList::iterator Append(DictionaryKey identity, Variant key, Variant item);
+  // The entry of a key, or null.
+  Entry* FindEntry(const DictionaryKey& identity);
   // A 0-based VARIANT array of one field of every entry, in order.
   Result<Variant> EntryArray(Variant Entry::*field) const;
 
   DictionaryCompareMode compare_mode_ = DictionaryCompareMode::Binary;
-  EntryList entries_;  // insertion order
-  std::unordered_map<DictionaryKey, EntryList::iterator, DictionaryKeyHash> index_;
+  OrderedTable entries_;
 };
