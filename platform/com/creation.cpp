@@ -1,9 +1,14 @@
 #include "platform/com/creation.h"
 
+#include <sys/stat.h>
+
+#include <string>
+
 #include "platform/com/apartment.h"
 #include "platform/com/class_factory.h"
 #include "platform/com/guid.h"
 #include "platform/com/module_loader.h"
+#include "platform/system/code_page.h"
 #include "platform/system/registry.h"
 
 namespace {
@@ -91,6 +96,27 @@ HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD, REFIID iid, voi
                    !IsMainApartmentThread();
   if (elsewhere) return CreateOnMainThread(clsid, iid, object);
   return CreateHere(clsid, iid, object);
+}
+
+bool IsProgIdRegistered(std::u16string_view prog_id) {
+  CLSID clsid{};
+  if (FAILED(CLSIDFromProgID(prog_id, &clsid))) return false;
+  Result<RegistryKey> server = OpenServerKey(clsid);
+  if (!server.ok()) return false;
+  Result<RegistryValue> path = server.value().Query(u"");
+  if (!path.ok() || path.value().text.empty()) return false;
+  std::string file = TextToBytes(path.value().text, CP_UTF8);
+  struct stat status {};
+  return stat(file.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+Result<void> RegisterModuleFile(std::u16string_view path) {
+  using EntryPoint = HRESULT (*)();
+  void* module = TRY(LoadModule(path));
+  auto register_server = reinterpret_cast<EntryPoint>(TRY(ModuleEntryPoint(module, "DllRegisterServer")));
+  HRESULT hr = register_server();
+  if (FAILED(hr)) return Error::FromHresult(hr);
+  return {};
 }
 
 Result<ComPtr<IDispatch>> CreateObject(std::u16string_view class_name) {

@@ -22,6 +22,11 @@ HRESULT CoGetClassObject(REFCLSID clsid, DWORD context, REFIID iid, void** objec
 /// A new object of a registered class, asked for `iid`.
 HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID iid, void** object);
 
+/// Whether a ProgID names a class whose module file exists.
+bool IsProgIdRegistered(std::u16string_view prog_id);
+/// Loads a module by absolute path and calls its DllRegisterServer.
+Result<void> RegisterModuleFile(std::u16string_view path);
+
 /// CreateObject of a script: a ProgID or a class identifier in registry form, created for
 /// IDispatch. Fails with CannotCreateObject (429) naming the class.
 Result<ComPtr<IDispatch>> CreateObject(std::u16string_view class_name);

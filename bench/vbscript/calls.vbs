@@ -1,0 +1,9 @@
+Function AddOne(a, b)
+  AddOne = a + b
+End Function
+Dim i, total
+total = 0
+For i = 1 To 1000000
+  total = AddOne(total, 1)
+Next
+WScript.Echo total
