@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "platform/automation/locale_internal.h"
@@ -99,6 +100,21 @@ LCID LcidFromPosixName(std::string_view name) {
   // An unknown country still tells us the language, whose conventions are the closest match.
   const LCID by_language = FirstLocaleOfLanguage(language);
   return by_language != 0 ? by_language : kDefaultLcid;
+}
+
+LCID LcidFromLocaleName(std::u16string_view name) {
+  // Locale names are ASCII; anything else names no locale.
+  std::string narrow;
+  for (char16_t c : name) {
+    if (c == 0 || c > 0x7F) return 0;
+    narrow.push_back(static_cast<char>(c));
+  }
+  const std::string_view text = narrow;
+  const size_t separator = text.find_first_of("_-");
+  const std::string_view language = CanonicalLanguage(text.substr(0, separator));
+  if (language.empty() || language.size() > kMaxLanguageLength) return 0;
+  if (separator == std::string_view::npos) return FirstLocaleOfLanguage(language);
+  return LocaleOfLanguageAndCountry(language, text.substr(separator + 1));
 }
 
 LCID ProcessLocaleId() {

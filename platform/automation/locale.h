@@ -59,6 +59,10 @@ const LocaleInfo* FindLocale(LCID lcid);
 /// empty or unknown names give 1033.
 LCID LcidFromPosixName(std::string_view name);
 
+/// The LCID for a locale name: "de-DE" or "de_de" (any case), or a language alone ("de", its
+/// first locale in the table); 0 when the table has no such locale.
+LCID LcidFromLocaleName(std::u16string_view name);
+
 /// The process locale: the first set of LC_ALL, LC_NUMERIC, LANG, read once.
 LCID ProcessLocaleId();
 

@@ -12,6 +12,10 @@
 #include "platform/automation/result.h"
 #include "platform/automation/variant.h"
 
+/// The longest string a built-in builds, in characters; longer results raise Out of string
+/// space (14) instead of allocating without bound (String(2^30, "x"), Space, Replace, Join).
+inline constexpr uint32_t kMaxStringLength = 64 * 1024 * 1024;
+
 /// State that built-ins keep per script engine: the random-number generator of Rnd/Randomize.
 struct BuiltinState {
   uint32_t random_seed = 0x50000;  // the platform's initial seed

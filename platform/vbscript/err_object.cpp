@@ -1,0 +1,130 @@
+#include "platform/vbscript/err_object.h"
+
+#include "platform/automation/conversion.h"
+#include "platform/vbscript/interpreter.h"
+
+namespace vbscript {
+namespace {
+
+constexpr std::u16string_view kUnknownError = u"Unknown runtime error";
+
+Result<std::u16string> TextOf(const VARIANT& value) {
+  Bstr text = TRY(ToBstr(value));
+  return std::u16string(text.view());
+}
+
+}  // namespace
+
+HRESULT HresultOfErrorNumber(int32_t number) {
+  if (number > 0 && number <= 0xFFFF) return ScriptErrorHresult(number);
+  return number;
+}
+
+std::span<const DispatchMember<ErrObject>> ErrObject::Members() {
+  static constexpr DispatchMember<ErrObject> kMembers[] = {
+      {u"Number", DISPID_VALUE, kPropertyGet, 0, 0, &ErrObject::GetNumber},
+      {u"Number", DISPID_VALUE, kPropertyPut, 0, 0, &ErrObject::PutNumber},
+      {u"Description", 1, kPropertyGet, 0, 0, &ErrObject::GetDescription},
+      {u"Description", 1, kPropertyPut, 0, 0, &ErrObject::PutDescription},
+      {u"Source", 2, kPropertyGet, 0, 0, &ErrObject::GetSource},
+      {u"Source", 2, kPropertyPut, 0, 0, &ErrObject::PutSource},
+      {u"HelpFile", 3, kPropertyGet, 0, 0, &ErrObject::GetHelpFile},
+      {u"HelpFile", 3, kPropertyPut, 0, 0, &ErrObject::PutHelpFile},
+      {u"HelpContext", 4, kPropertyGet, 0, 0, &ErrObject::GetHelpContext},
+      {u"HelpContext", 4, kPropertyPut, 0, 0, &ErrObject::PutHelpContext},
+      {u"Raise", 5, kMethod, 1, 5, &ErrObject::Raise,
+       u"Number,Source,Description,HelpFile,HelpContext"},
+      {u"Clear", 6, kMethod, 0, 0, &ErrObject::ClearMember},
+  };
+  return kMembers;
+}
+
+void ErrObject::Set(const ScriptError& error) {
+  number_ = error.number;
+  description_ = error.description;
+  source_ = error.source;
+  help_file_.clear();
+  help_context_ = 0;
+}
+
+void ErrObject::Clear() {
+  number_ = 0;
+  description_.clear();
+  source_.clear();
+  help_file_.clear();
+  help_context_ = 0;
+  raised_pending_ = false;
+}
+
+std::optional<ScriptError> ErrObject::TakeRaised() {
+  if (!raised_pending_) return std::nullopt;
+  raised_pending_ = false;
+  ScriptError error;
+  error.number = number_;
+  error.hresult = HresultOfErrorNumber(number_);
+  error.description = description_;
+  error.source = source_;
+  return error;
+}
+
+Result<Variant> ErrObject::GetNumber(const DispatchArguments&) { return Variant::FromI4(number_); }
+Result<Variant> ErrObject::PutNumber(const DispatchArguments& arguments) {
+  number_ = TRY(ToInt32(arguments.value()));
+  return Variant();
+}
+Result<Variant> ErrObject::GetDescription(const DispatchArguments&) {
+  return Variant::FromString(description_);
+}
+Result<Variant> ErrObject::PutDescription(const DispatchArguments& arguments) {
+  description_ = TRY(TextOf(arguments.value()));
+  return Variant();
+}
+Result<Variant> ErrObject::GetSource(const DispatchArguments&) { return Variant::FromString(source_); }
+Result<Variant> ErrObject::PutSource(const DispatchArguments& arguments) {
+  source_ = TRY(TextOf(arguments.value()));
+  return Variant();
+}
+Result<Variant> ErrObject::GetHelpFile(const DispatchArguments&) {
+  return Variant::FromString(help_file_);
+}
+Result<Variant> ErrObject::PutHelpFile(const DispatchArguments& arguments) {
+  help_file_ = TRY(TextOf(arguments.value()));
+  return Variant();
+}
+Result<Variant> ErrObject::GetHelpContext(const DispatchArguments&) {
+  return Variant::FromI4(help_context_);
+}
+Result<Variant> ErrObject::PutHelpContext(const DispatchArguments& arguments) {
+  help_context_ = TRY(ToInt32(arguments.value()));
+  return Variant();
+}
+
+// The raised error replaces Err's contents at once; an omitted description is the standard text
+// of the number, an omitted source the engine's.
+Result<Variant> ErrObject::Raise(const DispatchArguments& arguments) {
+  int32_t number = TRY(ToInt32(arguments[0]));
+  if (number == 0) return ErrorNumber::InvalidProcedureCall;
+  std::u16string source = arguments.IsMissing(1) ? std::u16string(kRuntimeErrorSource)
+                                                 : TRY(TextOf(arguments[1]));
+  std::u16string description;
+  if (!arguments.IsMissing(2)) {
+    description = TRY(TextOf(arguments[2]));
+  } else {
+    std::u16string_view standard = StandardErrorDescription(number);
+    description = standard.empty() ? kUnknownError : standard;
+  }
+  help_file_ = arguments.IsMissing(3) ? std::u16string() : TRY(TextOf(arguments[3]));
+  help_context_ = arguments.IsMissing(4) ? 0 : TRY(ToInt32(arguments[4]));
+  number_ = number;
+  description_ = std::move(description);
+  source_ = std::move(source);
+  raised_pending_ = true;
+  return Error::FromHresult(HresultOfErrorNumber(number), description_, source_);
+}
+
+Result<Variant> ErrObject::ClearMember(const DispatchArguments&) {
+  Clear();
+  return Variant();
+}
+
+}  // namespace vbscript

@@ -1,0 +1,26 @@
+#pragma once
+// The IActiveScriptError the engine hands its site for a compile or run-time error: the
+// exception (code, description, source), the position (source context, 0-based line counted
+// from the parsed text's starting line, 0-based column) and the text of that line.
+
+#include <string>
+
+#include "platform/com/com_ptr.h"
+#include "platform/scripting/active_script.h"
+
+namespace vbscript {
+
+struct ReportedError {
+  HRESULT scode = S_OK;
+  std::u16string description;
+  std::u16string source;
+  DWORD source_context = 0;
+  ULONG line = 0;
+  int32_t column = 0;
+  std::u16string line_text;
+};
+
+/// A new error object owning the first reference.
+ComPtr<IActiveScriptError> CreateScriptError(ReportedError error);
+
+}  // namespace vbscript

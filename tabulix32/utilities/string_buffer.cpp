@@ -1,0 +1,91 @@
+// StringBuffer: the report page's text collector (see string_buffer.h).
+#include "tabulix32/utilities/string_buffer.h"
+
+#include <algorithm>
+#include <new>
+
+#include "platform/automation/conversion.h"
+#include "tabulix32/utilities/utilities_text_internal.h"
+
+using utilities_internal::TrimSpaces;
+
+char16_t* StringBuffer::AllocateCharacters(size_t count) {
+  return new (std::nothrow) char16_t[count]();
+}
+
+// Creation must not throw (the class factory runs it under new (std::nothrow)): when the first
+// buffer cannot be had, the capacity is 0 and the first append grows it.
+StringBuffer::StringBuffer(Allocator allocate) : allocate_(allocate) {
+  buffer_.reset(allocate_(kCapacityStep));
+  if (buffer_) capacity_ = kCapacityStep;
+}
+
+std::span<const DispatchMember<StringBuffer>> StringBuffer::Members() {
+  constexpr uint16_t kCallable = kMethod | kPropertyGet;
+  static constexpr DispatchMember<StringBuffer> kMembers[] = {
+      {u"toString", 1, kCallable, 0, 0, &StringBuffer::toString},
+      {u"append", 2, kCallable, 1, 1, &StringBuffer::append, u"AddString"},
+      {u"clear", 3, kCallable, 0, 0, &StringBuffer::clear},
+  };
+  return kMembers;
+}
+
+Result<int64_t> StringBuffer::CapacityFor(int64_t capacity, int64_t needed) {
+  if (needed > kMaxContentLength) return ErrorNumber::Overflow;
+  if (needed <= capacity) return capacity;
+  int64_t steps = (needed - capacity + kCapacityStep - 1) / kCapacityStep;
+  return capacity + steps * kCapacityStep;
+}
+
+Result<void> StringBuffer::Append(std::u16string_view text) {
+  // Blank pieces never reach the report: the render methods append empty cells freely.
+  if (TrimSpaces(text).empty()) return {};
+  int64_t needed = int64_t{used_} + static_cast<int64_t>(text.size());
+  int64_t capacity = TRY(CapacityFor(capacity_, needed));
+  if (capacity > capacity_) {
+    // toString must be able to hand the whole content out as one string.
+    if (needed > int64_t{kMaxBstrLength}) return ErrorNumber::OutOfMemory;
+    Characters grown(allocate_(static_cast<size_t>(capacity)));
+    if (!grown) return ErrorNumber::OutOfMemory;
+    if (used_ > 0) std::copy_n(buffer_.get(), used_, grown.get());
+    buffer_ = std::move(grown);
+    capacity_ = static_cast<int32_t>(capacity);
+  }
+  std::copy(text.begin(), text.end(), buffer_.get() + used_);
+  used_ = static_cast<int32_t>(needed);
+  return {};
+}
+
+// A fresh first-size buffer gives a grown capacity back; when it cannot be had, the old buffer
+// is kept and only emptied, so clearing never fails.
+void StringBuffer::Clear() {
+  used_ = 0;
+  Characters fresh(allocate_(kCapacityStep));
+  if (!fresh) return;
+  buffer_ = std::move(fresh);
+  capacity_ = kCapacityStep;
+}
+
+Result<Variant> StringBuffer::toString(const DispatchArguments&) {
+  return Variant::FromString(Content());
+}
+
+Result<Variant> StringBuffer::append(const DispatchArguments& arguments) {
+  VARIANT shallow = PeekValue(arguments[0]);
+  if (shallow.vt == VT_BSTR) {
+    TRY(Append(BstrView(shallow.bstrVal)));
+    return Variant();
+  }
+  Bstr text = TRY(ToBstr(arguments[0]));
+  TRY(Append(text.view()));
+  return Variant();
+}
+
+Result<Variant> StringBuffer::clear(const DispatchArguments&) {
+  Clear();
+  return Variant();
+}
+
+IUnknown* CreateStringBuffer() {
+  return static_cast<IDispatch*>(new (std::nothrow) StringBuffer());
+}

@@ -1,0 +1,2 @@
+WScript.Echo "never"
+x = (1 + 2

@@ -1,0 +1,6 @@
+WScript.Echo CInt(2.5), CInt(3.5), CLng("1234"), CDbl("1.5"), CStr(12.5)
+WScript.Echo CBool("true"), CBool(0), CByte(255), Hex(255), Oct(8)
+WScript.Echo Int(-2.5), Fix(-2.5), Round(2.5), Round(3.5), Round(1.2345, 2)
+WScript.Echo IsNumeric("12"), IsNumeric("abc"), IsNumeric(""), IsDate("2024-01-15")
+WScript.Echo VarType(1), VarType("s"), VarType(Null), VarType(Array())
+WScript.Echo Abs(-3), Sgn(-3), Sqr(16)
