@@ -2,21 +2,21 @@
 #include "tabulix32/utilities/string_buffer.h"
 
 #include <algorithm>
-#include <new>
 
 #include "platform/automation/conversion.h"
 #include "tabulix32/utilities/utilities_text_internal.h"
 
 using utilities_internal::TrimSpaces;
 
-char16_t* StringBuffer::AllocateCharacters(size_t count) {
-  return new (std::nothrow) char16_t[count]();
+char16_t* StringBuffer::ResizeCharacters(char16_t* block, size_t count) {
+  if (count > SIZE_MAX / sizeof(char16_t)) return nullptr;
+  return static_cast<char16_t*>(std::realloc(block, count * sizeof(char16_t)));
 }
 
 // Creation must not throw (the class factory runs it under new (std::nothrow)): when the first
 // buffer cannot be had, the capacity is 0 and the first append grows it.
 StringBuffer::StringBuffer(Allocator allocate) : allocate_(allocate) {
-  buffer_.reset(allocate_(kCapacityStep));
+  buffer_.reset(allocate_(nullptr, kCapacityStep));
   if (buffer_) capacity_ = kCapacityStep;
 }
 
@@ -45,10 +45,10 @@ Result<void> StringBuffer::Append(std::u16string_view text) {
   if (capacity > capacity_) {
     // toString must be able to hand the whole content out as one string.
     if (needed > int64_t{kMaxBstrLength}) return ErrorNumber::OutOfMemory;
-    Characters grown(allocate_(static_cast<size_t>(capacity)));
+    char16_t* grown = allocate_(buffer_.get(), static_cast<size_t>(capacity));
     if (!grown) return ErrorNumber::OutOfMemory;
-    if (used_ > 0) std::copy_n(buffer_.get(), used_, grown.get());
-    buffer_ = std::move(grown);
+    (void)buffer_.release();  // the block moved into `grown`
+    buffer_.reset(grown);
     capacity_ = static_cast<int32_t>(capacity);
   }
   std::copy(text.begin(), text.end(), buffer_.get() + used_);
@@ -60,7 +60,7 @@ Result<void> StringBuffer::Append(std::u16string_view text) {
 // is kept and only emptied, so clearing never fails.
 void StringBuffer::Clear() {
   used_ = 0;
-  Characters fresh(allocate_(kCapacityStep));
+  Characters fresh(allocate_(nullptr, kCapacityStep));
   if (!fresh) return;
   buffer_ = std::move(fresh);
   capacity_ = kCapacityStep;

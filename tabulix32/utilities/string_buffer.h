@@ -2,10 +2,12 @@
 // StringBuffer: collects the HTML a report page builds through the render methods. The text
 // lives in a preallocated UTF-16 array whose length is the capacity; its first `used length`
 // characters are the content. The capacity starts at 65,536 characters and grows only in whole
-// steps of 65,536, so a report of N characters costs O(N) copies plus one copy per step.
+// steps of 65,536. Growth resizes the block in place where the heap can (large blocks are moved
+// by remapping their pages), so a long report does not pay a full copy per step.
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <span>
 #include <string_view>
@@ -19,12 +21,14 @@ class StringBuffer : public DispatchObject<StringBuffer> {
   /// The longest content: the used length is a 32-bit signed count.
   static constexpr int64_t kMaxContentLength = INT32_MAX;
 
-  /// Allocates `count` NUL characters; null when memory runs out. Tests substitute one that
-  /// fails; the default uses the heap.
-  using Allocator = char16_t* (*)(size_t count);
-  static char16_t* AllocateCharacters(size_t count);
+  /// Resizes `block` (null for a new one) to `count` characters, keeping the characters both
+  /// sizes share, as realloc does; null when memory runs out, and `block` stays valid. The
+  /// characters past the content are never read, so they are not cleared. Tests substitute one
+  /// that fails; the default uses the heap.
+  using Allocator = char16_t* (*)(char16_t* block, size_t count);
+  static char16_t* ResizeCharacters(char16_t* block, size_t count);
 
-  explicit StringBuffer(Allocator allocate = &AllocateCharacters);
+  explicit StringBuffer(Allocator allocate = &ResizeCharacters);
 
   static std::span<const DispatchMember<StringBuffer>> Members();
   std::u16string_view TypeName() override { return u"StringBuffer"; }
@@ -54,7 +58,7 @@ class StringBuffer : public DispatchObject<StringBuffer> {
 
  private:
   struct FreeCharacters {
-    void operator()(char16_t* characters) const { delete[] characters; }
+    void operator()(char16_t* characters) const { std::free(characters); }
   };
   using Characters = std::unique_ptr<char16_t[], FreeCharacters>;
 

@@ -168,15 +168,16 @@ TEST_F(StringBufferTest, ClearGivesBackAGrownCapacity) {
 
 // Allocators for the failure tests: one that gives only the first step, one that gives nothing,
 // and one that fails from the Nth call on.
-char16_t* FirstStepOnly(size_t count) {
-  return count <= static_cast<size_t>(kStep) ? StringBuffer::AllocateCharacters(count) : nullptr;
+char16_t* FirstStepOnly(char16_t* block, size_t count) {
+  return count <= static_cast<size_t>(kStep) ? StringBuffer::ResizeCharacters(block, count)
+                                             : nullptr;
 }
-char16_t* Nothing(size_t) { return nullptr; }
+char16_t* Nothing(char16_t*, size_t) { return nullptr; }
 int allocations_left = 0;
-char16_t* Limited(size_t count) {
+char16_t* Limited(char16_t* block, size_t count) {
   if (allocations_left == 0) return nullptr;
   --allocations_left;
-  return StringBuffer::AllocateCharacters(count);
+  return StringBuffer::ResizeCharacters(block, count);
 }
 
 TEST(StringBufferMemory, FailedGrowthIsOutOfMemoryAndKeepsTheContent) {
