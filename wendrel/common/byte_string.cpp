@@ -58,6 +58,8 @@ size_t FindBytes(std::string_view haystack, std::string_view needle, size_t from
   return ByteString::npos;
 }
 
+char UpperCaseByte(char c) { return static_cast<char>(kUpper[static_cast<unsigned char>(c)]); }
+
 bool BytesEqualIgnoringCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {

@@ -21,6 +21,8 @@ size_t FindBytes(std::string_view haystack, std::string_view needle, size_t from
 
 /// Byte equality ignoring case under the ANSI code page's letters.
 bool BytesEqualIgnoringCase(std::string_view a, std::string_view b);
+/// The upper-case form of one byte under the ANSI code page's letters.
+char UpperCaseByte(char c);
 
 class ByteString {
  public:

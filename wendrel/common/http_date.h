@@ -1,0 +1,29 @@
+#pragma once
+// The date form of the server's headers and cookies: "Sun, 06-Nov-1994 08:49:37 GMT" (day
+// name, day of month, month name and year joined with '-'), always in UTC.
+
+#include <cstdint>
+#include <ctime>
+#include <optional>
+#include <string>
+#include <string_view>
+
+/// The moment (seconds since 1970, UTC) in the header date form, without a line end.
+std::string FormatHttpDate(std::time_t moment);
+/// "label moment\r\n", e.g. "Date: Sun, 06-Nov-1994 08:49:37 GMT\r\n".
+std::string HttpDateLine(std::string_view label, std::time_t moment);
+
+/// The English three-letter names the date form and the If-Modified-Since reader share:
+/// day 0 is "Sun", month 0 is "Jan".
+std::string_view DayAbbreviation(int day_of_week);
+std::string_view MonthAbbreviation(int month_index);
+
+/// 100-ns intervals from 1601-01-01 UTC to the given UTC calendar moment, or nothing when a
+/// field is out of range (month 1-12, the month's days, hour 0-23, minute and second 0-59,
+/// year 1601-30827).
+std::optional<int64_t> FileTimeFromUtc(int year, int month, int day, int hour, int minute,
+                                       int second);
+/// Seconds since 1970 of a file time (whole seconds, rounded down).
+std::time_t TimeFromFileTime(int64_t file_time);
+/// The file time of seconds since 1970.
+int64_t FileTimeFromTime(std::time_t moment);
