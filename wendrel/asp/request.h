@@ -24,6 +24,7 @@ struct RequestFraming {
   int content_length_headers = 0;
   bool content_length_conflict = false;  // two Content-Length values that differ
   bool content_length_invalid = false;   // a value that is not a decimal number
+  int64_t declared_content_length = 0;   // the last value as sent, before the upload limit
   int malformed_lines = 0;               // no colon, or a name with blanks or controls
   int transfer_encoding_headers = 0;
   std::string transfer_encoding;         // the values joined with ", "

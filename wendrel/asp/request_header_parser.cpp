@@ -253,6 +253,7 @@ class RequestHeaderParser {
 
   bool ParseContentLength(std::string_view raw_value) {
     std::optional<int64_t> length = ContentLengthOf(NormalisedHeaderValue(raw_value));
+    request_.framing_.declared_content_length = length.value_or(0);
     int64_t limit = INT32_MAX;
     if (request_.server_ != nullptr) limit = std::max(0, request_.server_->MaxUploadSize());
     request_.request_length_ = static_cast<int32_t>(std::min(length.value_or(0), limit));

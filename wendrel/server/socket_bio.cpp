@@ -40,6 +40,8 @@ int SocketBioRead(BIO* bio, char* buffer, int size) {
   library.BIO_clear_flags(bio, BIO_FLAGS_RWS | BIO_FLAGS_SHOULD_RETRY);
   if (size <= 0) return 0;
   int64_t received = socket->ReceiveOnce(std::span<char>(buffer, static_cast<size_t>(size)));
+  // OpenSSL tells the peer's end of stream from a failed read by asking BIO_CTRL_EOF.
+  if (received == 0) library.BIO_set_flags(bio, BIO_FLAGS_IN_EOF);
   if (received >= 0) return static_cast<int>(received);
   MarkRetry(library, bio, BIO_FLAGS_READ, *socket);
   return -1;
@@ -48,7 +50,9 @@ int SocketBioRead(BIO* bio, char* buffer, int size) {
 long SocketBioControl(BIO* bio, int command, long number, void* pointer) {
   // Writes go straight to the socket, so a flush has nothing to do; every other request
   // (duplicates, pending counts, kernel TLS) is declined.
-  return command == BIO_CTRL_FLUSH ? 1 : 0;
+  if (command == BIO_CTRL_FLUSH) return 1;
+  if (command == BIO_CTRL_EOF) return LoadedSslLibrary()->BIO_test_flags(bio, BIO_FLAGS_IN_EOF);
+  return 0;
 }
 
 }  // namespace

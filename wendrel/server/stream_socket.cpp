@@ -29,16 +29,16 @@ constexpr size_t kLingerReadBytes = 4096;
 
 bool IsWouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK; }
 
-int MillisecondsLeft(Clock::time_point deadline) {
-  auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-  return static_cast<int>(std::clamp<int64_t>(left.count(), 0, INT_MAX));
-}
+}  // namespace
 
-int ClampToPollTimeout(std::chrono::milliseconds timeout) {
+int PollTimeout(std::chrono::milliseconds timeout) {
   return static_cast<int>(std::clamp<int64_t>(timeout.count(), 0, INT_MAX));
 }
 
-}  // namespace
+int PollTimeoutUntil(Clock::time_point deadline) {
+  auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+  return PollTimeout(left);
+}
 
 StreamSocket::StreamSocket(int descriptor) : descriptor_(descriptor < 0 ? -1 : descriptor) {
   if (descriptor_ < 0) return;
@@ -53,10 +53,7 @@ int StreamSocket::LastError() const { return IsOpen() ? last_error_ : kWsaNotCon
 void StreamSocket::RecordErrno(int error) { last_error_ = SocketErrorFromErrno(error); }
 
 int64_t StreamSocket::SendOnce(std::string_view data) {
-  if (!IsOpen()) {
-    RecordError(kWsaNotSocket);
-    return -1;
-  }
+  if (!IsOpen()) return -1;  // LastError reports kWsaNotConnected
   for (;;) {
     ssize_t sent = send(descriptor_, data.data(), data.size(), MSG_NOSIGNAL);
     if (sent >= 0) return sent;
@@ -80,16 +77,13 @@ int64_t StreamSocket::SendAll(std::string_view data) {
 }
 
 bool StreamSocket::WaitUntilWritable() {
-  int ready = WaitFor(POLLOUT, ClampToPollTimeout(send_timeout_));
+  int ready = WaitFor(POLLOUT, PollTimeout(send_timeout_));
   if (ready == 0) RecordError(kWsaTimedOut);
   return ready > 0;
 }
 
 int64_t StreamSocket::ReceiveOnce(std::span<char> buffer) {
-  if (!IsOpen()) {
-    RecordError(kWsaNotSocket);
-    return -1;
-  }
+  if (!IsOpen()) return -1;  // LastError reports kWsaNotConnected
   for (;;) {
     ssize_t received = recv(descriptor_, buffer.data(), buffer.size(), 0);
     if (received >= 0) return received;
@@ -100,14 +94,11 @@ int64_t StreamSocket::ReceiveOnce(std::span<char> buffer) {
 }
 
 int StreamSocket::WaitFor(short events, int timeout_ms) {
-  if (!IsOpen()) {
-    RecordError(kWsaNotSocket);
-    return -1;
-  }
+  if (!IsOpen()) return -1;  // LastError reports kWsaNotConnected
   Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(std::max(timeout_ms, 0));
   for (;;) {
     pollfd entry{descriptor_, events, 0};
-    int ready = poll(&entry, 1, MillisecondsLeft(deadline));
+    int ready = poll(&entry, 1, PollTimeoutUntil(deadline));
     if (ready > 0 && (entry.revents & POLLNVAL) != 0) {
       RecordError(kWsaNotSocket);
       return -1;
@@ -120,10 +111,7 @@ int StreamSocket::WaitFor(short events, int timeout_ms) {
 }
 
 int64_t StreamSocket::SendFile(int file, int64_t length) {
-  if (!IsOpen()) {
-    RecordError(kWsaNotSocket);
-    return -1;
-  }
+  if (!IsOpen()) return -1;  // LastError reports kWsaNotConnected
   if (length < 0) {
     RecordError(kWsaInvalidArgument);
     return -1;
@@ -200,7 +188,11 @@ int64_t CopyFileInPieces(int file, int64_t length,
 
 void StreamSocket::CloseGracefully() {
   if (!IsOpen()) return;
-  shutdown(descriptor_, SHUT_WR);
+  if (shutdown(descriptor_, SHUT_WR) != 0) {
+    // Not connected any more (or no socket at all): nothing can arrive to discard.
+    Release(true);
+    return;
+  }
   // Reading until the peer closes keeps the kernel from answering data that is still on its
   // way with a reset, which could destroy the end of the response at the client. A peer that
   // keeps sending is cut off by the linger limits.
@@ -208,7 +200,7 @@ void StreamSocket::CloseGracefully() {
   char discard[kLingerReadBytes];
   size_t discarded = 0;
   while (discarded < kLingerByteLimit) {
-    int left = MillisecondsLeft(deadline);
+    int left = PollTimeoutUntil(deadline);
     if (left == 0 || WaitFor(POLLIN, left) <= 0) break;
     int64_t received = ReceiveOnce(discard);
     if (received == 0) break;
@@ -236,10 +228,7 @@ void StreamSocket::Interrupt() {
 }
 
 bool StreamSocket::SetNoDelay(bool on) {
-  if (!IsOpen()) {
-    RecordError(kWsaNotSocket);
-    return false;
-  }
+  if (!IsOpen()) return false;
   int value = on ? 1 : 0;
   if (setsockopt(descriptor_, IPPROTO_TCP, TCP_NODELAY, &value, sizeof value) == 0) return true;
   RecordErrno(errno);

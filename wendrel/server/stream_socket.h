@@ -39,7 +39,8 @@ class StreamSocket {
   /// A descriptor is held (0 is a valid descriptor here).
   bool IsOpen() const { return descriptor_ >= 0; }
   /// The error number of the last failed operation (socket_errors.h), 0 when none failed;
-  /// kWsaNotConnected whenever no descriptor is held.
+  /// kWsaNotConnected whenever no descriptor is held. Every operation fails (-1, false) when
+  /// no descriptor is held.
   int LastError() const;
   /// Remembers an error number, or the counterpart of an errno value, as the last error.
   void RecordError(int socket_error) { last_error_ = socket_error; }
@@ -99,6 +100,11 @@ class StreamSocket {
   int last_error_ = 0;
   std::chrono::milliseconds send_timeout_ = kDefaultSendTimeout;
 };
+
+/// A time-out as poll(2) takes it: clamped to 0 .. INT_MAX milliseconds.
+int PollTimeout(std::chrono::milliseconds timeout);
+/// The milliseconds left until `deadline`, as poll(2) takes them; 0 once it has passed.
+int PollTimeoutUntil(std::chrono::steady_clock::time_point deadline);
 
 /// Copies `length` bytes from the current position of `file` through `write` in pieces of at
 /// most StreamSocket::kFilePieceBytes, held in one buffer for the whole copy. `write` returns

@@ -3,8 +3,6 @@
 
 #include <poll.h>
 
-#include <algorithm>
-#include <climits>
 #include <cstdio>
 
 #include "wendrel/server/socket_bio.h"
@@ -23,15 +21,6 @@ constexpr int kCloseNotifyWaitMs = 1000;
 /// Subject and issuer texts are cut to this many bytes (the NUL included).
 constexpr int kNameTextBytes = 256;
 
-int MillisecondsLeft(Clock::time_point deadline) {
-  auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-  return static_cast<int>(std::clamp<int64_t>(left.count(), 0, INT_MAX));
-}
-
-int ToPollTimeout(std::chrono::milliseconds timeout) {
-  return static_cast<int>(std::clamp<int64_t>(timeout.count(), 0, INT_MAX));
-}
-
 std::string NameText(const SslLibrary& library, const X509_NAME* name) {
   char text[kNameTextBytes] = {};
   if (name == nullptr || library.X509_NAME_oneline(name, text, sizeof text) == nullptr) return {};
@@ -40,8 +29,7 @@ std::string NameText(const SslLibrary& library, const X509_NAME* name) {
 
 std::string TimeoutText(std::chrono::milliseconds time_limit) {
   char text[128];
-  std::snprintf(text, sizeof text, kSslHandshakeTimeoutFormat,
-                static_cast<int>(std::clamp<int64_t>(time_limit.count(), 0, INT_MAX)));
+  std::snprintf(text, sizeof text, kSslHandshakeTimeoutFormat, PollTimeout(time_limit));
   return text;
 }
 
@@ -79,7 +67,7 @@ bool TlsConnection::Handshake(std::chrono::milliseconds time_limit, std::string*
       RecordFailure(error);
       return false;
     }
-    if (!AwaitRetry(error, MillisecondsLeft(deadline))) {
+    if (!AwaitRetry(error, PollTimeoutUntil(deadline))) {
       *failure = socket_.LastError() == kWsaTimedOut ? TimeoutText(time_limit)
                                                      : AcceptFailureText(result);
       return false;
@@ -112,7 +100,7 @@ void TlsConnection::ReadClientCertificate() {
 
 int64_t TlsConnection::Send(std::string_view data) {
   if (!IsOpen() || !handshake_complete_) {
-    socket_.RecordError(kWsaNotSocket);
+    socket_.RecordError(kWsaNotConnected);  // no TLS channel yet
     return -1;
   }
   size_t done = 0;
@@ -125,14 +113,14 @@ int64_t TlsConnection::Send(std::string_view data) {
       continue;
     }
     int error = library_.SSL_get_error(session_, result);
-    if (!AwaitRetry(error, ToPollTimeout(socket_.send_timeout()))) return -1;
+    if (!AwaitRetry(error, PollTimeout(socket_.send_timeout()))) return -1;
   }
   return static_cast<int64_t>(done);
 }
 
 int64_t TlsConnection::Receive(std::span<char> buffer) {
   if (!IsOpen() || !handshake_complete_) {
-    socket_.RecordError(kWsaNotSocket);
+    socket_.RecordError(kWsaNotConnected);  // no TLS channel yet
     return -1;
   }
   if (buffer.empty()) return 0;
@@ -215,7 +203,7 @@ CertificateVariables TlsConnection::GetCertificateVariables() const {
 
 int64_t TlsConnection::SendFile(int file, int64_t length) {
   if (!IsOpen() || !handshake_complete_) {
-    socket_.RecordError(kWsaNotSocket);
+    socket_.RecordError(kWsaNotConnected);  // no TLS channel yet
     return -1;
   }
   bool read_failed = false;

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -27,6 +28,11 @@ int SocketPair::TakeServer() {
   int descriptor = server;
   server = -1;
   return descriptor;
+}
+
+void SocketPair::CloseClient() {
+  if (client >= 0) close(client);
+  client = -1;
 }
 
 namespace {
@@ -101,6 +107,11 @@ void ResetAndClose(int descriptor) {
   linger option{1, 0};
   setsockopt(descriptor, SOL_SOCKET, SO_LINGER, &option, sizeof option);
   close(descriptor);
+}
+
+bool SigpipeEndsTheProcess() {
+  struct sigaction current {};
+  return sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL;
 }
 
 std::string PatternBytes(size_t size) {

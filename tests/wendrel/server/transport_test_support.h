@@ -22,6 +22,8 @@ struct SocketPair {
   ~SocketPair();
   /// Gives up ownership of the server end (to a connection object).
   int TakeServer();
+  /// Closes the client end now (when still held).
+  void CloseClient();
 };
 
 /// Socket buffer sizes for ConnectLoopback; 0 leaves the system's.
@@ -42,6 +44,10 @@ std::string ReadUntilClosed(int descriptor, size_t limit, std::chrono::milliseco
                             int* error = nullptr);
 /// Closes with a reset (SO_LINGER 0) instead of the orderly end.
 void ResetAndClose(int descriptor);
+
+/// SIGPIPE still has its default action (ending the process), so a test that survives a send
+/// to a reset connection shows that the transport does not raise it.
+bool SigpipeEndsTheProcess();
 
 /// `size` bytes of a fixed pseudo-random pattern.
 std::string PatternBytes(size_t size);
@@ -74,12 +80,12 @@ struct TlsClientOptions {
   /// Highest protocol version offered (0: the library's highest).
   int max_version = 0;
   /// Cipher list for TLS 1.2 and older (empty: the library's default).
-  std::string cipher_list;
+  std::string cipher_list = {};
   /// Security level 0, so that old protocol versions are really offered.
   bool allow_legacy = false;
   /// A client certificate and its key (empty: none).
-  std::string certificate_file;
-  std::string key_file;
+  std::string certificate_file = {};
+  std::string key_file = {};
 };
 
 /// The client side of a TLS connection on a blocking socket, through the loaded library.

@@ -1,0 +1,418 @@
+// The Server object end to end: settings, start and stop, and real requests over loopback.
+#include "wendrel/server/http_server.h"
+
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "platform/automation/dispatch_call.h"
+#include "platform/com/apartment.h"
+#include "tests/wendrel/server/http_client.h"
+#include "wendrel/asp/request.h"
+#include "wendrel/common/http_date.h"
+#include "wendrel/server/response.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using http_test::Fetch;
+using http_test::HttpClient;
+using http_test::HttpResponse;
+
+Variant S(std::u16string_view text) { return Variant::FromString(text); }
+Variant I(int32_t value) { return Variant::FromI4(value); }
+
+Result<void> Set(IDispatch* object, std::u16string_view name, const Variant& value) {
+  return PutMember(object, name, {}, value);
+}
+Result<Variant> Get(IDispatch* object, std::u16string_view name) {
+  return CallMember(object, name);
+}
+std::u16string Text(const Result<Variant>& value) {
+  return value.ok() && value.value().vt == VT_BSTR ? std::u16string(value.value().StringView())
+                                                   : u"<not a string>";
+}
+
+// A site folder with a few files and a stopped server rooted there on a free port.
+class ServerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    CoInitialize();
+    site_ = fs::temp_directory_path() /
+            ("wendrel-site-" + std::to_string(getpid()) + "-" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(site_);
+    fs::create_directories(site_ / "dir");
+    WriteFile("index.htm", "<html>home</html>");
+    WriteFile("dir/index.htm", "<html>dir</html>");
+    WriteFile("small.htm", std::string(64, 'a'));
+    WriteFile("large.htm", std::string(65, 'b'));
+    WriteFile("picture.gif", std::string(200, 'g'));
+    WriteFile("data.txt", "plain text");
+    std::string big;
+    for (int i = 0; i < 300000; ++i) big += static_cast<char>('a' + i % 26);
+    WriteFile("big.txt", big);
+    ASSERT_TRUE(Set(server_.get(), u"DefaultDirectory", S(Wide(site_.string()))).ok());
+    ASSERT_TRUE(Set(server_.get(), u"Port", I(0)).ok());
+  }
+  void TearDown() override {
+    server_->Stop();
+    fs::remove_all(site_);
+  }
+  static std::u16string Wide(const std::string& text) { return {text.begin(), text.end()}; }
+  void WriteFile(const std::string& name, const std::string& content) {
+    std::ofstream(site_ / name, std::ios::binary) << content;
+  }
+  void Start() {
+    ASSERT_TRUE(server_->Start()) << server_->LastErrorText();
+    port_ = server_->BoundPort();
+  }
+  std::optional<HttpResponse> Get11(std::string_view path, std::string_view extra = {}) {
+    return Fetch(port_, "GET " + std::string(path) + " HTTP/1.1\r\nHost: t\r\n" +
+                            std::string(extra) + "\r\n");
+  }
+
+  fs::path site_;
+  ComPtr<CHTTPServer> server_ = MakeObject<CHTTPServer>();
+  int port_ = 0;
+};
+
+// --- Settings --------------------------------------------------------------------------------
+
+TEST_F(ServerTest, MaxThreadsAcceptsThreeTo255WhileStopped) {
+  for (int32_t bad : {2, 256}) {
+    Result<void> refused = Set(server_.get(), u"MaxThreads", I(bad));
+    ASSERT_FALSE(refused.ok());
+    EXPECT_EQ(refused.error().Number(), 10001);
+    EXPECT_EQ(Text(Get(server_.get(), u"LastError")), u"Number of threads must be between 3 and 255");
+  }
+  for (int32_t good : {3, 255}) EXPECT_TRUE(Set(server_.get(), u"MaxThreads", I(good)).ok());
+  ASSERT_TRUE(Set(server_.get(), u"MaxThreads", I(4)).ok());
+  Start();
+  Result<void> running = Set(server_.get(), u"MaxThreads", I(5));
+  ASSERT_FALSE(running.ok());
+  EXPECT_EQ(running.error().Number(), 10000);
+  EXPECT_EQ(Text(Get(server_.get(), u"LastError")),
+            u"Server already started - can't change thread pool");
+  Result<void> bind = Set(server_.get(), u"ServerBind", S(u"127.0.0.1"));
+  EXPECT_EQ(bind.error().Number(), 10004);
+}
+
+TEST_F(ServerTest, SettingsNormaliseTheirValues) {
+  struct Case {
+    int32_t given;
+    int32_t stored;
+  } sizes[] = {{1025, 1025}, {1024, 1024}, {0, 1024}, {-5, 1024}, {50000, 50000}};
+  for (const Case& c : sizes) {
+    ASSERT_TRUE(Set(server_.get(), u"MaxUploadSize", I(c.given)).ok());
+    EXPECT_EQ(Get(server_.get(), u"MaxUploadSize").value().lVal, c.stored);
+  }
+  ASSERT_TRUE(Set(server_.get(), u"DefaultDirectory", S(u"/srv/site/")).ok());
+  EXPECT_EQ(Text(Get(server_.get(), u"DefaultDirectory")), u"/srv/site");
+  EXPECT_EQ(Text(Get(server_.get(), u"ServerBind")), u"0.0.0.0");
+  ASSERT_TRUE(Set(server_.get(), u"ServerBind", S(u"127.0.0.1")).ok());
+  EXPECT_EQ(Text(Get(server_.get(), u"ServerBind")), u"127.0.0.1");
+  EXPECT_EQ(Get(server_.get(), u"AlwaysCloseConnection").value().boolVal, VARIANT_TRUE);
+  EXPECT_EQ(Text(Get(server_.get(), u"DefaultDocument")), u"index.htm");
+  Variant text = S(u"a b/ü");
+  std::vector<VARIANT> arguments{text};
+  EXPECT_EQ(Text(CallMember(server_.get(), u"URLEncode", arguments)), u"a%20b%2F%FC");
+}
+
+TEST_F(ServerTest, StopWithoutStartIsTrue) {
+  Result<Variant> stopped = Get(server_.get(), u"StopServer");
+  EXPECT_EQ(stopped.value().boolVal, VARIANT_TRUE);
+  Result<Variant> added = CallMember(server_.get(), u"AddASPObject",
+                                     std::vector<VARIANT>{S(u"x"), Variant::FromDispatch(nullptr)});
+  EXPECT_EQ(added.error().Number(), 1002);
+}
+
+TEST_F(ServerTest, PortInUseIsReportedInLastError) {
+  int blocker = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_ANY);
+  ASSERT_EQ(bind(blocker, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(listen(blocker, 1), 0);
+  socklen_t length = sizeof address;
+  getsockname(blocker, reinterpret_cast<sockaddr*>(&address), &length);
+  ASSERT_TRUE(Set(server_.get(), u"Port", I(ntohs(address.sin_port))).ok());
+  Result<Variant> started = Get(server_.get(), u"StartServer");
+  close(blocker);
+  EXPECT_EQ(started.value().boolVal, VARIANT_FALSE);
+  std::string error = server_->LastErrorText();
+  EXPECT_EQ(error.rfind("Can't bind socket. It seems that the port is already used\r\n98 - ", 0), 0u)
+      << error;
+  EXPECT_FALSE(server_->IsStarted());
+}
+
+// --- Requests --------------------------------------------------------------------------------
+
+TEST_F(ServerTest, ServesFilesAndDefaultDocuments) {
+  Start();
+  std::optional<HttpResponse> home = Get11("/");
+  ASSERT_TRUE(home);
+  EXPECT_EQ(home->status_line, "HTTP/1.1 200 OK");
+  EXPECT_EQ(home->body, "<html>home</html>");
+  EXPECT_EQ(home->Header("Content-Type"), "text/html");
+  EXPECT_EQ(Get11("/dir")->body, "<html>dir</html>");
+  EXPECT_EQ(Get11("/dir/")->body, "<html>dir</html>");
+  std::optional<HttpResponse> text = Get11("/data.txt");
+  EXPECT_EQ(text->Header("Content-Type"), "text/plain");
+  EXPECT_EQ(text->body, "plain text");
+  std::optional<HttpResponse> missing = Get11("/missing.htm");
+  EXPECT_EQ(missing->status, 404);
+  EXPECT_EQ(Get11("/../../etc/passwd")->status, 404);
+  EXPECT_EQ(Get11("/big.txt")->body.size(), 300000u);
+}
+
+TEST_F(ServerTest, KeepAliveFollowsConnectionAndProtocol) {
+  ASSERT_TRUE(Set(server_.get(), u"AlwaysCloseConnection", Variant::FromBool(false)).ok());
+  Start();
+  {
+    HttpClient client(port_);
+    ASSERT_TRUE(client.Send("GET /data.txt HTTP/1.1\r\nHost: t\r\n\r\n"));
+    std::optional<HttpResponse> first = client.Read();
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->Header("Connection"), "Keep-Alive");
+    ASSERT_TRUE(client.Send("GET /data.txt HTTP/1.1\r\nHost: t\r\nConnection: close\r\n\r\n"));
+    std::optional<HttpResponse> second = client.Read();
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->Header("Connection"), "Close");
+    EXPECT_TRUE(client.ClosedByServer());
+  }
+  {
+    HttpClient client(port_);
+    ASSERT_TRUE(client.Send("GET /data.txt HTTP/1.0\r\n\r\n"));
+    ASSERT_TRUE(client.Read());
+    EXPECT_TRUE(client.ClosedByServer());
+  }
+  {
+    HttpClient client(port_);
+    ASSERT_TRUE(client.Send("GET /data.txt HTTP/1.0\r\nConnection: keep-alive\r\n\r\n"));
+    ASSERT_TRUE(client.Read());
+    ASSERT_TRUE(client.Send("GET /data.txt HTTP/1.0\r\nConnection: keep-alive\r\n\r\n"));
+    EXPECT_TRUE(client.Read());
+  }
+}
+
+TEST_F(ServerTest, AlwaysCloseConnectionClosesEveryResponse) {
+  Start();
+  HttpClient client(port_);
+  ASSERT_TRUE(client.Send("GET /data.txt HTTP/1.1\r\nHost: t\r\n\r\n"));
+  std::optional<HttpResponse> response = client.Read();
+  ASSERT_TRUE(response);
+  EXPECT_EQ(response->Header("Connection"), "Close");
+  EXPECT_TRUE(client.ClosedByServer());
+}
+
+TEST_F(ServerTest, PipelinedAndSplitRequestsAreServedInOrder) {
+  ASSERT_TRUE(Set(server_.get(), u"AlwaysCloseConnection", Variant::FromBool(false)).ok());
+  Start();
+  HttpClient client(port_);
+  ASSERT_TRUE(client.Send("GET /data.txt HTTP/1.1\r\nHost: t\r\n\r\nGET /index.htm HTTP/1.1\r\nHo"));
+  std::optional<HttpResponse> first = client.Read();
+  ASSERT_TRUE(first);
+  EXPECT_EQ(first->body, "plain text");
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  ASSERT_TRUE(client.Send("st: t\r\n\r\n"));
+  std::optional<HttpResponse> second = client.Read();
+  ASSERT_TRUE(second);
+  EXPECT_EQ(second->body, "<html>home</html>");
+  // A body announced by Content-Length that arrives later.
+  ASSERT_TRUE(client.Send("POST /data.txt HTTP/1.1\r\nHost: t\r\nContent-Length: 10\r\n\r\n01234"));
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  ASSERT_TRUE(client.Send("56789"));
+  std::optional<HttpResponse> posted = client.Read();
+  ASSERT_TRUE(posted);
+  EXPECT_EQ(posted->status, 200);
+}
+
+TEST_F(ServerTest, HeadAndTrace) {
+  Start();
+  std::optional<HttpResponse> head =
+      Fetch(port_, "HEAD /data.txt HTTP/1.1\r\nHost: t\r\n\r\n", true);
+  ASSERT_TRUE(head);
+  EXPECT_EQ(head->Header("Content-Length"), "10");
+  EXPECT_EQ(head->body, "");
+  HttpClient client(port_);
+  ASSERT_TRUE(client.Send("HEAD /data.txt HTTP/1.1\r\nHost: t\r\n\r\n"));
+  EXPECT_EQ(client.ReadAll().find("plain text"), std::string::npos);
+  std::optional<HttpResponse> trace = Fetch(port_, "TRACE / HTTP/1.1\r\nHost: t\r\n\r\n");
+  ASSERT_TRUE(trace);
+  EXPECT_EQ(trace->status, 200);
+  EXPECT_EQ(trace->body, "");
+}
+
+std::string Gunzip(const std::string& compressed) {
+  z_stream stream{};
+  inflateInit2(&stream, 16 + MAX_WBITS);
+  std::string out(4096, '\0');
+  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(compressed.data()));
+  stream.avail_in = static_cast<uInt>(compressed.size());
+  stream.next_out = reinterpret_cast<Bytef*>(out.data());
+  stream.avail_out = static_cast<uInt>(out.size());
+  int status = inflate(&stream, Z_FINISH);
+  out.resize(stream.total_out);
+  inflateEnd(&stream);
+  return status == Z_STREAM_END ? out : "<inflate failed>";
+}
+
+TEST_F(ServerTest, HtmlBodiesAboveSixtyFourBytesAreGzipped) {
+  // A host handler writes bodies of the requested length, as a page would.
+  server_->SetNativeRequestHandler([](Request& request, Response& response) {
+    if (request.RequestPage() != "/written") return false;
+    Variant text = S(std::u16string(static_cast<size_t>(request.ContentLength()), u'x'));
+    std::vector<VARIANT> arguments{text};
+    return CallMember(&response, u"Write", arguments).ok();
+  });
+  Start();
+  auto written = [&](int length) {
+    return Fetch(port_, "POST /written HTTP/1.1\r\nHost: t\r\nAccept-Encoding: gzip\r\n"
+                        "Content-Length: " + std::to_string(length) + "\r\n\r\n" +
+                            std::string(static_cast<size_t>(length), '-'));
+  };
+  std::optional<HttpResponse> small = written(64);
+  ASSERT_TRUE(small);
+  EXPECT_FALSE(small->Header("Content-Encoding"));
+  EXPECT_EQ(small->body, std::string(64, 'x'));
+  std::optional<HttpResponse> large = written(65);
+  ASSERT_TRUE(large);
+  EXPECT_EQ(large->Header("Content-Encoding"), "gzip");
+  EXPECT_EQ(large->Header("Content-Length"), std::to_string(large->body.size()));
+  EXPECT_EQ(Gunzip(large->body), std::string(65, 'x'));
+  // Static files go out as they are, whatever the client accepts.
+  std::optional<HttpResponse> file = Get11("/large.htm", "Accept-Encoding: gzip\r\n");
+  EXPECT_FALSE(file->Header("Content-Encoding"));
+  EXPECT_EQ(file->body, std::string(65, 'b'));
+}
+
+TEST_F(ServerTest, ConditionalGetAnswersNotModified) {
+  Start();
+  struct stat status {};
+  ASSERT_EQ(stat((site_ / "data.txt").c_str(), &status), 0);
+  std::string date = FormatHttpDate(status.st_mtime);
+  // The request form: "Sun, 06 Nov 1994 08:49:37 GMT".
+  date[7] = ' ';
+  date[11] = ' ';
+  std::optional<HttpResponse> same = Get11("/data.txt", "If-Modified-Since: " + date + "\r\n");
+  ASSERT_TRUE(same);
+  EXPECT_EQ(same->status, 304);
+  std::string older = FormatHttpDate(status.st_mtime - 3600);
+  older[7] = ' ';
+  older[11] = ' ';
+  std::optional<HttpResponse> changed = Get11("/data.txt", "If-Modified-Since: " + older + "\r\n");
+  EXPECT_EQ(changed->status, 200);
+  EXPECT_EQ(changed->body, "plain text");
+}
+
+// --- Hostile clients -------------------------------------------------------------------------
+
+TEST_F(ServerTest, OversizedHeaderIsRefusedAndClosed) {
+  Start();
+  HttpClient client(port_);
+  std::string header = "GET / HTTP/1.1\r\nX-Long: " + std::string(70000, 'x');
+  client.Send(header);  // never ends: no blank line
+  std::optional<HttpResponse> refused = client.Read();
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(refused->status, 431);
+  EXPECT_TRUE(client.ClosedByServer());
+  ASSERT_TRUE(Set(server_.get(), u"MaxHeaderSize", I(200000)).ok());
+  std::optional<HttpResponse> allowed = Get11("/data.txt", "X-Long: " + std::string(70000, 'x') + "\r\n");
+  ASSERT_TRUE(allowed);
+  EXPECT_EQ(allowed->status, 200);
+}
+
+TEST_F(ServerTest, AmbiguousBodyFramingIsRefused) {
+  Start();
+  struct Case {
+    std::string headers;
+    int status;
+  } cases[] = {
+      {"Transfer-Encoding: chunked\r\nContent-Length: 5\r\n", 400},
+      {"Content-Length: 5\r\nContent-Length: 6\r\n", 400},
+      {"Transfer-Encoding: chunked\r\n", 400},
+      {"Transfer-Encoding: gzip\r\n", 501},
+      {"Content-Length: 5x\r\n", 400},
+      {"Content-Length : 5\r\n", 400},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.headers);
+    HttpClient client(port_);
+    ASSERT_TRUE(client.Send("POST /data.txt HTTP/1.1\r\nHost: t\r\n" + c.headers + "\r\nhello"));
+    std::optional<HttpResponse> refused = client.Read();
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->status, c.status);
+    EXPECT_TRUE(client.ClosedByServer());
+  }
+}
+
+TEST_F(ServerTest, SilentAndStalledClientsAreClosed) {
+  ASSERT_TRUE(Set(server_.get(), u"AlwaysCloseConnection", Variant::FromBool(false)).ok());
+  ASSERT_TRUE(Set(server_.get(), u"IdleTimeout", I(1)).ok());
+  ASSERT_TRUE(Set(server_.get(), u"RequestTimeout", I(1)).ok());
+  Start();
+  HttpClient silent(port_);
+  HttpClient stalled(port_);
+  ASSERT_TRUE(stalled.Send("GET /data.txt HTTP/1.1\r\nHost:"));
+  EXPECT_TRUE(silent.ClosedByServer(std::chrono::seconds(5)));
+  std::optional<HttpResponse> timed_out = stalled.Read(false, std::chrono::seconds(5));
+  ASSERT_TRUE(timed_out);
+  EXPECT_EQ(timed_out->status, 408);
+}
+
+TEST_F(ServerTest, PeerResetMidResponseLeavesTheWorkerServing) {
+  ASSERT_TRUE(Set(server_.get(), u"MaxThreads", I(3)).ok());
+  Start();
+  for (int i = 0; i < 6; ++i) {
+    HttpClient client(port_);
+    ASSERT_TRUE(client.Send("GET /big.txt HTTP/1.1\r\nHost: t\r\n\r\n"));
+    linger reset{1, 0};
+    setsockopt(client.descriptor(), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+  }
+  std::optional<HttpResponse> after = Get11("/data.txt");
+  ASSERT_TRUE(after);
+  EXPECT_EQ(after->body, "plain text");
+}
+
+TEST_F(ServerTest, HandOverModeAnswers503WhenEveryWorkerIsBusy) {
+  ASSERT_TRUE(Set(server_.get(), u"HandOverMode", Variant::FromBool(true)).ok());
+  ASSERT_TRUE(Set(server_.get(), u"MaxThreads", I(3)).ok());
+  ASSERT_TRUE(Set(server_.get(), u"AlwaysCloseConnection", Variant::FromBool(false)).ok());
+  Start();
+  std::vector<std::unique_ptr<HttpClient>> busy;
+  for (int i = 0; i < 3; ++i) {
+    busy.push_back(std::make_unique<HttpClient>(port_));
+    ASSERT_TRUE(busy.back()->Send("GET /data.txt HTTP/1.1\r\nHost: t\r\n\r\n"));
+    ASSERT_TRUE(busy.back()->Read());  // the worker now waits for this client's next request
+  }
+  HttpClient refused(port_);
+  std::string answer = refused.ReadAll(std::chrono::seconds(5));
+  EXPECT_EQ(answer,
+            "HTTP/1.0 503 Service Unavailable\r\nContent-length: 94\r\n\r\n<html><body><h1>Server "
+            "unavailable</h1><p>Too many connections - try again later</body></html>");
+  busy.clear();
+}
+
+TEST_F(ServerTest, StopEndsRunningConnectionsAndRestarts) {
+  ASSERT_TRUE(Set(server_.get(), u"AlwaysCloseConnection", Variant::FromBool(false)).ok());
+  Start();
+  HttpClient idle(port_);
+  ASSERT_TRUE(idle.Send("GET /data.txt HTTP/1.1\r\nHost: t\r\n\r\n"));
+  ASSERT_TRUE(idle.Read());
+  auto begun = std::chrono::steady_clock::now();
+  server_->Stop();
+  EXPECT_LT(std::chrono::steady_clock::now() - begun, std::chrono::seconds(5));
+  EXPECT_TRUE(idle.ClosedByServer());
+  Start();
+  EXPECT_EQ(Get11("/data.txt")->body, "plain text");
+}
+
+}  // namespace

@@ -1,0 +1,85 @@
+// The small rules of the server core: keep-alive, refusals, texts, MIME types, the site root.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "wendrel/server/error_responses.h"
+#include "wendrel/server/http_server.h"
+#include "wendrel/server/keep_alive.h"
+#include "wendrel/server/mime_types.h"
+#include "wendrel/server/server_texts.h"
+#include "wendrel/server/static_file_handler.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(KeepAlive, ConnectionValueProtocolAndSetting) {
+  struct Case {
+    std::string_view connection, protocol;
+    bool always_close, keep;
+  } cases[] = {
+      {"close", "HTTP/1.1", false, false},  {"CLOSE-ish", "HTTP/1.1", false, false},
+      {"", "HTTP/1.1", false, true},        {"", "HTTP/1.0", false, false},
+      {"keep-alive", "HTTP/1.0", false, true}, {"", "HTTP/2", false, false},
+      {"", "HTTP/1.1", true, false},        {"keep-alive", "HTTP/1.1", true, false},
+      {"", "", false, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.connection) + " " + std::string(c.protocol));
+    EXPECT_EQ(ShouldKeepConnection(c.connection, c.protocol, c.always_close), c.keep);
+  }
+}
+
+TEST(Refusals, ContentLengthMatchesTheBody) {
+  for (int status : {400, 408, 413, 431, 501}) {
+    SCOPED_TRACE(status);
+    std::string_view response = RefusalResponse(status);
+    EXPECT_EQ(response.substr(9, 3), std::to_string(status));
+    size_t length_at = response.find("Content-Length: ");
+    size_t body_at = response.find("\r\n\r\n");
+    ASSERT_NE(length_at, std::string_view::npos);
+    size_t announced = std::stoul(std::string(response.substr(length_at + 16)));
+    EXPECT_EQ(response.size() - (body_at + 4), announced);
+  }
+}
+
+TEST(ServerTexts, KnownIdsAndTheFallback) {
+  EXPECT_EQ(ServerText(2015), "Number of threads must be between 3 and 255");
+  EXPECT_EQ(ServerText(7777), "Can't find error 0x1E61");
+  EXPECT_EQ(ServerTextWithSystemError(3, 98).rfind(
+                "Can't bind socket. It seems that the port is already used\r\n98 - ", 0),
+            0u);
+  EXPECT_EQ(ServerUrlEncoded("a z~"), "a%20z%7E");
+}
+
+TEST(MimeTypes, BuiltInTableIgnoresCase) {
+  EXPECT_EQ(BuiltInMimeType(".HTML"), "text/html");
+  EXPECT_EQ(BuiltInMimeType(".jpeg"), "image/jpeg");
+  EXPECT_EQ(BuiltInMimeType(".bmp"), "image/x-xbitmap");
+  EXPECT_EQ(BuiltInMimeType(".pdf"), "");
+}
+
+TEST(SiteRoot, MappingRefusesParentSegmentsAndLinksOutside) {
+  fs::path root = fs::temp_directory_path() / ("wendrel-root-" + std::to_string(getpid()));
+  fs::remove_all(root);
+  fs::create_directories(root / "sub");
+  std::ofstream(root / "sub" / "a.htm") << "a";
+  std::ofstream(root.parent_path() / ("outside-" + std::to_string(getpid()) + ".htm")) << "x";
+  fs::create_symlink(root.parent_path() / ("outside-" + std::to_string(getpid()) + ".htm"),
+                     root / "link.htm");
+  ServerSettings settings;
+  settings.default_directory = root.string();
+  EXPECT_EQ(MapToSiteRoot(settings, "/sub/a.htm"), (root / "sub" / "a.htm").string());
+  EXPECT_FALSE(MapToSiteRoot(settings, "/sub/../../etc/passwd"));
+  EXPECT_FALSE(MapToSiteRoot(settings, "/..\\..\\etc"));
+  EXPECT_EQ(ResolveRequestFile(settings, "/sub"), (root / "sub").string() + "/index.htm");
+  EXPECT_EQ(ResolveRequestFile(settings, "/sub/"), (root / "sub").string() + "/index.htm");
+  EXPECT_TRUE(IsInsideRoot(root.string(), (root / "sub" / "a.htm").string()));
+  EXPECT_FALSE(IsInsideRoot(root.string(), (root / "link.htm").string()));
+  fs::remove(root.parent_path() / ("outside-" + std::to_string(getpid()) + ".htm"));
+  fs::remove_all(root);
+}
+
+}  // namespace

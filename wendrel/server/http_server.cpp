@@ -1,0 +1,478 @@
+#include "wendrel/server/http_server.h"
+
+#include <arpa/inet.h>
+
+#include <cstdlib>
+
+#include "platform/automation/conversion.h"
+#include "wendrel/common/narrow_text.h"
+#include "wendrel/logging/event_log.h"
+#include "wendrel/server/mime_types.h"
+#include "wendrel/server/server_runtime.h"
+#include "wendrel/server/server_texts.h"
+#include "wendrel/server/ssl_context.h"
+#include "wendrel/server/static_file_handler.h"
+
+namespace {
+
+// COM error numbers of refused calls.
+constexpr int32_t kNotStartedError = 1002;
+constexpr int32_t kThreadsWhileRunningError = 10000;
+constexpr int32_t kThreadCountError = 10001;
+constexpr int32_t kSslTwiceError = 10002;
+constexpr int32_t kSslWhileRunningError = 10003;
+constexpr int32_t kBindWhileRunningError = 10004;
+
+// String-table ids of their texts.
+constexpr int kBindWhileRunningText = 2011;
+constexpr int kSslWhileRunningText = 2012;
+constexpr int kSslTwiceText = 2013;
+constexpr int kThreadsWhileRunningText = 2014;
+constexpr int kThreadCountText = 2015;
+
+constexpr char kServerStartedMessage[] = "*** SERVER STARTED ***";
+constexpr char kServerStopMessage[] = "*** SERVER STOP ***";
+
+Variant BoolResult(bool value) { return Variant::FromBool(value); }
+
+// A BOOL out-parameter is written back when the caller passed one; the value is also the
+// result, so that scripts can write ok = server.StartServer().
+Result<Variant> OutBool(const DispatchArguments& arguments, size_t index, bool value) {
+  if (index < arguments.size() && !arguments.IsMissing(index)) {
+    TRY(arguments.Assign(index, BoolResult(value)));
+  }
+  return BoolResult(value);
+}
+
+bool IsAsciiAlphanumeric(unsigned char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
+}  // namespace
+
+std::string ServerUrlEncoded(std::string_view text) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string encoded;
+  encoded.reserve(text.size() * 3);
+  for (char c : text) {
+    auto byte = static_cast<unsigned char>(c);
+    if (IsAsciiAlphanumeric(byte)) {
+      encoded.push_back(c);
+      continue;
+    }
+    encoded.push_back('%');
+    encoded.push_back(kHex[byte >> 4]);
+    encoded.push_back(kHex[byte & 0x0F]);
+  }
+  return encoded;
+}
+
+CHTTPServer::CHTTPServer() {
+  if (const char* mode = std::getenv("WENDREL_HAND_OVER"); mode && *mode == '1') {
+    settings_.Update([](ServerSettings& settings) { settings.hand_over_mode = true; });
+  }
+}
+
+CHTTPServer::~CHTTPServer() { Stop(); }
+
+std::span<const DispatchMember<CHTTPServer>> CHTTPServer::Members() {
+  using S = CHTTPServer;
+  static constexpr DispatchMember<S> kMembers[] = {
+      {u"StartServer", 1, kMethod, 0, 1, &S::StartServer, u"Result"},
+      {u"StopServer", 2, kMethod, 0, 1, &S::StopServer, u"Result"},
+      {u"LastError", 3, kPropertyGet, 0, 0, &S::GetLastError},
+      {u"Port", 4, kPropertyGet, 0, 0, &S::GetPort},
+      {u"Port", 4, kPropertyPut, 0, 0, &S::PutPort},
+      {u"DefaultDirectory", 5, kPropertyGet, 0, 0, &S::GetDefaultDirectory},
+      {u"DefaultDirectory", 5, kPropertyPut, 0, 0, &S::PutDefaultDirectory},
+      {u"DefaultDocument", 6, kPropertyGet, 0, 0, &S::GetDefaultDocument},
+      {u"DefaultDocument", 6, kPropertyPut, 0, 0, &S::PutDefaultDocument},
+      {u"ProcessDefaultFiles", 7, kPropertyGet, 0, 0, &S::GetProcessDefaultFiles},
+      {u"ProcessDefaultFiles", 7, kPropertyPut, 0, 0, &S::PutProcessDefaultFiles},
+      {u"LogPath", 8, kPropertyGet, 0, 0, &S::GetLogPath},
+      {u"LogPath", 8, kPropertyPut, 0, 0, &S::PutLogPath},
+      {u"LogLevel", 9, kPropertyGet, 0, 0, &S::GetLogLevel},
+      {u"LogLevel", 9, kPropertyPut, 0, 0, &S::PutLogLevel},
+      {u"ScriptLanguage", 10, kPropertyGet, 0, 0, &S::GetScriptLanguage},
+      {u"ScriptLanguage", 10, kPropertyPut, 0, 0, &S::PutScriptLanguage},
+      {u"EnableASPDebug", 11, kPropertyGet, 0, 0, &S::GetEnableASPDebug},
+      {u"EnableASPDebug", 11, kPropertyPut, 0, 0, &S::PutEnableASPDebug},
+      {u"DisableUpload", 12, kPropertyGet, 0, 0, &S::GetDisableUpload},
+      {u"DisableUpload", 12, kPropertyPut, 0, 0, &S::PutDisableUpload},
+      {u"UploadDir", 13, kPropertyGet, 0, 0, &S::GetUploadDir},
+      {u"UploadDir", 13, kPropertyPut, 0, 0, &S::PutUploadDir},
+      {u"MaxUploadSize", 14, kPropertyGet, 0, 0, &S::GetMaxUploadSize},
+      {u"MaxUploadSize", 14, kPropertyPut, 0, 0, &S::PutMaxUploadSize},
+      {u"ServerBind", 15, kPropertyGet, 0, 0, &S::GetServerBind},
+      {u"ServerBind", 15, kPropertyPut, 0, 0, &S::PutServerBind},
+      {u"MaxThreads", 16, kPropertyGet, 0, 0, &S::GetMaxThreads},
+      {u"MaxThreads", 16, kPropertyPut, 0, 0, &S::PutMaxThreads},
+      {u"AlwaysCloseConnection", 17, kPropertyGet, 0, 0, &S::GetAlwaysCloseConnection},
+      {u"AlwaysCloseConnection", 17, kPropertyPut, 0, 0, &S::PutAlwaysCloseConnection},
+      {u"FreezeEvents", 18, kPropertyGet, 0, 0, &S::GetFreezeEvents},
+      {u"FreezeEvents", 18, kPropertyPut, 0, 0, &S::PutFreezeEvents},
+      {u"UseMTSForCreateObject", 19, kPropertyGet, 0, 0, &S::GetUseMTSForCreateObject},
+      {u"UseMTSForCreateObject", 19, kPropertyPut, 0, 0, &S::PutUseMTSForCreateObject},
+      {u"AddASPObject", 20, kMethod, 2, 3, &S::AddASPObject,
+       u"ScriptingName,ObjectInstance,Result"},
+      {u"InitSSL", 22, kMethod, 3, 4, &S::InitSSL,
+       u"PrivateKeyFile,CertificateFile,PrivatePassword,Result"},
+      {u"URLEncode", 26, kMethod, 1, 2, &S::URLEncode, u"EncodeString,Result"},
+      // Limits of this implementation, hidden from the type library.
+      {u"MaxHeaderSize", 100, kPropertyGet, 0, 0, &S::GetMaxHeaderSize},
+      {u"MaxHeaderSize", 100, kPropertyPut, 0, 0, &S::PutMaxHeaderSize},
+      {u"IdleTimeout", 101, kPropertyGet, 0, 0, &S::GetIdleTimeout},
+      {u"IdleTimeout", 101, kPropertyPut, 0, 0, &S::PutIdleTimeout},
+      {u"RequestTimeout", 102, kPropertyGet, 0, 0, &S::GetRequestTimeout},
+      {u"RequestTimeout", 102, kPropertyPut, 0, 0, &S::PutRequestTimeout},
+      {u"HandOverMode", 103, kPropertyGet, 0, 0, &S::GetHandOverMode},
+      {u"HandOverMode", 103, kPropertyPut, 0, 0, &S::PutHandOverMode},
+  };
+  return kMembers;
+}
+
+// --- Start and stop --------------------------------------------------------------------------
+
+bool CHTTPServer::Start() {
+  std::lock_guard lock(state_mutex_);
+  last_error_.clear();
+  if (runtime_) {
+    last_error_ = ServerText(kBindWhileRunningText);
+    return false;
+  }
+  auto runtime = std::make_unique<ServerRuntime>(*this, settings_.Current(), ssl_);
+  std::string failure = runtime->Start();
+  if (!failure.empty()) {
+    last_error_ = failure;
+    return false;
+  }
+  runtime_ = std::move(runtime);
+  ::WriteEventLog(EventLogType::Information, kServerStartedMessage);
+  return true;
+}
+
+void CHTTPServer::Stop() {
+  std::unique_ptr<ServerRuntime> runtime;
+  {
+    std::lock_guard lock(state_mutex_);
+    runtime = std::move(runtime_);
+    if (!runtime) return;
+    ssl_.reset();  // InitSSL must be called again before the next start
+  }
+  runtime->Stop();
+  runtime.reset();
+  ::WriteEventLog(EventLogType::Information, kServerStopMessage);
+}
+
+bool CHTTPServer::IsStarted() const {
+  std::lock_guard lock(state_mutex_);
+  return runtime_ != nullptr;
+}
+
+int CHTTPServer::BoundPort() const {
+  std::lock_guard lock(state_mutex_);
+  return runtime_ ? runtime_->BoundPort() : 0;
+}
+
+std::string CHTTPServer::LastErrorText() const {
+  std::lock_guard lock(state_mutex_);
+  return last_error_;
+}
+
+void CHTTPServer::SetLastError(std::string text) {
+  std::lock_guard lock(state_mutex_);
+  last_error_ = std::move(text);
+}
+
+Error CHTTPServer::Refuse(int32_t number, int text_id, KeepInLastError keep) {
+  std::string text = ServerText(text_id);
+  if (keep == KeepInLastError::Yes) SetLastError(text);
+  return Error::Script(number, BytesToText(text, CP_ACP));
+}
+
+void CHTTPServer::Housekeeping() {}
+
+void CHTTPServer::SetNativeRequestHandler(NativeRequestHandler handler) {
+  std::lock_guard lock(state_mutex_);
+  if (!runtime_) native_handler_ = std::move(handler);
+}
+
+void CHTTPServer::HandleRequest(Request& request, Response& response) {
+  if (native_handler_ && native_handler_(request, response)) return;
+  ServeStaticFile(*Settings(), request, response);
+}
+
+// --- What requests and responses ask of the server -------------------------------------------
+
+int32_t CHTTPServer::MaxUploadSize() const { return Settings()->max_upload_size; }
+bool CHTTPServer::DisableUpload() const { return Settings()->disable_upload; }
+std::string CHTTPServer::UploadDir() const { return Settings()->upload_dir; }
+
+std::optional<std::string> CHTTPServer::MapVirtualPath(std::string_view virtual_path,
+                                                       const Request&) const {
+  return MapToSiteRoot(*Settings(), virtual_path);
+}
+
+bool CHTTPServer::HoldsSslContext() const {
+  std::lock_guard lock(state_mutex_);
+  return ssl_ != nullptr;
+}
+
+std::string CHTTPServer::LocalAddress() const {
+  std::lock_guard lock(state_mutex_);
+  return runtime_ ? runtime_->LocalAddress() : "127.0.0.1";
+}
+
+int32_t CHTTPServer::Port() const {
+  int bound = BoundPort();
+  return bound != 0 ? bound : Settings()->port;
+}
+
+void CHTTPServer::WriteEventLog(std::string_view line) {
+  ::WriteEventLog(EventLogType::Error, line);
+}
+
+void CHTTPServer::LogMessage(std::string_view text) {
+  ::WriteEventLog(EventLogType::LogMessage, text);
+}
+
+std::string CHTTPServer::MimeTypeOf(std::string_view extension) const {
+  return BuiltInMimeType(extension);
+}
+
+// --- Dispatch members ------------------------------------------------------------------------
+
+Result<Variant> CHTTPServer::StartServer(const DispatchArguments& arguments) {
+  return OutBool(arguments, 0, Start());
+}
+
+Result<Variant> CHTTPServer::StopServer(const DispatchArguments& arguments) {
+  Stop();
+  return OutBool(arguments, 0, true);
+}
+
+Result<Variant> CHTTPServer::GetLastError(const DispatchArguments&) {
+  return NarrowTextVariant(LastErrorText());
+}
+
+Result<Variant> CHTTPServer::PutFlag(const DispatchArguments& arguments,
+                                     bool ServerSettings::*field) {
+  bool value = TRY(ToBool(arguments.value()));
+  UpdateSettings([&](ServerSettings& settings) { settings.*field = value; });
+  return Variant();
+}
+
+Result<Variant> CHTTPServer::PutText(const DispatchArguments& arguments,
+                                     std::string ServerSettings::*field) {
+  std::string value = TRY(NarrowTextOf(arguments.value()));
+  UpdateSettings([&](ServerSettings& settings) { settings.*field = value; });
+  return Variant();
+}
+
+Result<Variant> CHTTPServer::GetPort(const DispatchArguments&) {
+  return Variant::FromI4(Settings()->port);
+}
+Result<Variant> CHTTPServer::PutPort(const DispatchArguments& arguments) {
+  int32_t port = TRY(ToInt32(arguments.value()));
+  if (port < 0 || port > 65535) return ErrorNumber::InvalidProcedureCall;
+  UpdateSettings([&](ServerSettings& settings) { settings.port = port; });
+  return Variant();
+}
+
+Result<Variant> CHTTPServer::GetDefaultDirectory(const DispatchArguments&) {
+  return NarrowTextVariant(Settings()->default_directory);
+}
+// A trailing '/' is dropped (the root itself stays "/").
+Result<Variant> CHTTPServer::PutDefaultDirectory(const DispatchArguments& arguments) {
+  std::string directory = TRY(NarrowTextOf(arguments.value()));
+  while (directory.size() > 1 && directory.back() == '/') directory.pop_back();
+  UpdateSettings([&](ServerSettings& settings) { settings.default_directory = directory; });
+  return Variant();
+}
+
+Result<Variant> CHTTPServer::GetDefaultDocument(const DispatchArguments&) {
+  return NarrowTextVariant(Settings()->default_document);
+}
+Result<Variant> CHTTPServer::PutDefaultDocument(const DispatchArguments& arguments) {
+  return PutText(arguments, &ServerSettings::default_document);
+}
+Result<Variant> CHTTPServer::GetProcessDefaultFiles(const DispatchArguments&) {
+  return BoolResult(Settings()->process_default_files);
+}
+Result<Variant> CHTTPServer::PutProcessDefaultFiles(const DispatchArguments& arguments) {
+  return PutFlag(arguments, &ServerSettings::process_default_files);
+}
+Result<Variant> CHTTPServer::GetLogPath(const DispatchArguments&) {
+  return NarrowTextVariant(Settings()->log_path);
+}
+Result<Variant> CHTTPServer::PutLogPath(const DispatchArguments& arguments) {
+  return PutText(arguments, &ServerSettings::log_path);
+}
+Result<Variant> CHTTPServer::GetLogLevel(const DispatchArguments&) {
+  return Variant::FromI2(Settings()->log_level);
+}
+Result<Variant> CHTTPServer::PutLogLevel(const DispatchArguments& arguments) {
+  int16_t level = TRY(ToInt16(arguments.value()));
+  UpdateSettings([&](ServerSettings& settings) { settings.log_level = level; });
+  return Variant();
+}
+Result<Variant> CHTTPServer::GetScriptLanguage(const DispatchArguments&) {
+  return NarrowTextVariant(Settings()->script_language);
+}
+Result<Variant> CHTTPServer::PutScriptLanguage(const DispatchArguments& arguments) {
+  return PutText(arguments, &ServerSettings::script_language);
+}
+Result<Variant> CHTTPServer::GetEnableASPDebug(const DispatchArguments&) {
+  return BoolResult(Settings()->enable_asp_debug);
+}
+Result<Variant> CHTTPServer::PutEnableASPDebug(const DispatchArguments& arguments) {
+  return PutFlag(arguments, &ServerSettings::enable_asp_debug);
+}
+Result<Variant> CHTTPServer::GetDisableUpload(const DispatchArguments&) {
+  return BoolResult(Settings()->disable_upload);
+}
+Result<Variant> CHTTPServer::PutDisableUpload(const DispatchArguments& arguments) {
+  return PutFlag(arguments, &ServerSettings::disable_upload);
+}
+Result<Variant> CHTTPServer::GetUploadDir(const DispatchArguments&) {
+  return NarrowTextVariant(Settings()->upload_dir);
+}
+Result<Variant> CHTTPServer::PutUploadDir(const DispatchArguments& arguments) {
+  return PutText(arguments, &ServerSettings::upload_dir);
+}
+Result<Variant> CHTTPServer::GetMaxUploadSize(const DispatchArguments&) {
+  return Variant::FromI4(Settings()->max_upload_size);
+}
+Result<Variant> CHTTPServer::PutMaxUploadSize(const DispatchArguments& arguments) {
+  int32_t size = TRY(ToInt32(arguments.value()));
+  if (size < kMinUploadSize + 1) size = kMinUploadSize;
+  UpdateSettings([&](ServerSettings& settings) { settings.max_upload_size = size; });
+  return Variant();
+}
+
+Result<Variant> CHTTPServer::GetServerBind(const DispatchArguments&) {
+  char text[INET_ADDRSTRLEN] = {};
+  in_addr address{Settings()->bind_address};
+  inet_ntop(AF_INET, &address, text, sizeof text);
+  return NarrowTextVariant(text);
+}
+Result<Variant> CHTTPServer::PutServerBind(const DispatchArguments& arguments) {
+  if (IsStarted()) {
+    return Refuse(kBindWhileRunningError, kBindWhileRunningText, KeepInLastError::Yes);
+  }
+  std::string text = TRY(NarrowTextOf(arguments.value()));
+  in_addr address{};
+  if (inet_pton(AF_INET, text.c_str(), &address) != 1) return ErrorNumber::InvalidProcedureCall;
+  UpdateSettings([&](ServerSettings& settings) { settings.bind_address = address.s_addr; });
+  return Variant();
+}
+
+Result<Variant> CHTTPServer::GetMaxThreads(const DispatchArguments&) {
+  return Variant::FromI2(static_cast<int16_t>(Settings()->max_threads));
+}
+Result<Variant> CHTTPServer::PutMaxThreads(const DispatchArguments& arguments) {
+  if (IsStarted()) {
+    return Refuse(kThreadsWhileRunningError, kThreadsWhileRunningText, KeepInLastError::Yes);
+  }
+  int32_t count = TRY(ToInt32(arguments.value()));
+  if (count < kMinThreads || count > kMaxThreads) {
+    return Refuse(kThreadCountError, kThreadCountText, KeepInLastError::Yes);
+  }
+  UpdateSettings([&](ServerSettings& settings) { settings.max_threads = count; });
+  return Variant();
+}
+
+Result<Variant> CHTTPServer::GetAlwaysCloseConnection(const DispatchArguments&) {
+  return BoolResult(Settings()->always_close_connection);
+}
+Result<Variant> CHTTPServer::PutAlwaysCloseConnection(const DispatchArguments& arguments) {
+  return PutFlag(arguments, &ServerSettings::always_close_connection);
+}
+Result<Variant> CHTTPServer::GetFreezeEvents(const DispatchArguments&) {
+  return BoolResult(Settings()->freeze_events);
+}
+Result<Variant> CHTTPServer::PutFreezeEvents(const DispatchArguments& arguments) {
+  return PutFlag(arguments, &ServerSettings::freeze_events);
+}
+Result<Variant> CHTTPServer::GetUseMTSForCreateObject(const DispatchArguments&) {
+  return BoolResult(Settings()->use_mts_for_create_object);
+}
+Result<Variant> CHTTPServer::PutUseMTSForCreateObject(const DispatchArguments& arguments) {
+  return PutFlag(arguments, &ServerSettings::use_mts_for_create_object);
+}
+
+// AddASPObject needs a running server with its ASP runtime; until pages can run there is no
+// runtime to take the object, and the call reports False.
+Result<Variant> CHTTPServer::AddASPObject(const DispatchArguments& arguments) {
+  if (!IsStarted()) {
+    return Error::Script(kNotStartedError, u"Call StartServer() first");
+  }
+  return OutBool(arguments, 2, false);
+}
+
+Result<Variant> CHTTPServer::InitSSL(const DispatchArguments& arguments) {
+  if (IsStarted()) return Refuse(kSslWhileRunningError, kSslWhileRunningText, KeepInLastError::Yes);
+  if (HoldsSslContext()) return Refuse(kSslTwiceError, kSslTwiceText, KeepInLastError::Yes);
+  std::string key_file = TRY(NarrowTextOf(arguments[0]));
+  std::string certificate_file = TRY(NarrowTextOf(arguments[1]));
+  std::string password = TRY(NarrowTextOf(arguments[2]));
+  SslContextCreation made = CSSL::Create(key_file, certificate_file, std::move(password));
+  if (!made.context) {
+    SetLastError(made.message);
+    return OutBool(arguments, 3, false);
+  }
+  if (!made.message.empty()) ::WriteEventLog(EventLogType::Information, made.message);
+  {
+    std::lock_guard lock(state_mutex_);
+    ssl_ = std::move(made.context);
+  }
+  return OutBool(arguments, 3, true);
+}
+
+Result<Variant> CHTTPServer::URLEncode(const DispatchArguments& arguments) {
+  std::string text = TRY(NarrowTextOf(arguments[0]));
+  Variant encoded = NarrowTextVariant(ServerUrlEncoded(text));
+  if (arguments.size() > 1 && !arguments.IsMissing(1)) TRY(arguments.Assign(1, encoded));
+  return encoded;
+}
+
+Result<Variant> CHTTPServer::GetMaxHeaderSize(const DispatchArguments&) {
+  return Variant::FromI4(Settings()->max_header_bytes);
+}
+Result<Variant> CHTTPServer::PutMaxHeaderSize(const DispatchArguments& arguments) {
+  int32_t size = TRY(ToInt32(arguments.value()));
+  if (size < 1024) return ErrorNumber::InvalidProcedureCall;
+  UpdateSettings([&](ServerSettings& settings) { settings.max_header_bytes = size; });
+  return Variant();
+}
+Result<Variant> CHTTPServer::GetIdleTimeout(const DispatchArguments&) {
+  return Variant::FromI4(Settings()->idle_timeout_seconds);
+}
+Result<Variant> CHTTPServer::PutIdleTimeout(const DispatchArguments& arguments) {
+  int32_t seconds = TRY(ToInt32(arguments.value()));
+  if (seconds < 1) return ErrorNumber::InvalidProcedureCall;
+  UpdateSettings([&](ServerSettings& settings) { settings.idle_timeout_seconds = seconds; });
+  return Variant();
+}
+Result<Variant> CHTTPServer::GetRequestTimeout(const DispatchArguments&) {
+  return Variant::FromI4(Settings()->request_timeout_seconds);
+}
+Result<Variant> CHTTPServer::PutRequestTimeout(const DispatchArguments& arguments) {
+  int32_t seconds = TRY(ToInt32(arguments.value()));
+  if (seconds < 1) return ErrorNumber::InvalidProcedureCall;
+  UpdateSettings([&](ServerSettings& settings) { settings.request_timeout_seconds = seconds; });
+  return Variant();
+}
+Result<Variant> CHTTPServer::GetHandOverMode(const DispatchArguments&) {
+  return BoolResult(Settings()->hand_over_mode);
+}
+Result<Variant> CHTTPServer::PutHandOverMode(const DispatchArguments& arguments) {
+  if (IsStarted()) {
+    return Refuse(kThreadsWhileRunningError, kThreadsWhileRunningText, KeepInLastError::Yes);
+  }
+  return PutFlag(arguments, &ServerSettings::hand_over_mode);
+}
+
+IUnknown* CreateHttpServer() {
+  return static_cast<IDispatch*>(new (std::nothrow) CHTTPServer());
+}

@@ -1,0 +1,289 @@
+// Sending a Response: the flush (stream or body, headers once per request), file sending with
+// conditional GET, and the built-in 404 and redirect pages.
+//
+// Every body or file byte is counted against the Content-Length the headers announced. When
+// more goes out (a second flush, a file after a flush) or less (a file that shrank while it
+// was sent), the client cannot find the end of this response by its length, so the connection
+// is not kept for another request.
+
+#include "wendrel/server/response.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "platform/com/stream.h"
+#include "wendrel/common/http_date.h"
+#include "wendrel/server/connection.h"
+#include "wendrel/server/response_host.h"
+#include "wendrel/server/socket_errors.h"
+
+namespace {
+
+constexpr std::string_view kNotFoundPage =
+    "<HTML><BODY><H1>404 - Not Found</H1><p><p>Requested file '%s' not found on this "
+    "server</BODY></HTML>";
+constexpr std::string_view kRedirectPage =
+    "<HTML><TITLE>Object Moved</TITLE><BODY><H1>Object moved</H1>This object can be found "
+    "<A HREF=\"%s\">here</A>.</BODY></HTML>";
+constexpr char kOpenFailureFormat[] = "Error opening file %s; error=0x%X";
+
+constexpr int32_t kNotModifiedCode = 304;
+constexpr int32_t kNotFoundCode = 404;
+constexpr int32_t kRedirectCode = 302;
+
+// A piece refused with "would block" is offered again this often, this far apart.
+constexpr int kMaxWouldBlockRetries = 200;
+constexpr std::chrono::milliseconds kWouldBlockPause{5};
+
+// The text with the HTML special characters written as entities, for a value put into a page.
+std::string HtmlEscaped(std::string_view text) {
+  std::string escaped;
+  escaped.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '<': escaped += "&lt;"; break;
+      case '>': escaped += "&gt;"; break;
+      case '&': escaped += "&amp;"; break;
+      case '"': escaped += "&quot;"; break;
+      default: escaped += c;
+    }
+  }
+  return escaped;
+}
+
+// The page with its "%s" replaced by `value`.
+std::string FilledPage(std::string_view page, std::string_view value) {
+  size_t slot = page.find("%s");
+  std::string filled(page.substr(0, slot));
+  filled += value;
+  filled += page.substr(slot + 2);
+  return filled;
+}
+
+// "Error opening file <path>; error=0x<errno>".
+std::string OpenFailureLine(std::string_view path, int error) {
+  const std::string path_text(path);
+  const auto code = static_cast<unsigned>(error);
+  int length = std::snprintf(nullptr, 0, kOpenFailureFormat, path_text.c_str(), code);
+  if (length <= 0) return {};
+  std::string line(static_cast<size_t>(length) + 1, '\0');
+  std::snprintf(line.data(), line.size(), kOpenFailureFormat, path_text.c_str(), code);
+  line.pop_back();
+  return line;
+}
+
+// An open file descriptor, closed at the end of its scope.
+class OpenFile {
+ public:
+  explicit OpenFile(int descriptor) : descriptor_(descriptor) {}
+  ~OpenFile() {
+    if (descriptor_ >= 0) close(descriptor_);
+  }
+  OpenFile(const OpenFile&) = delete;
+  OpenFile& operator=(const OpenFile&) = delete;
+  int get() const { return descriptor_; }
+
+ private:
+  int descriptor_;
+};
+
+struct FileFacts {
+  int64_t size = 0;
+  int64_t last_write = 0;  // file time (100-ns units since 1601)
+};
+
+// Opens a regular file for reading: the descriptor, or -1 with `error` (errno). A FIFO or a
+// device is refused without waiting on it; a folder is refused as EISDIR.
+int OpenRegularFile(const std::string& path, FileFacts& facts, int& error) {
+  int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (descriptor < 0) {
+    error = errno;
+    return -1;
+  }
+  struct stat status{};
+  if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
+    error = S_ISDIR(status.st_mode) ? EISDIR : (errno != 0 ? errno : EINVAL);
+    close(descriptor);
+    return -1;
+  }
+  facts.size = status.st_size;
+  facts.last_write = FileTimeFromTime(status.st_mtim.tv_sec) + status.st_mtim.tv_nsec / 100;
+  return descriptor;
+}
+
+// The If-Modified-Since time names the file's last write: within just under a second, as the
+// header carries whole seconds.
+bool IsSameMoment(int64_t if_modified_since, int64_t last_write) {
+  if (if_modified_since == 0) return false;
+  int64_t difference = if_modified_since - last_write;
+  if (difference < 0) difference = -difference;
+  return difference <= Response::kModifiedSinceTolerance;
+}
+
+}  // namespace
+
+Result<void> Response::Finish() { return FlushWith(Compression::Allowed, 0); }
+
+Result<void> Response::FinishAtOnce() {
+  code_ = 200;
+  stream_.Reset();
+  body_.Clear();
+  return Finish();
+}
+
+void Response::NotFound(std::string_view path) {
+  stream_.Reset();
+  (void)body_.Assign(FilledPage(kNotFoundPage, HtmlEscaped(path)));  // fits unless memory fails
+  code_ = kNotFoundCode;
+  content_type_ = "text/html";
+  last_modified_ = 0;
+}
+
+Result<void> Response::RedirectTo(std::string_view new_page) {
+  code_ = kRedirectCode;
+  location_ = new_page;
+  content_type_ = "text/html";
+  stream_.Reset();
+  TRY(body_.Assign(FilledPage(kRedirectPage, HtmlEscaped(new_page))));
+  expires_minutes_ = kNoExpiry;
+  expires_absolute_ = 0.0;
+  last_modified_ = 0;
+  keep_connection_ = false;
+  Result<void> flushed = Finish();
+  headers_only_ = true;
+  return flushed;
+}
+
+Result<FileSendOutcome> Response::SendFile(std::string_view path,
+                                           std::optional<int64_t> if_modified_since,
+                                           int64_t offset, int64_t length,
+                                           std::optional<std::string_view> content_type) {
+  FileFacts facts;
+  int error = 0;
+  OpenFile file(OpenRegularFile(std::string(path), facts, error));
+  if (file.get() < 0) {
+    if (host_ != nullptr) host_->WriteEventLog(OpenFailureLine(path, error));
+    NotFound(path);
+    return FileSendOutcome::NotFound;
+  }
+  if (if_modified_since) {
+    last_modified_ = facts.last_write;
+    if (IsSameMoment(*if_modified_since, facts.last_write)) {
+      code_ = kNotModifiedCode;
+      content_type_.clear();
+      last_modified_ = 0;
+      return FileSendOutcome::NotModified;
+    }
+  }
+  // From the offset to the end of the file, at most `length` bytes when that is given.
+  const int64_t start = std::clamp<int64_t>(offset, 0, facts.size);
+  int64_t file_length = facts.size - start;
+  if (length > 0) file_length = std::min(file_length, length);
+  if (start > 0 && lseek(file.get(), start, SEEK_SET) < 0) return Error::FromHresult(E_FAIL);
+  if (content_type) content_type_ = *content_type;
+  TRY(FlushWith(Compression::Off, file_length));
+  if (!headers_only_) TRY(TransmitFile(file.get(), file_length));
+  return FileSendOutcome::Sent;
+}
+
+// --- Flush -----------------------------------------------------------------------------------
+
+Result<void> Response::FlushWith(Compression compression, int64_t following_bytes) {
+  if (send_failed_) return Error::FromHresult(E_FAIL);
+  TRY(TakeStreamIntoBody());
+  if (!headers_sent_) TRY(SendHeaders(compression, following_bytes));
+  if (!headers_only_) TRY(SendContent(body_.view()));
+  body_.Clear();
+  return {};
+}
+
+// The stream's whole content replaces the body; the stream is released.
+Result<void> Response::TakeStreamIntoBody() {
+  if (!stream_) return {};
+  ComPtr<IStream> stream = std::move(stream_);
+  STATSTG statistics{};
+  if (FAILED(stream->Stat(&statistics, 0))) return Error::FromHresult(E_FAIL);
+  if (statistics.cbSize > ResponseBody::kMaxBytes) return ErrorNumber::OutOfMemory;
+  std::string bytes(static_cast<size_t>(statistics.cbSize), '\0');
+  ULONG read = 0;
+  if (FAILED(stream->Seek(0, STREAM_SEEK_SET, nullptr)) ||
+      FAILED(stream->Read(bytes.data(), static_cast<ULONG>(bytes.size()), &read))) {
+    return Error::FromHresult(E_FAIL);
+  }
+  bytes.resize(read);
+  return body_.Assign(bytes);
+}
+
+Result<void> Response::SendHeaders(Compression compression, int64_t following_bytes) {
+  std::string headers = ComposeHeaders(compression, following_bytes);
+  // Marked before sending: after a failure part of them may be out, and they must never be
+  // sent a second time.
+  headers_sent_ = true;
+  content_sent_ = 0;
+  return SendPieces(headers);
+}
+
+Result<void> Response::SendContent(std::string_view bytes) {
+  if (bytes.empty()) return {};
+  NoteContentBytes(static_cast<int64_t>(bytes.size()));
+  return SendPieces(bytes);
+}
+
+void Response::NoteContentBytes(int64_t count) {
+  content_sent_ += count;
+  if (content_sent_ > announced_length_) keep_connection_ = false;
+}
+
+Result<void> Response::SendPieces(std::string_view bytes) {
+  for (size_t offset = 0; offset < bytes.size(); offset += kSendPieceBytes) {
+    TRY(SendPiece(bytes.substr(offset, kSendPieceBytes)));
+  }
+  return {};
+}
+
+// One piece, offered again while the connection answers "would block".
+Result<void> Response::SendPiece(std::string_view piece) {
+  if (connection_ == nullptr) return SendFailure();
+  int retries = 0;
+  while (!piece.empty()) {
+    int64_t sent = connection_->Send(piece);
+    if (sent > 0) {
+      bytes_sent_ += sent;
+      piece.remove_prefix(std::min<size_t>(static_cast<size_t>(sent), piece.size()));
+      continue;
+    }
+    bool would_block = sent < 0 && connection_->LastError() == socket_errors::kWsaWouldBlock;
+    if (!would_block || ++retries > kMaxWouldBlockRetries) return SendFailure();
+    std::this_thread::sleep_for(kWouldBlockPause);
+  }
+  return {};
+}
+
+Result<void> Response::TransmitFile(int file, int64_t length) {
+  if (length <= 0) return {};
+  NoteContentBytes(length);
+  if (connection_ == nullptr) return SendFailure();
+  int64_t sent = connection_->SendFile(file, length);
+  if (sent < 0) return SendFailure();
+  bytes_sent_ += sent;
+  // A file that shrank meanwhile leaves the response short of its Content-Length.
+  if (sent < length) keep_connection_ = false;
+  return {};
+}
+
+// After a failed send the connection is of no further use for this client: nothing more is
+// sent for this request and the connection is not kept.
+Error Response::SendFailure() {
+  send_failed_ = true;
+  headers_sent_ = true;
+  keep_connection_ = false;
+  body_.Clear();
+  return Error::FromHresult(E_FAIL);
+}
