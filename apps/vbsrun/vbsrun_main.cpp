@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "apps/common/host_modules.h"
 #include "apps/vbsrun/console_site.h"
 #include "platform/com/apartment.h"
 #include "platform/com/creation.h"
@@ -24,11 +25,7 @@ namespace {
 constexpr std::streamsize kMaxScriptBytes = 64 * 1024 * 1024;
 
 // The modules the host relies on, registered on first use when the registry lacks them.
-struct PlatformModule {
-  const char* file;
-  const char16_t* prog_id;
-};
-constexpr PlatformModule kPlatformModules[] = {
+constexpr HostModule kPlatformModules[] = {
     {"libvbscript.so", u"VBScript"},
     {"libscriptruntime.so", u"Scripting.Dictionary"},
 };
@@ -39,25 +36,6 @@ void PrintUsage() {
                "  Runs a VBScript file with a WScript object.\n"
                "  WENDREL_MODULE_DIR names the folder of the platform modules (default: the\n"
                "  build's own); WENDREL_REGISTRY_DIR moves the registry.\n");
-}
-
-std::string ModuleFolder() {
-  const char* folder = std::getenv("WENDREL_MODULE_DIR");
-  if (folder != nullptr && folder[0] != '\0') return folder;
-  return WENDREL_DEFAULT_MODULE_DIR;
-}
-
-void EnsurePlatformModulesRegistered() {
-  std::string folder = ModuleFolder();
-  for (const PlatformModule& module : kPlatformModules) {
-    if (IsProgIdRegistered(module.prog_id)) continue;
-    std::u16string path = BytesToText(folder + "/" + module.file, CP_UTF8);
-    Result<void> registered = RegisterModuleFile(path);
-    if (!registered.ok()) {
-      std::string reason = TextToBytes(registered.error().Description(), CP_UTF8);
-      std::fprintf(stderr, "vbsrun: cannot register %s: %s\n", module.file, reason.c_str());
-    }
-  }
 }
 
 bool ReadScript(const char* path, std::string* text) {
@@ -121,7 +99,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   CoInitialize();
-  EnsurePlatformModulesRegistered();
+  EnsureHostModulesRegistered(kPlatformModules, "vbsrun");
   std::vector<std::u16string> arguments;
   for (int i = first + 1; i < argc; ++i) arguments.push_back(BytesToText(argv[i], CP_UTF8));
   std::u16string script_path = BytesToText(argv[first], CP_UTF8);

@@ -107,6 +107,16 @@ std::vector<std::string> Collection::EntryKeys() {
   return keys;
 }
 
+std::vector<std::pair<std::string, std::string>> Collection::EntryPairs() {
+  std::lock_guard lock(mutex_);
+  std::vector<std::pair<std::string, std::string>> pairs;
+  pairs.reserve(entries_.size());
+  for (const CollectionEntryHandle& handle : entries_) {
+    pairs.emplace_back(handle.entry->EntryKey(), handle.entry->EntryValue());
+  }
+  return pairs;
+}
+
 std::optional<size_t> Collection::FindLocked(std::string_view key) {
   if (index_generation_ != key_generation.load(std::memory_order_relaxed)) RebuildIndexLocked();
   auto found = index_.find(UpperCaseBytes(key));

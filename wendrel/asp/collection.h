@@ -59,6 +59,8 @@ class Collection : public DispatchObject<Collection> {
   std::optional<std::string> RawText();
   size_t EntryCount();
   std::vector<std::string> EntryKeys();
+  /// (key, value) of every entry, in order.
+  std::vector<std::pair<std::string, std::string>> EntryPairs();
 
   // Dispatch members.
   Result<Variant> Count(const DispatchArguments& arguments);

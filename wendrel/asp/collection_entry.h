@@ -13,6 +13,8 @@ class CollectionEntry {
   virtual IDispatch* EntryDispatch() = 0;
   /// The key as narrow text (ANSI code page).
   virtual std::string EntryKey() const = 0;
+  /// The value as narrow text (ANSI code page), as its default member reads it.
+  virtual std::string EntryValue() const = 0;
   /// A further value under the same key, when a collection merges duplicate keys; entries that
   /// keep their first value ignore it.
   virtual void AppendEntryValue(std::string_view text) = 0;

@@ -115,6 +115,10 @@ std::string CHTTPCookie::EntryKey() const {
   return names_.empty() ? std::string() : AnsiBytes(names_[0].view());
 }
 
+std::string CHTTPCookie::EntryValue() const {
+  return values_.empty() ? std::string() : AnsiBytes(values_[0].view());
+}
+
 void CHTTPCookie::AppendElement(std::u16string_view name, std::u16string_view value) {
   names_.emplace_back(name);
   values_.emplace_back(value);

@@ -35,6 +35,7 @@ class CHTTPCookie : public DispatchObject<CHTTPCookie>, public CollectionEntry {
 
   IDispatch* EntryDispatch() override { return this; }
   std::string EntryKey() const override;
+  std::string EntryValue() const override;
   /// A cookie keeps the first value its name was sent with.
   void AppendEntryValue(std::string_view) override {}
 

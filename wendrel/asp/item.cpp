@@ -114,6 +114,11 @@ Variant Item::WholeValue() const {
   return Variant::FromString(joined);
 }
 
+std::string Item::EntryValue() const {
+  Result<std::string> text = NarrowTextOf(WholeValue());
+  return text.ok() ? std::move(text).value() : std::string();
+}
+
 Result<Variant> Item::Count(const DispatchArguments&) {
   return Variant::FromI2(static_cast<int16_t>(count_));
 }

@@ -43,6 +43,7 @@ class Item : public DispatchObject<Item>, public CollectionEntry {
 
   IDispatch* EntryDispatch() override { return this; }
   std::string EntryKey() const override { return key_; }
+  std::string EntryValue() const override;
   /// Ignored unless multi-valued; the text is read in the ANSI code page.
   void AppendEntryValue(std::string_view text) override;
 

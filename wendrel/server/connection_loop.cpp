@@ -5,6 +5,7 @@
 
 #include "wendrel/asp/request.h"
 #include "wendrel/common/byte_string.h"
+#include "wendrel/logging/access_log.h"
 #include "wendrel/logging/event_log.h"
 #include "wendrel/server/connection.h"
 #include "wendrel/server/error_responses.h"
@@ -84,7 +85,7 @@ class ConnectionSession {
       last_activity_ = Clock::now();
       received_any = true;
       if (!slot_.buffer.Append(std::string_view(piece.data(), static_cast<size_t>(received)))) {
-        WriteEventLog(EventLogType::Error, kOutOfMemoryMessage);
+        EventLog::Error(kOutOfMemoryMessage);
       }
       if (static_cast<size_t>(received) < piece.size()) return true;
     }
@@ -165,7 +166,25 @@ class ConnectionSession {
       server_.HandleRequest(request, response);
       (void)response.Finish();
     }
+    WriteAccessLog(*settings, request, response);
     keep_ = response.KeepConnection();
+  }
+
+  // One line per request when the log level asks for it; the writer (and its open file) is
+  // the connection's.
+  void WriteAccessLog(const ServerSettings& settings, Request& request, Response& response) {
+    if (!AccessLogWanted(settings.log_level)) return;
+    if (!access_log_) access_log_ = std::make_unique<AccessLogWriter>();
+    AccessLogRecord record;
+    record.method = request.Method();
+    record.uri_stem = request.RequestPage();
+    record.uri_query = request.QueryText();
+    record.user_name = request.AuthUser();
+    record.client_address = request.ClientAddress();
+    record.user_agent = request.UserAgentHeader();
+    record.server_port = server_.Port();
+    record.status = response.StatusCode();
+    access_log_->Write(settings.log_path, record);
   }
 
   void Refuse(int status) {
@@ -181,6 +200,7 @@ class ConnectionSession {
   bool header_parsed_ = false;
   bool declared_too_long_ = false;
   int32_t expected_body_ = 0;
+  std::unique_ptr<AccessLogWriter> access_log_;
   Clock::time_point last_activity_;
   Clock::time_point request_started_;
 };

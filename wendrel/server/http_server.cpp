@@ -5,13 +5,19 @@
 #include <cstdlib>
 
 #include "platform/automation/conversion.h"
+#include "platform/automation/dispatch_call.h"
+#include "platform/com/apartment.h"
 #include "wendrel/common/narrow_text.h"
 #include "wendrel/logging/event_log.h"
 #include "wendrel/server/mime_types.h"
 #include "wendrel/server/server_runtime.h"
 #include "wendrel/server/server_texts.h"
 #include "wendrel/server/ssl_context.h"
-#include "wendrel/server/static_file_handler.h"
+#include "wendrel/logging/trace.h"
+#include "wendrel/server/dispatcher.h"
+#include "wendrel/server/virtual_dir.h"
+#include "wendrel/asp/item.h"
+#include "wendrel/asp/request.h"
 
 namespace {
 
@@ -30,6 +36,10 @@ constexpr int kSslTwiceText = 2013;
 constexpr int kThreadsWhileRunningText = 2014;
 constexpr int kThreadCountText = 2015;
 
+constexpr int32_t kEventHandlerError = 10005;
+constexpr int kEventHandlerText = 2016;
+constexpr char kWindowFailure[] = "System failure: Unable to create window";
+
 constexpr char kServerStartedMessage[] = "*** SERVER STARTED ***";
 constexpr char kServerStopMessage[] = "*** SERVER STOP ***";
 
@@ -42,6 +52,18 @@ Result<Variant> OutBool(const DispatchArguments& arguments, size_t index, bool v
     TRY(arguments.Assign(index, BoolResult(value)));
   }
   return BoolResult(value);
+}
+
+// A function address or parameter given as a number (32- or 64-bit).
+Result<int64_t> AddressOf(const VARIANT& value) {
+  VARIANT shallow = PeekValue(value);
+  if (shallow.vt == VT_I8 || shallow.vt == VT_UI8) return shallow.llVal;
+  if (shallow.vt == VT_EMPTY || shallow.vt == VT_ERROR) return int64_t{0};
+  return int64_t{TRY(ToInt32(shallow))};
+}
+
+ComPtr<Collection> PlainCollection(EntryFactory factory) {
+  return MakeObject<Collection>(factory, CollectionOptions{});
 }
 
 bool IsAsciiAlphanumeric(unsigned char c) {
@@ -67,7 +89,11 @@ std::string ServerUrlEncoded(std::string_view text) {
   return encoded;
 }
 
-CHTTPServer::CHTTPServer() {
+CHTTPServer::CHTTPServer()
+    : events_(std::make_unique<HostEvents>(&event_source_)),
+      virtual_dirs_(PlainCollection(&CVirtDir::Make)),
+      host_ids_(PlainCollection(&Item::MakeSingleValue)),
+      mime_types_(PlainCollection(&Item::MakeSingleValue)) {
   if (const char* mode = std::getenv("WENDREL_HAND_OVER"); mode && *mode == '1') {
     settings_.Update([](ServerSettings& settings) { settings.hand_over_mode = true; });
   }
@@ -127,6 +153,20 @@ std::span<const DispatchMember<CHTTPServer>> CHTTPServer::Members() {
       {u"RequestTimeout", 102, kPropertyPut, 0, 0, &S::PutRequestTimeout},
       {u"HandOverMode", 103, kPropertyGet, 0, 0, &S::GetHandOverMode},
       {u"HandOverMode", 103, kPropertyPut, 0, 0, &S::PutHandOverMode},
+      {u"BoundPort", 104, kPropertyGet, 0, 0, &S::GetBoundPort},
+      {u"AddVirtualDir", 27, kMethod, 2, 2, &S::AddVirtualDir, u"VirtualDir,RealDir"},
+      {u"VirtualDirs", 28, kPropertyGet | kMethod, 0, 0, &S::GetVirtualDirs},
+      {u"HostId", 29, kPropertyGet | kMethod, 0, 0, &S::GetHostId},
+      {u"MIMETypes", 30, kMethod | kPropertyGet, 0, 0, &S::MIMETypes},
+      {u"MapVirtualPath", 31, kMethod, 1, 2, &S::MapVirtualPathMember, u"InPath,Result"},
+      {u"SetCallback", 32, kMethod, 1, 2, &S::SetCallback, u"CallbackFn,CallbackParam"},
+      {u"SetThreadCallback", 33, kMethod, 1, 2, &S::SetThreadCallback,
+       u"CallbackAddress,CallbackParam"},
+      {u"SetEventHandler", 34, kMethod, 0, 1, &S::SetEventHandler, u"EventHandler"},
+      {u"SetIncludeCallback", 35, kMethod, 1, 2, &S::SetIncludeCallback,
+       u"CallbackFn,CallbackParam"},
+      {u"SaveConfig", 36, kMethod, 1, 2, &S::SaveConfig, u"Location,Result"},
+      {u"LoadConfig", 37, kMethod, 1, 2, &S::LoadConfig, u"Location,Result"},
   };
   return kMembers;
 }
@@ -140,6 +180,13 @@ bool CHTTPServer::Start() {
     last_error_ = ServerText(kBindWhileRunningText);
     return false;
   }
+  // Host events arrive on the thread that starts the server, which must pump its queue.
+  if (!IsInApartment()) CoInitialize();
+  if (!events_->EnsureWindow()) {
+    last_error_ = kWindowFailure;
+    return false;
+  }
+  stopping_ = false;
   auto runtime = std::make_unique<ServerRuntime>(*this, settings_.Current(), ssl_);
   std::string failure = runtime->Start();
   if (!failure.empty()) {
@@ -147,7 +194,7 @@ bool CHTTPServer::Start() {
     return false;
   }
   runtime_ = std::move(runtime);
-  ::WriteEventLog(EventLogType::Information, kServerStartedMessage);
+  EventLog::Information(Settings()->log_level, kServerStartedMessage);
   return true;
 }
 
@@ -159,9 +206,14 @@ void CHTTPServer::Stop() {
     if (!runtime) return;
     ssl_.reset();  // InitSSL must be called again before the next start
   }
+  stopping_ = true;  // workers waiting for the host give up
   runtime->Stop();
   runtime.reset();
-  ::WriteEventLog(EventLogType::Information, kServerStopMessage);
+  events_->ReleaseEventHandler();
+  virtual_dirs_->RemoveAllEntries();
+  host_ids_->RemoveAllEntries();
+  mime_types_->RemoveAllEntries();
+  EventLog::Information(Settings()->log_level, kServerStopMessage);
 }
 
 bool CHTTPServer::IsStarted() const {
@@ -199,7 +251,41 @@ void CHTTPServer::SetNativeRequestHandler(NativeRequestHandler handler) {
 
 void CHTTPServer::HandleRequest(Request& request, Response& response) {
   if (native_handler_ && native_handler_(request, response)) return;
-  ServeStaticFile(*Settings(), request, response);
+  std::shared_ptr<const ServerSettings> settings = Settings();
+  SiteMap site = CurrentSiteMap(*settings);
+  std::vector<std::pair<std::string, std::string>> mime_types = mime_types_->EntryPairs();
+  DispatchContext context{*settings, site, mime_types, *events_, stopping_,
+                          [this] { return Settings()->freeze_events; }};
+  DispatchRequest(context, request, response);
+}
+
+SiteMap CHTTPServer::CurrentSiteMap(const ServerSettings& settings) {
+  return SiteMap{settings.default_directory, virtual_dirs_->EntryPairs(), host_ids_->EntryPairs()};
+}
+
+void* CHTTPServer::QueryOtherInterface(REFIID iid) {
+  if (iid == IID_IConnectionPointContainer) return static_cast<IConnectionPointContainer*>(&event_source_);
+  return nullptr;
+}
+
+HRESULT CHTTPServer::EventSource::QueryInterface(REFIID iid, void** object) {
+  if (object == nullptr) return E_POINTER;
+  if (iid == IID_IConnectionPointContainer || iid == IID_IUnknown) {
+    *object = static_cast<IConnectionPointContainer*>(this);
+    AddRef();
+    return S_OK;
+  }
+  return owner_.QueryInterface(iid, object);
+}
+
+HRESULT CHTTPServer::EventSource::FindConnectionPoint(REFIID iid, IConnectionPoint** point) {
+  if (point == nullptr) return E_POINTER;
+  *point = nullptr;
+  if (iid != kServerEventsId) return CONNECT_E_NOCONNECTION;
+  ConnectionPoint& events = owner_.events_->EventPoint();
+  events.AddRef();
+  *point = &events;
+  return S_OK;
 }
 
 // --- What requests and responses ask of the server -------------------------------------------
@@ -209,8 +295,9 @@ bool CHTTPServer::DisableUpload() const { return Settings()->disable_upload; }
 std::string CHTTPServer::UploadDir() const { return Settings()->upload_dir; }
 
 std::optional<std::string> CHTTPServer::MapVirtualPath(std::string_view virtual_path,
-                                                       const Request&) const {
-  return MapToSiteRoot(*Settings(), virtual_path);
+                                                       const Request& request) const {
+  auto* self = const_cast<CHTTPServer*>(this);  // the lists lock themselves
+  return MapUrlPath(self->CurrentSiteMap(*Settings()), virtual_path, request.ServerName()).path;
 }
 
 bool CHTTPServer::HoldsSslContext() const {
@@ -228,16 +315,17 @@ int32_t CHTTPServer::Port() const {
   return bound != 0 ? bound : Settings()->port;
 }
 
-void CHTTPServer::WriteEventLog(std::string_view line) {
-  ::WriteEventLog(EventLogType::Error, line);
-}
+void CHTTPServer::WriteEventLog(std::string_view line) { EventLog::Error(line); }
 
+// The LogMessage event first (on the host thread); the text is logged unless a handler says no.
 void CHTTPServer::LogMessage(std::string_view text) {
-  ::WriteEventLog(EventLogType::LogMessage, text);
+  EventLog::LogMessage(text, [this](std::string_view message) {
+    return events_->RaiseLogMessage(message, stopping_);
+  });
 }
 
 std::string CHTTPServer::MimeTypeOf(std::string_view extension) const {
-  return BuiltInMimeType(extension);
+  return ContentTypeOf(extension, mime_types_->EntryPairs());
 }
 
 // --- Dispatch members ------------------------------------------------------------------------
@@ -314,6 +402,7 @@ Result<Variant> CHTTPServer::GetLogLevel(const DispatchArguments&) {
 Result<Variant> CHTTPServer::PutLogLevel(const DispatchArguments& arguments) {
   int16_t level = TRY(ToInt16(arguments.value()));
   UpdateSettings([&](ServerSettings& settings) { settings.log_level = level; });
+  if (level >= 1) ResetTraceDepth();
   return Variant();
 }
 Result<Variant> CHTTPServer::GetScriptLanguage(const DispatchArguments&) {
@@ -322,7 +411,9 @@ Result<Variant> CHTTPServer::GetScriptLanguage(const DispatchArguments&) {
 Result<Variant> CHTTPServer::PutScriptLanguage(const DispatchArguments& arguments) {
   return PutText(arguments, &ServerSettings::script_language);
 }
+// The debugger cannot be reached while the host runs its code on the workers.
 Result<Variant> CHTTPServer::GetEnableASPDebug(const DispatchArguments&) {
+  if (events_->HasThreadCallback()) return BoolResult(false);
   return BoolResult(Settings()->enable_asp_debug);
 }
 Result<Variant> CHTTPServer::PutEnableASPDebug(const DispatchArguments& arguments) {
@@ -421,7 +512,7 @@ Result<Variant> CHTTPServer::InitSSL(const DispatchArguments& arguments) {
     SetLastError(made.message);
     return OutBool(arguments, 3, false);
   }
-  if (!made.message.empty()) ::WriteEventLog(EventLogType::Information, made.message);
+  if (!made.message.empty()) EventLog::Information(Settings()->log_level, made.message);
   {
     std::lock_guard lock(state_mutex_);
     ssl_ = std::move(made.context);
@@ -471,6 +562,148 @@ Result<Variant> CHTTPServer::PutHandOverMode(const DispatchArguments& arguments)
     return Refuse(kThreadsWhileRunningError, kThreadsWhileRunningText, KeepInLastError::Yes);
   }
   return PutFlag(arguments, &ServerSettings::hand_over_mode);
+}
+
+// The port the running server listens on (Port 0 lets the system choose); 0 when stopped.
+Result<Variant> CHTTPServer::GetBoundPort(const DispatchArguments&) {
+  return Variant::FromI4(BoundPort());
+}
+
+// --- Site lists ------------------------------------------------------------------------------
+
+// AddVirtualDir("docs", folder): the key becomes "/docs/"; an existing key gets the new folder.
+Result<Variant> CHTTPServer::AddVirtualDir(const DispatchArguments& arguments) {
+  std::string name = CVirtDir::NormalisedName(TRY(NarrowTextOf(arguments[0])));
+  std::string folder = TRY(NarrowTextOf(arguments[1]));
+  if (ComPtr<IDispatch> existing = virtual_dirs_->FindEntry(name)) {
+    static_cast<CVirtDir*>(existing.get())->SetRealDir(folder);
+    return Variant();
+  }
+  virtual_dirs_->AddEntry(name, folder);
+  return Variant();
+}
+
+Result<Variant> CHTTPServer::GetVirtualDirs(const DispatchArguments&) {
+  return Variant::FromDispatch(virtual_dirs_.get());
+}
+Result<Variant> CHTTPServer::GetHostId(const DispatchArguments&) {
+  return Variant::FromDispatch(host_ids_.get());
+}
+Result<Variant> CHTTPServer::MIMETypes(const DispatchArguments&) {
+  return Variant::FromDispatch(mime_types_.get());
+}
+
+// MapVirtualPath(InPath, out Result): the mapping without a request.
+Result<Variant> CHTTPServer::MapVirtualPathMember(const DispatchArguments& arguments) {
+  std::string path = TRY(NarrowTextOf(arguments[0]));
+  Variant mapped = NarrowTextVariant(MapUrlPath(CurrentSiteMap(*Settings()), path).path);
+  if (arguments.size() > 1 && !arguments.IsMissing(1)) TRY(arguments.Assign(1, mapped));
+  return mapped;
+}
+
+// --- Host hooks ------------------------------------------------------------------------------
+
+Result<Variant> CHTTPServer::SetCallback(const DispatchArguments& arguments) {
+  int64_t function = TRY(AddressOf(arguments[0]));
+  int64_t parameter = arguments.size() > 1 ? TRY(AddressOf(arguments[1])) : 0;
+  events_->SetCallback(reinterpret_cast<PageRequestedCallback>(static_cast<intptr_t>(function)),
+                       static_cast<intptr_t>(parameter));
+  return Variant();
+}
+
+Result<Variant> CHTTPServer::SetThreadCallback(const DispatchArguments& arguments) {
+  int64_t function = TRY(AddressOf(arguments[0]));
+  int64_t parameter = arguments.size() > 1 ? TRY(AddressOf(arguments[1])) : 0;
+  events_->SetThreadCallback(reinterpret_cast<ThreadCallback>(static_cast<intptr_t>(function)),
+                             static_cast<intptr_t>(parameter));
+  return Variant();
+}
+
+// SetEventHandler(object): holds it when it has "PageRequested" (10005 when not); no object
+// releases the one held.
+Result<Variant> CHTTPServer::SetEventHandler(const DispatchArguments& arguments) {
+  VARIANT handler = arguments.IsMissing(0) ? VARIANT{} : PeekValue(arguments[0]);
+  IDispatch* object = handler.vt == VT_DISPATCH ? handler.pdispVal : nullptr;
+  if (events_->SetEventHandler(object)) return Variant();
+  return Refuse(kEventHandlerError, kEventHandlerText, KeepInLastError::No);
+}
+
+Result<Variant> CHTTPServer::SetIncludeCallback(const DispatchArguments& arguments) {
+  int64_t function = TRY(AddressOf(arguments[0]));
+  int64_t parameter = arguments.size() > 1 ? TRY(AddressOf(arguments[1])) : 0;
+  std::lock_guard lock(state_mutex_);
+  include_callback_ = static_cast<uintptr_t>(function);
+  include_callback_parameter_ = static_cast<intptr_t>(parameter);
+  return Variant();
+}
+
+// --- Configuration ---------------------------------------------------------------------------
+
+ServerConfiguration CHTTPServer::CurrentConfiguration() {
+  std::shared_ptr<const ServerSettings> settings = Settings();
+  ServerConfiguration configuration;
+  configuration.default_directory = settings->default_directory;
+  configuration.default_document = settings->default_document;
+  configuration.always_close = settings->always_close_connection ? 1 : 0;
+  configuration.disable_upload = settings->disable_upload ? 1 : 0;
+  configuration.log_level = settings->log_level;
+  configuration.log_path = settings->log_path;
+  configuration.max_threads = settings->max_threads;
+  configuration.max_upload_size = settings->max_upload_size;
+  configuration.port = settings->port;
+  configuration.process_default = settings->process_default_files ? 1 : 0;
+  configuration.virtual_dirs = virtual_dirs_->EntryPairs();
+  configuration.host_ids = host_ids_->EntryPairs();
+  configuration.mime_types = mime_types_->EntryPairs();
+  char bind[INET_ADDRSTRLEN] = {};
+  in_addr address{settings->bind_address};
+  inet_ntop(AF_INET, &address, bind, sizeof bind);
+  configuration.server_bind = bind;
+  configuration.upload_dir = settings->upload_dir;
+  configuration.enable_asp_debug = settings->enable_asp_debug ? -1 : 0;
+  configuration.script_language = settings->script_language;
+  return configuration;
+}
+
+// Loaded values replace the settings directly (no property checks), lists are added to,
+// ServerBind and EnableASPDebug go through their setters; a refused ServerBind is skipped.
+bool CHTTPServer::ApplyConfiguration(const LoadedConfiguration& loaded) {
+  UpdateSettings([&](ServerSettings& settings) {
+    if (loaded.default_directory) settings.default_directory = *loaded.default_directory;
+    if (loaded.default_document) settings.default_document = *loaded.default_document;
+    if (loaded.always_close) settings.always_close_connection = *loaded.always_close != 0;
+    if (loaded.disable_upload) settings.disable_upload = *loaded.disable_upload != 0;
+    if (loaded.log_level) settings.log_level = static_cast<int16_t>(*loaded.log_level);
+    if (loaded.log_path) settings.log_path = *loaded.log_path;
+    if (loaded.max_threads) settings.max_threads = *loaded.max_threads;
+    if (loaded.max_upload_size) settings.max_upload_size = *loaded.max_upload_size;
+    if (loaded.port) settings.port = *loaded.port;
+    if (loaded.process_default) settings.process_default_files = *loaded.process_default != 0;
+    if (loaded.script_language) settings.script_language = *loaded.script_language;
+    if (loaded.upload_dir) settings.upload_dir = *loaded.upload_dir;
+  });
+  for (const auto& [name, folder] : loaded.virtual_dirs) virtual_dirs_->AddEntry(name, folder);
+  for (const auto& [host, folder] : loaded.host_ids) host_ids_->AddEntry(host, folder);
+  for (const auto& [extension, type] : loaded.mime_types) mime_types_->AddEntry(extension, type);
+  if (loaded.server_bind) {
+    Variant bind = NarrowTextVariant(*loaded.server_bind);
+    (void)PutMember(this, u"ServerBind", {}, bind);
+  }
+  if (loaded.enable_asp_debug) {
+    (void)PutMember(this, u"EnableASPDebug", {}, BoolResult(*loaded.enable_asp_debug != 0));
+  }
+  return loaded.any_found;
+}
+
+Result<Variant> CHTTPServer::SaveConfig(const DispatchArguments& arguments) {
+  std::string location = TRY(NarrowTextOf(arguments[0]));
+  return OutBool(arguments, 1, SaveConfiguration(location, CurrentConfiguration()));
+}
+
+Result<Variant> CHTTPServer::LoadConfig(const DispatchArguments& arguments) {
+  std::string location = TRY(NarrowTextOf(arguments[0]));
+  LoadedConfiguration loaded = LoadConfiguration(location, CurrentConfiguration());
+  return OutBool(arguments, 1, ApplyConfiguration(loaded));
 }
 
 IUnknown* CreateHttpServer() {

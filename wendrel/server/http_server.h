@@ -5,6 +5,7 @@
 // read: upload settings and path mapping for the Request, the event log and MIME types for the
 // Response, and the handler that answers each request.
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -12,8 +13,13 @@
 #include <string>
 #include <string_view>
 
+#include "platform/com/connection_point.h"
 #include "platform/com/dispatch_object.h"
+#include "wendrel/asp/collection.h"
 #include "wendrel/asp/request_server.h"
+#include "wendrel/logging/config_store.h"
+#include "wendrel/server/host_events.h"
+#include "wendrel/server/path_mapping.h"
 #include "wendrel/server/response_host.h"
 #include "wendrel/server/server_settings.h"
 
@@ -56,8 +62,12 @@ class CHTTPServer : public DispatchObject<CHTTPServer>, public RequestServer, pu
   /// files: true when it answered the request. Set it while the server is stopped.
   using NativeRequestHandler = std::function<bool(Request& request, Response& response)>;
   void SetNativeRequestHandler(NativeRequestHandler handler);
-  /// Answers a parsed request (called on the worker thread after the keep-alive decision).
+  /// Answers a parsed request (called on the worker thread after the keep-alive decision):
+  /// mapping, host events, static files.
   void HandleRequest(Request& request, Response& response);
+  HostEvents& Events() { return *events_; }
+  /// Whether requests are being stopped (the worker's waits end on it).
+  const std::atomic<bool>& Stopping() const { return stopping_; }
   /// The periodic upkeep of the listener (every five seconds while running).
   void Housekeeping();
 
@@ -122,14 +132,48 @@ class CHTTPServer : public DispatchObject<CHTTPServer>, public RequestServer, pu
   Result<Variant> GetRequestTimeout(const DispatchArguments& arguments);
   Result<Variant> PutRequestTimeout(const DispatchArguments& arguments);
   Result<Variant> GetHandOverMode(const DispatchArguments& arguments);
+  Result<Variant> GetBoundPort(const DispatchArguments& arguments);
+  Result<Variant> AddVirtualDir(const DispatchArguments& arguments);
+  Result<Variant> GetVirtualDirs(const DispatchArguments& arguments);
+  Result<Variant> GetHostId(const DispatchArguments& arguments);
+  Result<Variant> MIMETypes(const DispatchArguments& arguments);
+  Result<Variant> MapVirtualPathMember(const DispatchArguments& arguments);
+  Result<Variant> SetCallback(const DispatchArguments& arguments);
+  Result<Variant> SetThreadCallback(const DispatchArguments& arguments);
+  Result<Variant> SetEventHandler(const DispatchArguments& arguments);
+  Result<Variant> SetIncludeCallback(const DispatchArguments& arguments);
+  Result<Variant> SaveConfig(const DispatchArguments& arguments);
+  Result<Variant> LoadConfig(const DispatchArguments& arguments);
+
+
   Result<Variant> PutHandOverMode(const DispatchArguments& arguments);
 
+ protected:
+  void* QueryOtherInterface(REFIID iid) override;
+
  private:
+  // The connection-point container, a part of the server that shares its reference count.
+  class EventSource final : public IConnectionPointContainer {
+   public:
+    explicit EventSource(CHTTPServer& owner) : owner_(owner) {}
+    HRESULT QueryInterface(REFIID iid, void** object) override;
+    ULONG AddRef() override { return owner_.AddRef(); }
+    ULONG Release() override { return owner_.Release(); }
+    HRESULT FindConnectionPoint(REFIID iid, IConnectionPoint** point) override;
+
+   private:
+    CHTTPServer& owner_;
+  };
+
   // A refusal: the COM error `number` with the text of `text_id`, also kept in LastError when
   // asked.
   enum class KeepInLastError { No, Yes };
   Error Refuse(int32_t number, int text_id, KeepInLastError keep);
   void SetLastError(std::string text);
+  // The site as dispatch maps it: root, virtual directories and host identifiers now.
+  SiteMap CurrentSiteMap(const ServerSettings& settings);
+  ServerConfiguration CurrentConfiguration();
+  bool ApplyConfiguration(const LoadedConfiguration& loaded);
   Result<Variant> PutFlag(const DispatchArguments& arguments, bool ServerSettings::*field);
   Result<Variant> PutText(const DispatchArguments& arguments, std::string ServerSettings::*field);
 
@@ -139,6 +183,14 @@ class CHTTPServer : public DispatchObject<CHTTPServer>, public RequestServer, pu
   std::unique_ptr<ServerRuntime> runtime_;
   std::shared_ptr<const CSSL> ssl_;
   NativeRequestHandler native_handler_;  // read by the workers; changed only while stopped
+  std::atomic<bool> stopping_{false};
+  EventSource event_source_{*this};
+  std::unique_ptr<HostEvents> events_;
+  ComPtr<Collection> virtual_dirs_;
+  ComPtr<Collection> host_ids_;
+  ComPtr<Collection> mime_types_;
+  uintptr_t include_callback_ = 0;       // stored for the ASP preprocessor
+  intptr_t include_callback_parameter_ = 0;
 };
 
 /// The Server class for the module's class factory; null when memory runs out.

@@ -92,6 +92,11 @@ class Response : public DispatchObject<Response> {
   static constexpr int64_t kModifiedSinceTolerance = 0x986F6F;
   /// Body capacity kept across requests.
   static constexpr size_t kKeptBodyCapacity = 4096;
+  /// Files up to this size are read and sent with the headers in one write; larger ones go
+  /// through the connection's file transmission.
+  static constexpr int64_t kInlineFileBytes = 16384;
+  /// A body up to this size leaves in the same write as the headers.
+  static constexpr size_t kHeadersWithBodyBytes = 65536;
 
   /// `host` may be null (nothing logged, no MIME types, the local computer name); it must
   /// outlive the response.
@@ -119,6 +124,9 @@ class Response : public DispatchObject<Response> {
   void SetGzipAllowed(bool allowed) { gzip_allowed_ = allowed; }
   bool CancelDefaultProcessing() const { return cancel_default_processing_; }
   int32_t StatusCode() const { return code_; }
+  void SetStatusCode(int32_t code) { code_ = code; }
+  /// Replaces the body with `bytes` (no code-page conversion).
+  Result<void> SetBody(std::string_view bytes) { return body_.Assign(bytes); }
   bool HeadersSent() const { return headers_sent_; }
   /// Bytes handed to the connection for this request, headers included.
   int64_t BytesSent() const { return bytes_sent_; }
@@ -217,12 +225,13 @@ class Response : public DispatchObject<Response> {
   // Sending (response.cpp).
   Result<void> FlushWith(Compression compression, int64_t following_bytes);
   Result<void> TakeStreamIntoBody();
-  Result<void> SendHeaders(Compression compression, int64_t following_bytes);
   // Body or file bytes: counted against the announced Content-Length.
   Result<void> SendContent(std::string_view bytes);
   Result<void> SendPieces(std::string_view bytes);
   Result<void> SendPiece(std::string_view piece);
   Result<void> TransmitFile(int file, int64_t length);
+  // Reads a small file into the body after what is pending; false when it cannot be read.
+  bool ReadFileIntoBody(int file, int64_t length);
   void NoteContentBytes(int64_t count);
   Error SendFailure();
 

@@ -188,9 +188,35 @@ Result<FileSendOutcome> Response::SendFile(std::string_view path,
   if (length > 0) file_length = std::min(file_length, length);
   if (start > 0 && lseek(file.get(), start, SEEK_SET) < 0) return Error::FromHresult(E_FAIL);
   if (content_type) content_type_ = *content_type;
+  // A small file goes out in the same write as the headers; a file that cannot be read that
+  // way is transmitted as any other.
+  if (!headers_only_ && !headers_sent_ && file_length <= kInlineFileBytes &&
+      ReadFileIntoBody(file.get(), file_length)) {
+    TRY(FlushWith(Compression::Off, 0));
+    return FileSendOutcome::Sent;
+  }
   TRY(FlushWith(Compression::Off, file_length));
   if (!headers_only_) TRY(TransmitFile(file.get(), file_length));
   return FileSendOutcome::Sent;
+}
+
+bool Response::ReadFileIntoBody(int file, int64_t length) {
+  size_t pending = body_.size();
+  if (!body_.Reserve(static_cast<size_t>(length)).ok()) return false;
+  std::string bytes(static_cast<size_t>(length), '\0');
+  size_t read_so_far = 0;
+  while (read_so_far < bytes.size()) {
+    ssize_t got = read(file, bytes.data() + read_so_far, bytes.size() - read_so_far);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      (void)body_.Assign(body_.view().substr(0, pending));
+      return false;
+    }
+    if (got == 0) break;  // the file shrank: what was read is the content
+    read_so_far += static_cast<size_t>(got);
+  }
+  bytes.resize(read_so_far);
+  return body_.Append(bytes).ok();
 }
 
 // --- Flush -----------------------------------------------------------------------------------
@@ -198,7 +224,19 @@ Result<FileSendOutcome> Response::SendFile(std::string_view path,
 Result<void> Response::FlushWith(Compression compression, int64_t following_bytes) {
   if (send_failed_) return Error::FromHresult(E_FAIL);
   TRY(TakeStreamIntoBody());
-  if (!headers_sent_) TRY(SendHeaders(compression, following_bytes));
+  if (!headers_sent_) {
+    std::string headers = ComposeHeaders(compression, following_bytes);
+    headers_sent_ = true;  // never sent twice, even after a failure part-way
+    content_sent_ = 0;
+    // A body of moderate size leaves in the same write as the headers: one send, one packet
+    // for a small answer.
+    if (!headers_only_ && !body_.empty() && body_.size() <= kHeadersWithBodyBytes) {
+      NoteContentBytes(static_cast<int64_t>(body_.size()));
+      headers.append(body_.view());
+      body_.Clear();
+    }
+    TRY(SendPieces(headers));
+  }
   if (!headers_only_) TRY(SendContent(body_.view()));
   body_.Clear();
   return {};
@@ -219,15 +257,6 @@ Result<void> Response::TakeStreamIntoBody() {
   }
   bytes.resize(read);
   return body_.Assign(bytes);
-}
-
-Result<void> Response::SendHeaders(Compression compression, int64_t following_bytes) {
-  std::string headers = ComposeHeaders(compression, following_bytes);
-  // Marked before sending: after a failure part of them may be out, and they must never be
-  // sent a second time.
-  headers_sent_ = true;
-  content_sent_ = 0;
-  return SendPieces(headers);
 }
 
 Result<void> Response::SendContent(std::string_view bytes) {

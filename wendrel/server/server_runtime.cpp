@@ -170,42 +170,41 @@ void ServerRuntime::Stop() {
 }
 
 void ServerRuntime::StopPool() {
+  TraceScope scope(kStopPoolScope);
   if (pool_.empty()) return;
   if (!settings_->hand_over_mode && listen_socket_ >= 0) {
-    Trace(kStopPoolScope, Formatted("Closing acceptor thread %i", listen_socket_));
+    TraceMessage(Formatted("Closing acceptor thread %i", listen_socket_));
     shutdown(listen_socket_, SHUT_RD);
     close(listen_socket_);
     listen_socket_ = -1;
-    Trace(kStopPoolScope, "Acceptor thread closed");
+    TraceMessage("Acceptor thread closed");
   }
   for (auto& slot : pool_) {
     long index = static_cast<long>(slot->index);
-    Trace(kStopPoolScope, Formatted("Stopping thread %i...", index));
+    TraceMessage(Formatted("Stopping thread %i...", index));
     slot->work.notify_all();
     if (!WaitForState(slot->state, 200)) {
       std::lock_guard lock(slot->connection_mutex);
       if (slot->connection == nullptr) {
-        Trace(kStopPoolScope,
-              Formatted("Unable to nice stop the thread %i; but the socket is already closed!() ...",
+        TraceMessage(Formatted("Unable to nice stop the thread %i; but the socket is already closed!() ...",
                         index));
       } else {
-        Trace(kStopPoolScope,
-              Formatted("Unable to nice stop the thread %i; trying closesocket() ...", index));
+        TraceMessage(Formatted("Unable to nice stop the thread %i; trying closesocket() ...", index));
         slot->connection->Interrupt();
-        Trace(kStopPoolScope, "The socket is cloed now");
+        TraceMessage("The socket is cloed now");
       }
     }
     if (!WaitForState(slot->state, 3500)) {
       // Threads cannot be killed safely here: the worker was interrupted and is joined.
-      Trace(kStopPoolScope, Formatted("Terminating thread %i", index));
+      TraceMessage(Formatted("Terminating thread %i", index));
     }
     if (slot->thread.joinable()) slot->thread.join();
   }
-  Trace(kStopPoolScope, "All threads stopped; clearing up");
+  TraceMessage("All threads stopped; clearing up");
   for (auto& slot : pool_) {
-    Trace(kStopPoolScope, Formatted("Clear up thread %i", static_cast<long>(slot->index)));
+    TraceMessage(Formatted("Clear up thread %i", static_cast<long>(slot->index)));
   }
-  Trace(kStopPoolScope, "Clearing up the pool");
+  TraceMessage("Clearing up the pool");
   pool_.clear();
 }
 
@@ -328,7 +327,7 @@ void ServerRuntime::Serve(WorkerSlot& slot, int socket) {
   if (ssl_) {
     TlsAcceptance accepted = ssl_->Accept(socket);
     if (!accepted.event_log_message.empty()) {
-      WriteEventLog(EventLogType::Error, accepted.event_log_message);
+      EventLog::Error(accepted.event_log_message);
     }
     if (!accepted.connection) return;  // answered "HTTPS required" and closed
     connection = std::move(accepted.connection);

@@ -43,8 +43,18 @@ TEST_F(ResponseFileTest, WriteFileSendsTheFileWithItsLength) {
   EXPECT_EQ(wire.Header("Content-Type"), "text/html");  // no type given: left as it is
   EXPECT_EQ(wire.Header("Last-Modified"), "<absent>");  // no If-Modified-Since given
   EXPECT_EQ(wire.body, std::string("file\0bytes", 10));
-  EXPECT_EQ(connection_.send_file_calls, 1);
+  EXPECT_EQ(connection_.send_file_calls, 0);  // a small file leaves with the headers
   EXPECT_TRUE(response_->KeepConnection());
+}
+
+TEST_F(ResponseFileTest, LargeFileGoesThroughFileTransmission) {
+  std::string content(Response::kInlineFileBytes + 1, 'L');
+  std::string path = MakeFile("large.bin", content);
+  ASSERT_TRUE(WriteFile(path).ok());
+  WireResponse wire = Finished();
+  EXPECT_EQ(wire.Header("Content-Length"), std::to_string(content.size()));
+  EXPECT_EQ(wire.body, content);
+  EXPECT_EQ(connection_.send_file_calls, 1);
 }
 
 TEST_F(ResponseFileTest, WriteFileExSendsFromTheOffsetAtMostTheLength) {

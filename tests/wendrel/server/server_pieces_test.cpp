@@ -9,7 +9,7 @@
 #include "wendrel/server/keep_alive.h"
 #include "wendrel/server/mime_types.h"
 #include "wendrel/server/server_texts.h"
-#include "wendrel/server/static_file_handler.h"
+#include "wendrel/server/dispatcher.h"
 
 namespace {
 
@@ -61,25 +61,40 @@ TEST(MimeTypes, BuiltInTableIgnoresCase) {
   EXPECT_EQ(BuiltInMimeType(".pdf"), "");
 }
 
-TEST(SiteRoot, MappingRefusesParentSegmentsAndLinksOutside) {
+TEST(SiteRoot, LinksOutsideTheRootAreNotInside) {
   fs::path root = fs::temp_directory_path() / ("wendrel-root-" + std::to_string(getpid()));
   fs::remove_all(root);
   fs::create_directories(root / "sub");
   std::ofstream(root / "sub" / "a.htm") << "a";
-  std::ofstream(root.parent_path() / ("outside-" + std::to_string(getpid()) + ".htm")) << "x";
-  fs::create_symlink(root.parent_path() / ("outside-" + std::to_string(getpid()) + ".htm"),
-                     root / "link.htm");
-  ServerSettings settings;
-  settings.default_directory = root.string();
-  EXPECT_EQ(MapToSiteRoot(settings, "/sub/a.htm"), (root / "sub" / "a.htm").string());
-  EXPECT_FALSE(MapToSiteRoot(settings, "/sub/../../etc/passwd"));
-  EXPECT_FALSE(MapToSiteRoot(settings, "/..\\..\\etc"));
-  EXPECT_EQ(ResolveRequestFile(settings, "/sub"), (root / "sub").string() + "/index.htm");
-  EXPECT_EQ(ResolveRequestFile(settings, "/sub/"), (root / "sub").string() + "/index.htm");
+  fs::path outside = root.parent_path() / ("outside-" + std::to_string(getpid()) + ".htm");
+  std::ofstream(outside) << "x";
+  fs::create_symlink(outside, root / "link.htm");
+  fs::create_symlink(root / "sub" / "a.htm", root / "inner.htm");
   EXPECT_TRUE(IsInsideRoot(root.string(), (root / "sub" / "a.htm").string()));
+  EXPECT_TRUE(IsInsideRoot(root.string(), (root / "inner.htm").string()));
   EXPECT_FALSE(IsInsideRoot(root.string(), (root / "link.htm").string()));
-  fs::remove(root.parent_path() / ("outside-" + std::to_string(getpid()) + ".htm"));
+  EXPECT_FALSE(IsInsideRoot(root.string(), (root / "missing.htm").string()));
+  EXPECT_EQ(ResolveRequestFile((root / "sub").string(), "index.htm"),
+            (root / "sub").string() + "/index.htm");
+  EXPECT_EQ(ResolveRequestFile((root / "sub").string() + "/", "index.htm"),
+            (root / "sub").string() + "/index.htm");
+  EXPECT_EQ(ResolveRequestFile((root / "nothing").string(), "index.htm"),
+            (root / "nothing").string() + "/index.htm");
+  EXPECT_EQ(ResolveRequestFile((root / "sub" / "a.htm").string(), "index.htm"),
+            (root / "sub" / "a.htm").string());
+  fs::remove(outside);
   fs::remove_all(root);
+}
+
+TEST(ContentTypes, BuiltInTableComesBeforeConfiguredTypes) {
+  std::vector<std::pair<std::string, std::string>> configured = {{".pdf", "application/pdf"},
+                                                                 {".htm", "text/plain"}};
+  EXPECT_EQ(ContentTypeOf(".PDF", configured), "application/pdf");
+  EXPECT_EQ(ContentTypeOf(".htm", configured), "text/html");
+  EXPECT_EQ(ContentTypeOf(".bmp", configured), "image/x-xbitmap");
+  EXPECT_EQ(ContentTypeOf(".xyz", configured), "");
+  EXPECT_EQ(ExtensionOf("/a.b/c"), "");
+  EXPECT_EQ(ExtensionOf("/a/c.tar.gz"), ".gz");
 }
 
 }  // namespace

@@ -1,0 +1,249 @@
+// The wendrel command itself: options, serving a folder, configuration, TLS, logs, and a clean
+// stop on SIGTERM.
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <thread>
+
+#include "apps/wendrel/command_line.h"
+#include "tests/wendrel/server/http_client.h"
+#include "tests/wendrel/server/transport_test_support.h"
+#include "wendrel/server/ssl_library.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A running wendrel process with its output captured.
+class WendrelProcess {
+ public:
+  explicit WendrelProcess(std::vector<std::string> arguments, const fs::path& registry) {
+    int out[2];
+    int err[2];
+    if (pipe(out) != 0 || pipe(err) != 0) return;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+    std::vector<std::string> all = {WENDREL_COMMAND_PATH};
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& argument : all) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    setenv("WENDREL_REGISTRY_DIR", registry.c_str(), 1);
+    posix_spawn(&pid_, WENDREL_COMMAND_PATH, &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(out[1]);
+    close(err[1]);
+    out_ = out[0];
+    err_ = err[0];
+  }
+  ~WendrelProcess() {
+    if (pid_ > 0 && !exited_) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+    if (out_ >= 0) close(out_);
+    if (err_ >= 0) close(err_);
+  }
+  // The port of the "serving ... at http://127.0.0.1:PORT/" line; 0 when it never came.
+  int WaitForPort() {
+    std::regex pattern("127\\.0\\.0\\.1:([0-9]+)/");
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < deadline) {
+      std::smatch match;
+      if (std::regex_search(stdout_, match, pattern)) return std::stoi(match[1]);
+      if (!ReadSome(out_, stdout_, 200)) {
+        if (Exited()) return 0;
+      }
+    }
+    return 0;
+  }
+  // Waits for the exit and returns its status (-1 after a time-out or a signal).
+  int Wait(std::chrono::seconds limit = std::chrono::seconds(20)) {
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < deadline) {
+      ReadSome(out_, stdout_, 10);
+      ReadSome(err_, stderr_, 10);
+      int status = 0;
+      pid_t done = waitpid(pid_, &status, WNOHANG);
+      if (done == pid_) {
+        exited_ = true;
+        while (ReadSome(out_, stdout_, 0)) {}
+        while (ReadSome(err_, stderr_, 0)) {}
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      }
+    }
+    return -1;
+  }
+  void Signal(int signal) { kill(pid_, signal); }
+  const std::string& out() const { return stdout_; }
+  const std::string& err() const { return stderr_; }
+
+ private:
+  bool Exited() {
+    int status = 0;
+    return waitpid(pid_, &status, WNOHANG) == pid_ && (exited_ = true);
+  }
+  static bool ReadSome(int descriptor, std::string& into, int timeout_ms) {
+    pollfd wait{descriptor, POLLIN, 0};
+    if (poll(&wait, 1, timeout_ms) <= 0) return false;
+    char buffer[4096];
+    ssize_t got = read(descriptor, buffer, sizeof buffer);
+    if (got <= 0) return false;
+    into.append(buffer, static_cast<size_t>(got));
+    return true;
+  }
+
+  pid_t pid_ = -1;
+  int out_ = -1;
+  int err_ = -1;
+  bool exited_ = false;
+  std::string stdout_;
+  std::string stderr_;
+};
+
+class WendrelCommand : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    base_ = fs::temp_directory_path() /
+            ("wendrel-command-" + std::to_string(getpid()) + "-" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(base_);
+    fs::create_directories(base_ / "site");
+    fs::create_directories(base_ / "registry");
+    std::ofstream(base_ / "site" / "index.htm") << "<html>served</html>";
+    std::ofstream(base_ / "site" / "home.htm") << "<html>home</html>";
+  }
+  void TearDown() override { fs::remove_all(base_); }
+  fs::path base_;
+};
+
+TEST(WendrelCommandLine, OptionsAreParsedOrRefused) {
+  ParsedCommandLine parsed = ParseCommandLine({"--port", "9000", "--keep-alive", "--threads=4",
+                                               "--virtual-dir", "/docs=/srv/docs", "site"});
+  ASSERT_TRUE(parsed.command) << parsed.error;
+  EXPECT_EQ(parsed.command->folder, "site");
+  ASSERT_EQ(parsed.command->settings.size(), 3u);
+  EXPECT_EQ(parsed.command->settings[0].property, "Port");
+  EXPECT_EQ(parsed.command->settings[1].value, "false");  // AlwaysCloseConnection off
+  EXPECT_EQ(parsed.command->virtual_dirs[0].second, "/srv/docs");
+  for (std::vector<std::string> bad : std::vector<std::vector<std::string>>{
+           {"--port"}, {"--port", "eighty"}, {"--bogus"}, {"a", "b"}, {"--keep-alive=yes"},
+           {"--mime", "novalue"}}) {
+    EXPECT_FALSE(ParseCommandLine(bad).command) << bad[0];
+  }
+}
+
+TEST_F(WendrelCommand, HelpListsEveryOptionAndBadOptionsExitTwo) {
+  WendrelProcess help({"--help"}, base_ / "registry");
+  EXPECT_EQ(help.Wait(), 0);
+  for (const OptionSpec& option : Options()) {
+    EXPECT_NE(help.out().find("--" + std::string(option.flag)), std::string::npos) << option.flag;
+  }
+  WendrelProcess bad({"--no-such-flag"}, base_ / "registry");
+  EXPECT_EQ(bad.Wait(), 2);
+  EXPECT_NE(bad.err().find("unknown option '--no-such-flag'"), std::string::npos);
+  EXPECT_NE(bad.err().find("usage: wendrel"), std::string::npos);
+}
+
+TEST_F(WendrelCommand, ServesAFolderAndStopsCleanlyOnSigterm) {
+  std::ofstream(base_ / "site" / "data.xyz") << "xyz";
+  WendrelProcess server({"--port", "0", "--keep-alive", "--log-folder", (base_ / "logs").string(),
+                         "--mime", ".xyz=text/x-test", (base_ / "site").string()},
+                        base_ / "registry");
+  fs::create_directories(base_ / "logs");
+  int port = server.WaitForPort();
+  ASSERT_GT(port, 0) << server.out() << server.err();
+  std::optional<http_test::HttpResponse> page =
+      http_test::Fetch(port, "GET / HTTP/1.1\r\nHost: t\r\n\r\n");
+  ASSERT_TRUE(page);
+  EXPECT_EQ(page->body, "<html>served</html>");
+  EXPECT_EQ(page->Header("Connection"), "Keep-Alive");
+  std::optional<http_test::HttpResponse> typed =
+      http_test::Fetch(port, "GET /data.xyz HTTP/1.1\r\nHost: t\r\n\r\n");
+  ASSERT_TRUE(typed);
+  EXPECT_EQ(typed->Header("Content-Type"), "text/x-test");
+  server.Signal(SIGTERM);
+  EXPECT_EQ(server.Wait(), 0);
+  EXPECT_NE(server.out().find("wendrel: stopped"), std::string::npos);
+  EXPECT_FALSE(fs::is_empty(base_ / "logs"));  // the access log of that request
+}
+
+TEST_F(WendrelCommand, LoadsAConfigurationFirstAndRefusesOneThatDoesNotLoad) {
+  std::ofstream(base_ / "server.ini") << "[WEB Server]\r\nDefaultDirectory=" << (base_ / "site").string()
+                                      << "\r\nDefaultDocument=home.htm\r\nPort=0\r\n";
+  WendrelProcess server({"--config", (base_ / "server.ini").string()}, base_ / "registry");
+  int port = server.WaitForPort();
+  ASSERT_GT(port, 0) << server.out() << server.err();
+  EXPECT_EQ(http_test::Fetch(port, "GET / HTTP/1.1\r\nHost: t\r\n\r\n")->body, "<html>home</html>");
+  server.Signal(SIGINT);
+  EXPECT_EQ(server.Wait(), 0);
+  WendrelProcess missing({"--config", (base_ / "missing.ini").string()}, base_ / "registry");
+  EXPECT_EQ(missing.Wait(), 2);
+}
+
+TEST_F(WendrelCommand, ServesHttpsWithAKeyAndACertificate) {
+  transport_test::TestCertificates certificates;
+  ASSERT_TRUE(certificates.ok()) << certificates.failure();
+  WendrelProcess server({"--port", "0", "--tls-key", certificates.Path("server_encrypted.key"),
+                         "--tls-cert", certificates.Path("server.crt"), "--tls-password",
+                         transport_test::TestCertificates::kKeyPassword, (base_ / "site").string()},
+                        base_ / "registry");
+  int port = server.WaitForPort();
+  ASSERT_GT(port, 0) << server.out() << server.err();
+  EXPECT_NE(server.out().find("https://127.0.0.1:"), std::string::npos);
+  ASSERT_TRUE(LoadSslLibrary().library);
+  int socket = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(connect(socket, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  transport_test::TestTlsClient client(*LoadedSslLibrary(), socket);
+  ASSERT_TRUE(client.Connect());
+  ASSERT_TRUE(client.Write("GET / HTTP/1.1\r\nHost: t\r\n\r\n"));
+  std::string answer;
+  char buffer[4096];
+  int read;
+  while ((read = client.Read(buffer, sizeof buffer)) > 0) answer.append(buffer, read);
+  EXPECT_NE(answer.find("<html>served</html>"), std::string::npos);
+  server.Signal(SIGTERM);
+  EXPECT_EQ(server.Wait(), 0);
+  WendrelProcess wrong({"--port", "0", "--tls-key", certificates.Path("server_encrypted.key"),
+                        "--tls-cert", certificates.Path("server.crt"), "--tls-password", "nope"},
+                       base_ / "registry");
+  EXPECT_EQ(wrong.Wait(), 1);
+  EXPECT_NE(wrong.err().find("cannot set up TLS"), std::string::npos);
+}
+
+TEST_F(WendrelCommand, PortInUseExitsOne) {
+  int blocker = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  ASSERT_EQ(bind(blocker, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(listen(blocker, 1), 0);
+  socklen_t length = sizeof address;
+  getsockname(blocker, reinterpret_cast<sockaddr*>(&address), &length);
+  WendrelProcess server({"--port", std::to_string(ntohs(address.sin_port)), (base_ / "site").string()},
+                        base_ / "registry");
+  EXPECT_EQ(server.Wait(), 1);
+  EXPECT_NE(server.err().find("Can't bind socket"), std::string::npos);
+  close(blocker);
+}
+
+}  // namespace
