@@ -26,6 +26,9 @@ class Connection {
   /// send time-out). The size of `data`, or -1 with the error (kWsaTimedOut when the peer took
   /// nothing for the whole time-out; part of the data may have gone out).
   virtual int64_t Send(std::string_view data) = 0;
+  /// As Send, for data that more follows at once (headers before a file): the transport may
+  /// hold back a last partial segment until the rest is sent. Plain: MSG_MORE; TLS: Send.
+  virtual int64_t SendAhead(std::string_view data) { return Send(data); }
   /// One receive into `buffer`: the count, 0 when the peer has closed, -1 with the error
   /// (kWsaWouldBlock when nothing is available yet).
   virtual int64_t Receive(std::span<char> buffer) = 0;

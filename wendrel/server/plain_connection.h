@@ -1,4 +1,5 @@
 #pragma once
+#include <sys/socket.h>
 // PlainConnection: a connection over a bare TCP socket.
 
 #include "wendrel/server/connection.h"
@@ -12,6 +13,7 @@ class PlainConnection final : public Connection {
   ~PlainConnection() override;
 
   int64_t Send(std::string_view data) override { return socket_.SendAll(data); }
+  int64_t SendAhead(std::string_view data) override { return socket_.SendAll(data, MSG_MORE); }
   int64_t Receive(std::span<char> buffer) override { return socket_.ReceiveOnce(buffer); }
   void CloseGracefully() override { socket_.CloseGracefully(); }
   void CloseAtOnce() override { socket_.CloseAtOnce(); }

@@ -227,8 +227,9 @@ class Response : public DispatchObject<Response> {
   Result<void> TakeStreamIntoBody();
   // Body or file bytes: counted against the announced Content-Length.
   Result<void> SendContent(std::string_view bytes);
-  Result<void> SendPieces(std::string_view bytes);
-  Result<void> SendPiece(std::string_view piece);
+  enum class Pacing { Complete, MoreFollows };
+  Result<void> SendPieces(std::string_view bytes, Pacing pacing = Pacing::Complete);
+  Result<void> SendPiece(std::string_view piece, Pacing pacing);
   Result<void> TransmitFile(int file, int64_t length);
   // Reads a small file into the body after what is pending; false when it cannot be read.
   bool ReadFileIntoBody(int file, int64_t length);

@@ -235,7 +235,9 @@ Result<void> Response::FlushWith(Compression compression, int64_t following_byte
       headers.append(body_.view());
       body_.Clear();
     }
-    TRY(SendPieces(headers));
+    // Headers before a file are sent as "more follows", so they share a segment with it.
+    bool file_follows = following_bytes > 0 && body_.empty() && !headers_only_;
+    TRY(SendPieces(headers, file_follows ? Pacing::MoreFollows : Pacing::Complete));
   }
   if (!headers_only_) TRY(SendContent(body_.view()));
   body_.Clear();
@@ -270,19 +272,20 @@ void Response::NoteContentBytes(int64_t count) {
   if (content_sent_ > announced_length_) keep_connection_ = false;
 }
 
-Result<void> Response::SendPieces(std::string_view bytes) {
+Result<void> Response::SendPieces(std::string_view bytes, Pacing pacing) {
   for (size_t offset = 0; offset < bytes.size(); offset += kSendPieceBytes) {
-    TRY(SendPiece(bytes.substr(offset, kSendPieceBytes)));
+    TRY(SendPiece(bytes.substr(offset, kSendPieceBytes), pacing));
   }
   return {};
 }
 
 // One piece, offered again while the connection answers "would block".
-Result<void> Response::SendPiece(std::string_view piece) {
+Result<void> Response::SendPiece(std::string_view piece, Pacing pacing) {
   if (connection_ == nullptr) return SendFailure();
   int retries = 0;
   while (!piece.empty()) {
-    int64_t sent = connection_->Send(piece);
+    int64_t sent = pacing == Pacing::MoreFollows ? connection_->SendAhead(piece)
+                                                 : connection_->Send(piece);
     if (sent > 0) {
       bytes_sent_ += sent;
       piece.remove_prefix(std::min<size_t>(static_cast<size_t>(sent), piece.size()));

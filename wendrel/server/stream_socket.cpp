@@ -52,10 +52,10 @@ int StreamSocket::LastError() const { return IsOpen() ? last_error_ : kWsaNotCon
 
 void StreamSocket::RecordErrno(int error) { last_error_ = SocketErrorFromErrno(error); }
 
-int64_t StreamSocket::SendOnce(std::string_view data) {
+int64_t StreamSocket::SendOnce(std::string_view data, int flags) {
   if (!IsOpen()) return -1;  // LastError reports kWsaNotConnected
   for (;;) {
-    ssize_t sent = send(descriptor_, data.data(), data.size(), MSG_NOSIGNAL);
+    ssize_t sent = send(descriptor_, data.data(), data.size(), MSG_NOSIGNAL | flags);
     if (sent >= 0) return sent;
     if (errno == EINTR) continue;
     RecordErrno(errno);
@@ -63,10 +63,10 @@ int64_t StreamSocket::SendOnce(std::string_view data) {
   }
 }
 
-int64_t StreamSocket::SendAll(std::string_view data) {
+int64_t StreamSocket::SendAll(std::string_view data, int flags) {
   size_t done = 0;
   while (done < data.size()) {
-    int64_t sent = SendOnce(data.substr(done));
+    int64_t sent = SendOnce(data.substr(done), flags);
     if (sent >= 0) {
       done += static_cast<size_t>(sent);
       continue;

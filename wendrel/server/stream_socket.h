@@ -51,11 +51,11 @@ class StreamSocket {
 
   /// One send of at most `data.size()` bytes without waiting: the count taken, or -1 with the
   /// error (kWsaWouldBlock when the socket buffer is full). Never raises SIGPIPE.
-  int64_t SendOnce(std::string_view data);
+  int64_t SendOnce(std::string_view data, int flags = 0);
   /// Sends all of `data`, waiting for the socket to become writable in between; the size, or
   /// -1 with the error (kWsaTimedOut when one wait exceeds the send time-out). After a failure
   /// part of the data may have gone out.
-  int64_t SendAll(std::string_view data);
+  int64_t SendAll(std::string_view data, int flags = 0);
   /// One receive: the count, 0 when the peer has closed, or -1 with the error (kWsaWouldBlock
   /// when nothing is waiting).
   int64_t ReceiveOnce(std::span<char> buffer);

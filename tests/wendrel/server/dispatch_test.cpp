@@ -61,6 +61,35 @@ class PageSink : public DispatchObject<PageSink> {
   bool cancel_;
 };
 
+// Answers LogMessage (keeping the entry out of the event log when asked) and DebugASPPage.
+class LogSink : public DispatchObject<LogSink> {
+ public:
+  explicit LogSink(bool keep_out) : keep_out_(keep_out) {}
+  static std::span<const DispatchMember<LogSink>> Members() {
+    static constexpr DispatchMember<LogSink> kMembers[] = {
+        {u"LogMessage", 0x60000002, kMethod, 2, 2, &LogSink::LogMessage,
+         u"LogMessage,CancelRegistryWrite"},
+        {u"DebugASPPage", 0x60000001, kMethod, 1, 1, &LogSink::DebugASPPage, u"StartDebugger"},
+    };
+    return kMembers;
+  }
+  std::u16string text;
+  int debug_calls = 0;
+
+ private:
+  Result<Variant> LogMessage(const DispatchArguments& arguments) {
+    text = std::u16string(PeekValue(arguments[0]).vt == VT_BSTR ? BstrView(PeekValue(arguments[0]).bstrVal) : u"");
+    if (keep_out_) TRY(arguments.Assign(1, Variant::FromBool(false)));
+    return Variant();
+  }
+  Result<Variant> DebugASPPage(const DispatchArguments& arguments) {
+    ++debug_calls;
+    TRY(arguments.Assign(0, Variant::FromBool(true)));
+    return Variant();
+  }
+  bool keep_out_;
+};
+
 class NoPageRequested : public DispatchObject<NoPageRequested> {
  public:
   static std::span<const DispatchMember<NoPageRequested>> Members() { return {}; }
@@ -111,6 +140,17 @@ class DispatchTest : public ::testing::Test {
       return answer.wait_for(std::chrono::milliseconds(0)) == std::future_status::ready;
     });
     return answer.get();
+  }
+
+  // The server's DServer_events connection point, found as a host finds it.
+  ComPtr<IConnectionPoint> EventPoint() {
+    ComPtr<IConnectionPointContainer> container =
+        ComPtr<CHTTPServer>(server_).As<IConnectionPointContainer>(IID_IConnectionPointContainer);
+    ComPtr<IConnectionPoint> point;
+    if (!container || FAILED(container->FindConnectionPoint(kServerEventsId, point.Receive()))) {
+      return nullptr;
+    }
+    return point;
   }
 
   fs::path base_;
@@ -165,11 +205,8 @@ TEST_F(DispatchTest, DotNetPagesGetTheBridgePage) {
 
 TEST_F(DispatchTest, ConnectionPointSinkAnswersOnTheHostThread) {
   ComPtr<PageSink> sink = MakeObject<PageSink>("from the sink", true);
-  ComPtr<IConnectionPointContainer> container =
-      ComPtr<CHTTPServer>(server_).As<IConnectionPointContainer>(IID_IConnectionPointContainer);
-  ASSERT_TRUE(container);
-  ComPtr<IConnectionPoint> point;
-  ASSERT_EQ(container->FindConnectionPoint(kServerEventsId, point.Receive()), S_OK);
+  ComPtr<IConnectionPoint> point = EventPoint();
+  ASSERT_TRUE(point);
   DWORD cookie = 0;
   ASSERT_EQ(point->Advise(static_cast<IDispatch*>(sink.get()), &cookie), S_OK);
   Start();
@@ -244,6 +281,49 @@ TEST_F(DispatchTest, ThreadCallbackRunsOnTheWorkerAndFreezeEventsHoldsIt) {
   EXPECT_EQ(Get("/plain.htm")->body, "html text");  // no event needed: served meanwhile
   ASSERT_TRUE(Set(server_.get(), u"FreezeEvents", Variant::FromBool(false)).ok());
   EXPECT_EQ(held.get()->body, "worker callback");
+}
+
+TEST_F(DispatchTest, AppendToLogRaisesLogMessageBeforeTheEventLog) {
+  fs::path event_log = base_ / "events.log";
+  setenv("WENDREL_EVENT_LOG_FILE", event_log.c_str(), 1);
+  server_->SetNativeRequestHandler([](Request& request, Response& response) {
+    Variant text = S(request.QueryText());
+    std::vector<VARIANT> arguments{text};
+    return CallMember(&response, u"AppendToLog", arguments).ok();
+  });
+  ComPtr<LogSink> sink = MakeObject<LogSink>(true);
+  ComPtr<IConnectionPoint> point = EventPoint();
+  ASSERT_TRUE(point);
+  DWORD cookie = 0;
+  ASSERT_EQ(point->Advise(static_cast<IDispatch*>(sink.get()), &cookie), S_OK);
+  Start();
+  ASSERT_TRUE(GetWhilePumping("/x?kept-out"));
+  EXPECT_EQ(sink->text, u"kept-out");
+  point->Unadvise(cookie);
+  ASSERT_TRUE(GetWhilePumping("/x?written"));
+  std::ifstream file(event_log);
+  std::string entries((std::istreambuf_iterator<char>(file)), {});
+  EXPECT_EQ(entries.find("kept-out"), std::string::npos);
+  EXPECT_NE(entries.find("LOG written"), std::string::npos) << entries;
+  unsetenv("WENDREL_EVENT_LOG_FILE");
+}
+
+TEST_F(DispatchTest, DebugASPPageReachesTheSinksOnTheHostThread) {
+  ComPtr<LogSink> sink = MakeObject<LogSink>(false);
+  ComPtr<IConnectionPoint> point = EventPoint();
+  ASSERT_TRUE(point);
+  DWORD cookie = 0;
+  ASSERT_EQ(point->Advise(static_cast<IDispatch*>(sink.get()), &cookie), S_OK);
+  Start();
+  auto asked = std::async(std::launch::async, [this] {
+    return server_->Events().RaiseDebugASPPage(false, server_->Stopping());
+  });
+  PumpMessagesUntil([&] {
+    return asked.wait_for(std::chrono::milliseconds(0)) == std::future_status::ready;
+  });
+  EXPECT_TRUE(asked.get());  // the sink asked for the debugger
+  EXPECT_EQ(sink->debug_calls, 1);
+  point->Unadvise(cookie);
 }
 
 TEST_F(DispatchTest, WithoutHooksNothingWaits) {
