@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <poll.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <cstring>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -413,6 +416,24 @@ TEST_F(ServerTest, StopEndsRunningConnectionsAndRestarts) {
   EXPECT_TRUE(idle.ClosedByServer());
   Start();
   EXPECT_EQ(Get11("/data.txt")->body, "plain text");
+}
+
+TEST_F(ServerTest, ListenerSendsItsHeartbeatToAListeningMonitor) {
+  fs::path path = site_ / "heartbeat";
+  int monitor = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+  ASSERT_EQ(bind(monitor, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  setenv("WENDREL_HEARTBEAT_PATH", path.c_str(), 1);
+  Start();
+  pollfd wait{monitor, POLLIN, 0};
+  ASSERT_EQ(poll(&wait, 1, 8000), 1);  // one round is five seconds
+  uint32_t thread_id = 0;
+  EXPECT_EQ(recv(monitor, &thread_id, sizeof thread_id, 0), 4);
+  EXPECT_NE(thread_id, 0u);
+  unsetenv("WENDREL_HEARTBEAT_PATH");
+  close(monitor);
 }
 
 }  // namespace
