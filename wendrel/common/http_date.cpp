@@ -23,16 +23,47 @@ std::string_view MonthAbbreviation(int month_index) {
   return kMonths[static_cast<size_t>(month_index)];
 }
 
+UtcTime UtcTimeOf(std::time_t moment) {
+  int64_t seconds = static_cast<int64_t>(moment);
+  int64_t days = seconds / 86400;
+  int64_t rest = seconds % 86400;
+  if (rest < 0) {
+    rest += 86400;
+    --days;
+  }
+  // Civil date of a day count from 1970-01-01 (proleptic Gregorian).
+  int64_t shifted = days + 719468;
+  int64_t era = (shifted >= 0 ? shifted : shifted - 146096) / 146097;
+  int64_t day_of_era = shifted - era * 146097;
+  int64_t year_of_era = (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
+  int64_t day_of_year = day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
+  int64_t month_index = (5 * day_of_year + 2) / 153;
+  UtcTime utc{};
+  utc.day = static_cast<int>(day_of_year - (153 * month_index + 2) / 5 + 1);
+  utc.month = static_cast<int>(month_index < 10 ? month_index + 3 : month_index - 9);
+  utc.year = year_of_era + era * 400 + (utc.month <= 2 ? 1 : 0);
+  utc.hour = static_cast<int>(rest / 3600);
+  utc.minute = static_cast<int>(rest % 3600 / 60);
+  utc.second = static_cast<int>(rest % 60);
+  int64_t weekday = (days + 4) % 7;  // 1970-01-01 was a Thursday
+  utc.weekday = static_cast<int>(weekday < 0 ? weekday + 7 : weekday);
+  return utc;
+}
+
 std::string FormatHttpDate(std::time_t moment) {
-  std::tm utc{};
-  if (gmtime_r(&moment, &utc) == nullptr) return {};
+  thread_local std::time_t cached_moment = -1;
+  thread_local std::string cached_text;
+  if (moment == cached_moment && !cached_text.empty()) return cached_text;
+  UtcTime utc = UtcTimeOf(moment);
   char text[64];
-  int length = std::snprintf(text, sizeof text, "%.3s, %02i-%.3s-%i %02i:%02i:%02i GMT",
-                             DayAbbreviation(utc.tm_wday).data(),
-                             utc.tm_mday, MonthAbbreviation(utc.tm_mon).data(),
-                             utc.tm_year + 1900, utc.tm_hour, utc.tm_min, utc.tm_sec);
+  int length = std::snprintf(text, sizeof text, "%.3s, %02i-%.3s-%lld %02i:%02i:%02i GMT",
+                             DayAbbreviation(utc.weekday).data(), utc.day,
+                             MonthAbbreviation(utc.month - 1).data(),
+                             static_cast<long long>(utc.year), utc.hour, utc.minute, utc.second);
   if (length < 0) return {};
-  return std::string(text, static_cast<size_t>(std::min<int>(length, sizeof text - 1)));
+  cached_moment = moment;
+  cached_text.assign(text, static_cast<size_t>(std::min<int>(length, sizeof text - 1)));
+  return cached_text;
 }
 
 std::string HttpDateLine(std::string_view label, std::time_t moment) {

@@ -8,7 +8,21 @@
 #include <string>
 #include <string_view>
 
-/// The moment (seconds since 1970, UTC) in the header date form, without a line end.
+/// The calendar fields of a moment in UTC (no time-zone lookup, no lock).
+struct UtcTime {
+  int64_t year;
+  int month;    // 1-12
+  int day;      // 1-31
+  int hour;
+  int minute;
+  int second;
+  int weekday;  // 0 Sunday ... 6 Saturday
+};
+UtcTime UtcTimeOf(std::time_t moment);
+
+/// The moment (seconds since 1970, UTC) in the header date form, without a line end. The
+/// text of the last moment asked for is kept per thread (a server asks for the same second
+/// many times).
 std::string FormatHttpDate(std::time_t moment);
 /// "label moment\r\n", e.g. "Date: Sun, 06-Nov-1994 08:49:37 GMT\r\n".
 std::string HttpDateLine(std::string_view label, std::time_t moment);

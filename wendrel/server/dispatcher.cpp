@@ -2,8 +2,6 @@
 
 #include <sys/stat.h>
 
-#include <climits>
-#include <cstdlib>
 
 #include "wendrel/asp/request.h"
 #include "wendrel/common/byte_string.h"
@@ -25,24 +23,6 @@ bool IsDirectory(const std::string& path) {
 bool Exists(const std::string& path) {
   struct stat status {};
   return stat(path.c_str(), &status) == 0;
-}
-
-std::optional<std::string> RealPath(const std::string& path) {
-  char resolved[PATH_MAX];
-  if (realpath(path.c_str(), resolved) == nullptr) return std::nullopt;
-  return std::string(resolved);
-}
-
-// The real path of a root, remembered per thread while the root stays the same: it is asked
-// for on every request.
-std::optional<std::string> RealRoot(const std::string& root) {
-  thread_local std::string cached_root;
-  thread_local std::optional<std::string> cached_real;
-  if (root != cached_root || !cached_real) {
-    cached_root = root;
-    cached_real = RealPath(root);
-  }
-  return cached_real;
 }
 
 // One request's way through dispatch; PageRequested is raised at most once.
@@ -88,17 +68,15 @@ class Dispatch {
 
   bool FreezeEvents() const;
 
-  // A file the mapping produced must lie inside its root, links resolved; a file the host
-  // chose in PageRequested is the host's to answer for.
+  // A file the mapping produced must lie inside its root, links resolved (checked on the
+  // opened file); a file the host chose in PageRequested is the host's to answer for.
   void SendFile(const std::string& file, std::optional<int64_t> if_modified_since,
                 std::optional<std::string> content_type) {
-    if (file == mapped_file_ && !IsInsideRoot(root_, file)) {
-      response_.NotFound(request_.RequestPage());
-      return;
-    }
     std::optional<std::string_view> type;
     if (content_type) type = *content_type;
-    (void)response_.SendFile(file, if_modified_since, 0, 0, type);
+    std::optional<std::string_view> inside;
+    if (file == mapped_file_) inside = root_;
+    (void)response_.SendFile(file, if_modified_since, 0, 0, type, inside);
   }
 
   const DispatchContext& context_;
@@ -127,15 +105,6 @@ std::string ResolveRequestFile(const std::string& mapped_path, std::string_view 
     return mapped_path + "/" + std::string(default_document);
   }
   return mapped_path;
-}
-
-bool IsInsideRoot(const std::string& root, const std::string& path) {
-  std::optional<std::string> real_root = RealRoot(root);
-  std::optional<std::string> real_path = RealPath(path);
-  if (!real_root || !real_path) return false;
-  if (*real_path == *real_root) return true;
-  std::string prefix = *real_root == "/" ? "/" : *real_root + "/";
-  return real_path->starts_with(prefix);
 }
 
 std::string ContentTypeOf(std::string_view extension,

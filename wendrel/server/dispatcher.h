@@ -34,9 +34,6 @@ void DispatchRequest(const DispatchContext& context, Request& request, Response&
 /// a last segment without '.' that is a folder or does not exist), else the path itself.
 std::string ResolveRequestFile(const std::string& mapped_path, std::string_view default_document);
 
-/// Whether `path` exists and, with links resolved, lies inside `root`.
-bool IsInsideRoot(const std::string& root, const std::string& path);
-
 /// The content type of an extension: the built-in table first, then the configured types
 /// (".htm" cannot be overridden); empty when neither knows it.
 std::string ContentTypeOf(std::string_view extension,

@@ -193,6 +193,7 @@ bool CHTTPServer::Start() {
     last_error_ = failure;
     return false;
   }
+  bound_port_ = runtime->BoundPort();
   runtime_ = std::move(runtime);
   EventLog::Information(Settings()->log_level, kServerStartedMessage);
   return true;
@@ -208,6 +209,7 @@ void CHTTPServer::Stop() {
   }
   stopping_ = true;  // workers waiting for the host give up
   runtime->Stop();
+  bound_port_ = 0;
   runtime.reset();
   events_->ReleaseEventHandler();
   virtual_dirs_->RemoveAllEntries();
@@ -221,10 +223,7 @@ bool CHTTPServer::IsStarted() const {
   return runtime_ != nullptr;
 }
 
-int CHTTPServer::BoundPort() const {
-  std::lock_guard lock(state_mutex_);
-  return runtime_ ? runtime_->BoundPort() : 0;
-}
+int CHTTPServer::BoundPort() const { return bound_port_.load(std::memory_order_relaxed); }
 
 std::string CHTTPServer::LastErrorText() const {
   std::lock_guard lock(state_mutex_);

@@ -184,6 +184,7 @@ class CHTTPServer : public DispatchObject<CHTTPServer>, public RequestServer, pu
   std::shared_ptr<const CSSL> ssl_;
   NativeRequestHandler native_handler_;  // read by the workers; changed only while stopped
   std::atomic<bool> stopping_{false};
+  std::atomic<int> bound_port_{0};  // the running server's port, read by every request
   EventSource event_source_{*this};
   std::unique_ptr<HostEvents> events_;
   ComPtr<Collection> virtual_dirs_;

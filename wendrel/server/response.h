@@ -144,11 +144,13 @@ class Response : public DispatchObject<Response> {
   /// nothing is sent. `content_type`, when given, replaces the response's (empty removes the
   /// Content-Type line). Headers still due go out with the Content-Length of the pending body
   /// plus the file, uncompressed; the pending body goes before the file; nothing of either for
-  /// HEAD. A file that cannot be opened gives an event-log line and the 404 page. E_FAIL when
-  /// a send fails.
+  /// HEAD. A file that cannot be opened gives an event-log line and the 404 page, and so does
+  /// an opened file that does not lie inside `inside_root` (when given) with links resolved.
+  /// E_FAIL when a send fails.
   Result<FileSendOutcome> SendFile(std::string_view path, std::optional<int64_t> if_modified_since,
                                    int64_t offset, int64_t length,
-                                   std::optional<std::string_view> content_type);
+                                   std::optional<std::string_view> content_type,
+                                   std::optional<std::string_view> inside_root = std::nullopt);
   /// The response becomes the 404 page naming `path` (HTML-escaped).
   void NotFound(std::string_view path);
   /// Code 302 to `new_page` with the "Object moved" page (the URL HTML-escaped in it), no

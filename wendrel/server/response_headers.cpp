@@ -108,14 +108,13 @@ void Response::ApplyUnauthorized(std::string& headers) {
 
 // "Last-Modified: Sun, 06 Nov 1994 08:49:37 GMT" of the sent file's last write.
 void Response::AppendLastModified(std::string& headers) const {
-  std::time_t moment = TimeFromFileTime(last_modified_);
-  std::tm utc{};
-  if (gmtime_r(&moment, &utc) == nullptr) return;
+  UtcTime utc = UtcTimeOf(TimeFromFileTime(last_modified_));
+  if (utc.year < 0 || utc.year > 99999) return;
   char line[96];
   int length = std::snprintf(line, sizeof line, kLastModifiedFormat,
-                             DayAbbreviation(utc.tm_wday).data(), utc.tm_mday,
-                             MonthAbbreviation(utc.tm_mon).data(), utc.tm_year + 1900,
-                             utc.tm_hour, utc.tm_min, utc.tm_sec);
+                             DayAbbreviation(utc.weekday).data(), utc.day,
+                             MonthAbbreviation(utc.month - 1).data(), static_cast<int>(utc.year),
+                             utc.hour, utc.minute, utc.second);
   if (length > 0 && static_cast<size_t>(length) < sizeof line) headers.append(line, length);
 }
 

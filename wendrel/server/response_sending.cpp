@@ -21,6 +21,7 @@
 #include "platform/com/stream.h"
 #include "wendrel/common/http_date.h"
 #include "wendrel/server/connection.h"
+#include "wendrel/server/file_containment.h"
 #include "wendrel/server/response_host.h"
 #include "wendrel/server/socket_errors.h"
 
@@ -164,12 +165,17 @@ Result<void> Response::RedirectTo(std::string_view new_page) {
 Result<FileSendOutcome> Response::SendFile(std::string_view path,
                                            std::optional<int64_t> if_modified_since,
                                            int64_t offset, int64_t length,
-                                           std::optional<std::string_view> content_type) {
+                                           std::optional<std::string_view> content_type,
+                                           std::optional<std::string_view> inside_root) {
   FileFacts facts;
   int error = 0;
   OpenFile file(OpenRegularFile(std::string(path), facts, error));
   if (file.get() < 0) {
     if (host_ != nullptr) host_->WriteEventLog(OpenFailureLine(path, error));
+    NotFound(path);
+    return FileSendOutcome::NotFound;
+  }
+  if (inside_root && !OpenFileIsInsideRoot(std::string(*inside_root), file.get())) {
     NotFound(path);
     return FileSendOutcome::NotFound;
   }

@@ -13,17 +13,26 @@ std::string WorkingDirectory() {
   return path;
 }
 
+std::atomic<uint64_t> next_version{1};
+
+uint64_t NewVersion() { return next_version.fetch_add(1, std::memory_order_relaxed); }
+
 }  // namespace
 
-ServerSettingsStore::ServerSettingsStore() {
+ServerSettingsStore::ServerSettingsStore() : version_(NewVersion()) {
   auto settings = std::make_shared<ServerSettings>();
   settings->default_directory = WorkingDirectory();
   current_ = std::move(settings);
 }
 
 std::shared_ptr<const ServerSettings> ServerSettingsStore::Current() const {
+  thread_local uint64_t kept_version = 0;
+  thread_local std::shared_ptr<const ServerSettings> kept;
+  if (kept_version == version_.load(std::memory_order_acquire)) return kept;
   std::lock_guard lock(mutex_);
-  return current_;
+  kept = current_;
+  kept_version = version_.load(std::memory_order_relaxed);
+  return kept;
 }
 
 void ServerSettingsStore::Update(const std::function<void(ServerSettings&)>& change) {
@@ -31,4 +40,5 @@ void ServerSettingsStore::Update(const std::function<void(ServerSettings&)>& cha
   auto changed = std::make_shared<ServerSettings>(*current_);
   change(*changed);
   current_ = std::move(changed);
+  version_.store(NewVersion(), std::memory_order_release);
 }

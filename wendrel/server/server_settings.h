@@ -3,6 +3,7 @@
 // them for every request, so a change publishes a new immutable copy (ServerSettingsStore)
 // and a worker keeps the copy it took for the whole request.
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -37,7 +38,9 @@ struct ServerSettings {
 class ServerSettingsStore {
  public:
   ServerSettingsStore();
-  /// The current settings; the copy stays valid (and unchanged) while it is held.
+  /// The current settings; the copy stays valid (and unchanged) while it is held. Each thread
+  /// keeps the copy it read last and takes the lock only after a change (workers ask for the
+  /// settings several times per request).
   std::shared_ptr<const ServerSettings> Current() const;
   /// Applies a change and publishes the result.
   void Update(const std::function<void(ServerSettings&)>& change);
@@ -45,4 +48,6 @@ class ServerSettingsStore {
  private:
   mutable std::mutex mutex_;
   std::shared_ptr<const ServerSettings> current_;
+  // Unique in the process, so a thread's kept copy can never pass for another store's.
+  std::atomic<uint64_t> version_;
 };

@@ -1,6 +1,9 @@
 // The small rules of the server core: keep-alive, refusals, texts, MIME types, the site root.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 
@@ -10,6 +13,7 @@
 #include "wendrel/server/mime_types.h"
 #include "wendrel/server/server_texts.h"
 #include "wendrel/server/dispatcher.h"
+#include "wendrel/server/file_containment.h"
 
 namespace {
 
@@ -74,6 +78,12 @@ TEST(SiteRoot, LinksOutsideTheRootAreNotInside) {
   EXPECT_TRUE(IsInsideRoot(root.string(), (root / "inner.htm").string()));
   EXPECT_FALSE(IsInsideRoot(root.string(), (root / "link.htm").string()));
   EXPECT_FALSE(IsInsideRoot(root.string(), (root / "missing.htm").string()));
+  for (const auto& [name, inside] : {std::pair{"inner.htm", true}, std::pair{"link.htm", false}}) {
+    int file = open((root / name).c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(file, 0);
+    EXPECT_EQ(OpenFileIsInsideRoot(root.string(), file), inside) << name;
+    close(file);
+  }
   EXPECT_EQ(ResolveRequestFile((root / "sub").string(), "index.htm"),
             (root / "sub").string() + "/index.htm");
   EXPECT_EQ(ResolveRequestFile((root / "sub").string() + "/", "index.htm"),
