@@ -62,6 +62,11 @@ for file in one.txt hundred.txt; do
     header=""
     [[ $mode == close ]] && header="Connection: close"
     ours=$(rate $wendrel_port "/$file" "$header")
+    if ! kill -0 "$wendrel_pid" 2>/dev/null; then
+      echo "the server ended during '$file $mode':" >&2
+      cat "$work/wendrel.log" >&2
+      exit 1
+    fi
     theirs=$(rate $nginx_port "/$file" "$header")
     ratio=$(awk -v a="$ours" -v b="$theirs" 'BEGIN { printf "%.2f", a / b }')
     printf '%-28s %14s %14s %8s\n' "$file $mode" "$ours" "$theirs" "$ratio"

@@ -2,6 +2,7 @@
 #include "wendrel/server/stream_socket.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -110,8 +111,41 @@ int StreamSocket::WaitFor(short events, int timeout_ms) {
   }
 }
 
+namespace {
+
+// sendfile has no MSG_NOSIGNAL: a write to a peer that reset would raise SIGPIPE and end the
+// host process. The signal is blocked in this thread for the call, a SIGPIPE it left pending
+// is taken back, and the thread's mask is restored.
+class SigpipeBlock {
+ public:
+  SigpipeBlock() {
+    sigemptyset(&pipe_);
+    sigaddset(&pipe_, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe_, &previous_);
+  }
+  ~SigpipeBlock() {
+    if (raised_) {
+      timespec no_wait{};
+      while (sigtimedwait(&pipe_, nullptr, &no_wait) == SIGPIPE) {
+      }
+    }
+    if (!sigismember(&previous_, SIGPIPE)) pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+  }
+  SigpipeBlock(const SigpipeBlock&) = delete;
+  SigpipeBlock& operator=(const SigpipeBlock&) = delete;
+  void NoteError(int error) { raised_ = raised_ || error == EPIPE; }
+
+ private:
+  sigset_t pipe_;
+  sigset_t previous_;
+  bool raised_ = false;
+};
+
+}  // namespace
+
 int64_t StreamSocket::SendFile(int file, int64_t length) {
   if (!IsOpen()) return -1;  // LastError reports kWsaNotConnected
+  SigpipeBlock no_sigpipe;
   if (length < 0) {
     RecordError(kWsaInvalidArgument);
     return -1;
@@ -126,6 +160,7 @@ int64_t StreamSocket::SendFile(int file, int64_t length) {
     }
     if (moved == 0) break;  // end of the file
     int error = errno;
+    no_sigpipe.NoteError(error);
     if (error == EINTR) continue;
     if (IsWouldBlock(error)) {
       if (!WaitUntilWritable()) return -1;

@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+#include <filesystem>
+#include <fstream>
 
 #include <cerrno>
 #include <future>
@@ -327,6 +329,28 @@ TEST(PlainConnection, PeerResetMidTransferFailsWithoutSignal) {
   ASSERT_TRUE(SigpipeEndsTheProcess());
   EXPECT_EQ(connection.Send("more"), -1);
   EXPECT_EQ(connection.LastError(), kWsaConnectionReset);
+}
+
+TEST(PlainConnection, SendFileToAResetPeerFailsWithoutSignal) {
+  PlainLoopback loopback({.client_receive = 16384, .server_send = 16384});
+  SocketPair& pair = loopback.pair;
+  PlainConnection& connection = loopback.connection;
+  connection.SetSendTimeout(5000ms);
+  std::string path = std::filesystem::temp_directory_path() /
+                     ("wendrel-sendfile-" + std::to_string(getpid()));
+  std::ofstream(path, std::ios::binary) << PatternBytes(8 * 1024 * 1024);
+  ASSERT_TRUE(SigpipeEndsTheProcess());
+  ResetAndClose(pair.client);
+  pair.client = -1;
+  std::this_thread::sleep_for(50ms);  // the reset has arrived: the next write meets EPIPE
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    int file = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(file, 0);
+    EXPECT_EQ(connection.SendFile(file, 8 * 1024 * 1024), -1);
+    close(file);
+  }
+  EXPECT_EQ(connection.LastError(), kWsaConnectionReset);
+  std::filesystem::remove(path);
 }
 
 TEST(PlainConnection, ServingModeSwitchesNagleOff) {
