@@ -12,6 +12,7 @@
 #include <zlib.h>
 
 #include <filesystem>
+#include <random>
 #include <fstream>
 #include <thread>
 
@@ -379,6 +380,35 @@ TEST_F(ServerTest, PeerResetMidResponseLeavesTheWorkerServing) {
     ASSERT_TRUE(client.Send("GET /big.txt HTTP/1.1\r\nHost: t\r\n\r\n"));
     linger reset{1, 0};
     setsockopt(client.descriptor(), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+  }
+  std::optional<HttpResponse> after = Get11("/data.txt");
+  ASSERT_TRUE(after);
+  EXPECT_EQ(after->body, "plain text");
+}
+
+TEST_F(ServerTest, GarbageAndAbandonedConnectionsLeaveTheServerServing) {
+  ASSERT_TRUE(Set(server_.get(), u"AlwaysCloseConnection", Variant::FromBool(false)).ok());
+  Start();
+  std::mt19937 random(20261208);
+  const std::string requests[] = {
+      "GET /big.txt HTTP/1.1\r\nHost: t\r\n\r\n",
+      "POST /data.txt HTTP/1.1\r\nContent-Length: 9\r\n\r\nabc",
+      "GET /data.txt HTTP/1.1\r\nHost: t\r\nCookie: a=%4\r\nAuthorization: Basic ===\r\n\r\n",
+  };
+  for (int i = 0; i < 200; ++i) {
+    HttpClient client(port_);
+    std::string bytes = requests[random() % std::size(requests)];
+    if (i % 3 == 0) {
+      for (char& c : bytes) {
+        if (random() % 8 == 0) c = static_cast<char>(random());
+      }
+    }
+    bytes.resize(random() % (bytes.size() + 1));
+    client.Send(bytes);
+    if (i % 2 == 0) {
+      linger reset{1, 0};
+      setsockopt(client.descriptor(), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+    }
   }
   std::optional<HttpResponse> after = Get11("/data.txt");
   ASSERT_TRUE(after);
