@@ -3,7 +3,6 @@
 #include <cstdio>
 
 #include "platform/automation/conversion.h"
-#include "platform/automation/date_time.h"
 #include "platform/automation/text_case.h"
 #include "platform/com/enum_variant.h"
 #include "wendrel/common/http_date.h"
@@ -27,23 +26,6 @@ int32_t IntegerOf(const VARIANT& value) { return value.vt == VT_I2 ? value.iVal 
 bool IsCopiedCookieByte(unsigned char byte) {
   return (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
          (byte >= '0' && byte <= '9') || byte == '_';
-}
-
-// A local calendar time (an OLE date) as seconds since 1970; nothing when it has none.
-std::optional<std::time_t> LocalMomentOf(DATE date) {
-  Result<DateParts> parts = SplitDate(date);
-  if (!parts.ok()) return std::nullopt;
-  std::tm local{};
-  local.tm_year = parts.value().year - 1900;
-  local.tm_mon = parts.value().month - 1;
-  local.tm_mday = parts.value().day;
-  local.tm_hour = parts.value().hour;
-  local.tm_min = parts.value().minute;
-  local.tm_sec = parts.value().second;
-  local.tm_isdst = -1;
-  std::time_t moment = std::mktime(&local);
-  if (moment == static_cast<std::time_t>(-1)) return std::nullopt;
-  return moment;
 }
 
 }  // namespace
@@ -230,7 +212,7 @@ Result<Variant> CHTTPCookie::PutExpires(const DispatchArguments& arguments) {
   }
   Result<DATE> date = ToDate(value);
   if (!date.ok()) return Variant();
-  if (std::optional<std::time_t> moment = LocalMomentOf(date.value())) expiry_ = *moment;
+  if (std::optional<std::time_t> moment = MomentOfLocalDate(date.value())) expiry_ = *moment;
   return Variant();
 }
 

@@ -1,5 +1,7 @@
 #include "wendrel/common/http_date.h"
 
+#include "platform/automation/date_time.h"
+
 #include <array>
 #include <algorithm>
 #include <cstdio>
@@ -117,4 +119,20 @@ std::time_t TimeFromFileTime(int64_t file_time) {
 
 int64_t FileTimeFromTime(std::time_t moment) {
   return (static_cast<int64_t>(moment) + kSecondsFrom1601To1970) * kFileTimeUnitsPerSecond;
+}
+
+std::optional<std::time_t> MomentOfLocalDate(double ole_date) {
+  Result<DateParts> parts = SplitDate(ole_date);
+  if (!parts.ok()) return std::nullopt;
+  std::tm local{};
+  local.tm_year = parts.value().year - 1900;
+  local.tm_mon = parts.value().month - 1;
+  local.tm_mday = parts.value().day;
+  local.tm_hour = parts.value().hour;
+  local.tm_min = parts.value().minute;
+  local.tm_sec = parts.value().second;
+  local.tm_isdst = -1;
+  std::time_t moment = std::mktime(&local);
+  if (moment == static_cast<std::time_t>(-1)) return std::nullopt;
+  return moment;
 }

@@ -37,6 +37,10 @@ std::string_view MonthAbbreviation(int month_index);
 /// year 1601-30827).
 std::optional<int64_t> FileTimeFromUtc(int year, int month, int day, int hour, int minute,
                                        int second);
+/// Seconds since 1970 of a local calendar time given as an OLE date (cookie expiry, absolute
+/// response expiry); nothing for a date outside the valid range or one mktime refuses.
+std::optional<std::time_t> MomentOfLocalDate(double ole_date);
+
 /// Seconds since 1970 of a file time (whole seconds, rounded down).
 std::time_t TimeFromFileTime(int64_t file_time);
 /// The file time of seconds since 1970.

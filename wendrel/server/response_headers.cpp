@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "platform/automation/date_time.h"
 #include "platform/automation/dispatch_call.h"
 #include "wendrel/asp/collection.h"
 #include "wendrel/asp/http_cookie.h"
@@ -50,23 +49,6 @@ void AppendHeaderLine(std::string& headers, std::string_view name, std::string_v
   headers += ": ";
   headers += HeaderSafeText(value);
   headers += "\r\n";
-}
-
-// Seconds since 1970 of a local OLE date; nothing when it has none.
-std::optional<std::time_t> MomentOfLocalDate(double date) {
-  Result<DateParts> parts = SplitDate(date);
-  if (!parts.ok()) return std::nullopt;
-  std::tm local{};
-  local.tm_year = parts.value().year - 1900;
-  local.tm_mon = parts.value().month - 1;
-  local.tm_mday = parts.value().day;
-  local.tm_hour = parts.value().hour;
-  local.tm_min = parts.value().minute;
-  local.tm_sec = parts.value().second;
-  local.tm_isdst = -1;
-  std::time_t moment = std::mktime(&local);
-  if (moment == static_cast<std::time_t>(-1)) return std::nullopt;
-  return moment;
 }
 
 }  // namespace

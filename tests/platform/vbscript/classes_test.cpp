@@ -7,12 +7,8 @@
 
 namespace {
 
+using vbscript_test::ExpectOutputs;
 using vbscript_test::ScriptHarness;
-
-struct Case {
-  const char* script;
-  const char* expected;
-};
 
 constexpr const char* kCounter =
     "Class Counter\n"
@@ -39,18 +35,6 @@ constexpr const char* kCounter =
     " End Function\n"
     "End Class\n";
 
-void ExpectOutputs(const char* prelude, std::initializer_list<Case> cases) {
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.script);
-    ScriptHarness harness;
-    harness.Run(std::string(prelude) + c.script);
-    EXPECT_EQ(harness.output(), c.expected);
-    if (!harness.site().errors.empty()) {
-      ADD_FAILURE() << "error " << harness.last_error().number() << ": " << harness.last_error().description
-                    << " (line " << harness.last_error().line << ")";
-    }
-  }
-}
 
 TEST(Classes, FieldsMethodsAndProperties) {
   ExpectOutputs(kCounter, {

@@ -6,25 +6,10 @@
 
 namespace {
 
+using vbscript_test::ExpectOutputs;
 using vbscript_test::RunErrorNumber;
 using vbscript_test::ScriptHarness;
 
-struct Case {
-  const char* script;
-  const char* expected;
-};
-
-void ExpectOutputs(std::initializer_list<Case> cases) {
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.script);
-    ScriptHarness harness;
-    harness.Run(c.script);
-    EXPECT_EQ(harness.output(), c.expected);
-    if (!harness.site().errors.empty()) {
-      ADD_FAILURE() << "error " << harness.last_error().number() << ": " << harness.last_error().description;
-    }
-  }
-}
 
 TEST(RuntimeErrors, TheSiteHearsNumberTextSourceAndPlace) {
   ScriptHarness harness;

@@ -331,4 +331,27 @@ inline int32_t RunErrorNumber(std::string_view text) {
   return harness.site().errors.empty() ? 0 : harness.last_error().number();
 }
 
+/// A snippet and the output it must write.
+struct OutputCase {
+  const char* script;
+  const char* expected;
+};
+
+/// Runs each snippet (after `prelude`) in a fresh engine and checks its output; an error the
+/// site heard fails the case with its number, text and line.
+inline void ExpectOutputs(std::string_view prelude, std::initializer_list<OutputCase> cases) {
+  for (const OutputCase& c : cases) {
+    SCOPED_TRACE(c.script);
+    ScriptHarness harness;
+    harness.Run(std::string(prelude) + c.script);
+    EXPECT_EQ(harness.output(), c.expected);
+    if (!harness.site().errors.empty()) {
+      ADD_FAILURE() << "error " << harness.last_error().number() << ": "
+                    << harness.last_error().description << " (line "
+                    << harness.last_error().line << ")";
+    }
+  }
+}
+inline void ExpectOutputs(std::initializer_list<OutputCase> cases) { ExpectOutputs("", cases); }
+
 }  // namespace vbscript_test
