@@ -15,24 +15,15 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/file_bytes.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 
-template <class T>
-HRESULT HresultOf(const Result<T>& result) {
-  return result.ok() ? S_OK : result.error().Hresult();
-}
-
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteBytes(const std::string& path, std::string_view bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
+using test_support::HresultOf;
+using test_support::ReadBytes;
+using test_support::WriteBytes;
 
 class ProfileFileOnDisk : public ::testing::Test {
  protected:

@@ -14,6 +14,8 @@
 #include "platform/system/registry.h"
 #include "tests/support/temporary_registry.h"
 
+#include "tests/support/file_bytes.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -21,20 +23,9 @@ namespace fs = std::filesystem;
 constexpr RegistryHive kUser = RegistryHive::CurrentUser;
 constexpr RegistryHive kMachine = RegistryHive::LocalMachine;
 
-template <class T>
-HRESULT HresultOf(const Result<T>& result) {
-  return result.ok() ? S_OK : result.error().Hresult();
-}
-
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteBytes(const std::string& path, std::string_view bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
+using test_support::HresultOf;
+using test_support::ReadBytes;
+using test_support::WriteBytes;
 
 /// A configuration where every value differs from the defaults.
 ServerConfiguration FullConfiguration() {
