@@ -13,6 +13,8 @@ namespace {
 // Bumped whenever an entry's key changes anywhere; a collection whose index was built under an
 // older generation rebuilds it.
 std::atomic<uint64_t> key_generation{1};
+// Bumped whenever a script or host changes an entry's value in place.
+std::atomic<uint64_t> value_generation{1};
 
 constexpr DISPID kKeyDispid = 0x60020003;
 constexpr DISPID kRemoveAllDispid = 0x60020002;
@@ -21,6 +23,11 @@ constexpr DISPID kAddDispid = 0x60020005;
 }  // namespace
 
 void NoteCollectionKeyChanged() { key_generation.fetch_add(1, std::memory_order_relaxed); }
+void NoteCollectionValueChanged() { value_generation.fetch_add(1, std::memory_order_relaxed); }
+uint64_t CollectionEntriesGeneration() {
+  return key_generation.load(std::memory_order_acquire) +
+         value_generation.load(std::memory_order_acquire);
+}
 
 Collection::Collection(EntryFactory factory, CollectionOptions options)
     : factory_(factory), options_(options) {}
@@ -50,6 +57,7 @@ ComPtr<IDispatch> Collection::AddEntry(std::string_view key,
     if (std::optional<size_t> found = FindLocked(key)) {
       CollectionEntryHandle& existing = entries_[*found];
       existing.entry->AppendEntryValue(value.value_or(std::string_view()));
+      NoteChangedLocked();
       return existing.object;
     }
   }
@@ -61,6 +69,7 @@ ComPtr<IDispatch> Collection::AddEntry(std::string_view key,
 
 void Collection::AppendLocked(const CollectionEntryHandle& entry, std::string_view key) {
   entries_.push_back(entry);
+  NoteChangedLocked();
   // A current index learns the key; a stale one is rebuilt at the next lookup anyway.
   if (index_generation_ == key_generation.load(std::memory_order_relaxed)) {
     index_.try_emplace(UpperCaseBytes(key), entries_.size() - 1);
@@ -78,6 +87,7 @@ void Collection::RemoveAllEntries() {
   {
     std::lock_guard lock(mutex_);
     released.swap(entries_);
+    if (!released.empty()) NoteChangedLocked();
     index_.clear();
     if (raw_text_) raw_text_->clear();
   }
@@ -241,6 +251,7 @@ Result<Variant> Collection::Remove(const DispatchArguments& arguments) {
   if (!found) return Variant();
   removed = std::move(entries_[*found]);
   entries_.erase(entries_.begin() + static_cast<ptrdiff_t>(*found));
+  NoteChangedLocked();
   RebuildIndexLocked();
   return Variant();
 }

@@ -9,6 +9,7 @@
 // filling a collection from a request with many fields stays linear. The collection's lock is
 // held by every operation; it may be shared by the script threads of several requests.
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <optional>
@@ -61,6 +62,9 @@ class Collection : public DispatchObject<Collection> {
   std::vector<std::string> EntryKeys();
   /// (key, value) of every entry, in order.
   std::vector<std::pair<std::string, std::string>> EntryPairs();
+  /// Grows with every entry added or removed; with CollectionEntriesGeneration it tells a
+  /// reader whether a copy of the entries is still current.
+  uint64_t Version() const { return version_.load(std::memory_order_acquire); }
 
   // Dispatch members.
   Result<Variant> Count(const DispatchArguments& arguments);
@@ -87,6 +91,7 @@ class Collection : public DispatchObject<Collection> {
   std::optional<size_t> FindLocked(std::string_view key);
   void AppendLocked(const CollectionEntryHandle& entry, std::string_view key);
   void RebuildIndexLocked();
+  void NoteChangedLocked() { version_.fetch_add(1, std::memory_order_release); }
   Result<Variant> MissingItem(const VARIANT& index);
 
   const EntryFactory factory_;
@@ -97,4 +102,5 @@ class Collection : public DispatchObject<Collection> {
   std::unordered_map<std::string, size_t> index_;
   uint64_t index_generation_ = 0;
   std::optional<std::string> raw_text_;
+  std::atomic<uint64_t> version_{0};
 };

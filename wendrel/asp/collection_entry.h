@@ -2,6 +2,7 @@
 // What a Collection needs of its entries (Item and CHTTPCookie): the object handed to scripts,
 // the key it is found by, and how a further value for the same key is taken.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -26,3 +27,8 @@ class CollectionEntry {
 /// Collections index their entries by key; an entry whose key changes calls this so that every
 /// collection rebuilds its index before the next lookup.
 void NoteCollectionKeyChanged();
+/// An entry whose value is changed in place (Value put) calls this, so that copies of a
+/// collection's entries (the server's site lists) are known to be stale.
+void NoteCollectionValueChanged();
+/// Grows with every key or value changed in place by any entry.
+uint64_t CollectionEntriesGeneration();

@@ -148,23 +148,27 @@ Result<Variant> Item::GetValue(const DispatchArguments& arguments) {
 // Value(Index) = v: a 16- or 32-bit Index writes zero-based slot Index (the count stays), any
 // other index appends, no index writes the first slot.
 Result<Variant> Item::PutValue(const DispatchArguments& arguments) {
+  TRY(PutValueInPlace(arguments));
+  NoteCollectionValueChanged();  // after the change: a reader that saw the old count copies again
+  return Variant();
+}
+
+Result<void> Item::PutValueInPlace(const DispatchArguments& arguments) {
   const VARIANT& value = arguments.value();
   if (!multi_valued_) {
     single_ = Variant(PeekValue(value));
-    return Variant();
+    return {};
   }
   Bstr text = TRY(ToBstr(value));
   VARIANT index = PeekValue(arguments[0]);
   if (index.vt == VT_I2 || index.vt == VT_I4) {
-    TRY(StoreAt(index.vt == VT_I2 ? index.iVal : index.lVal, text.view()));
-    return Variant();
+    return StoreAt(index.vt == VT_I2 ? index.iVal : index.lVal, text.view());
   }
   if (!IsAbsent(arguments[0])) {
     AppendText(std::u16string(text.view()));
-    return Variant();
+    return {};
   }
-  TRY(StoreAt(0, text.view()));
-  return Variant();
+  return StoreAt(0, text.view());
 }
 
 Result<Variant> Item::GetKey(const DispatchArguments&) { return NarrowTextVariant(key_); }

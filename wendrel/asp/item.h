@@ -66,6 +66,7 @@ class Item : public DispatchObject<Item>, public CollectionEntry {
 
  private:
   void AppendText(std::u16string text);
+  Result<void> PutValueInPlace(const DispatchArguments& arguments);
 
   std::string key_;
   bool multi_valued_;

@@ -133,7 +133,6 @@ void Request::Reset() {
   if_modified_since_ = 0;
   read_position_ = 0;
   full_parse_ = false;
-  framing_ = RequestFraming();
   query_string_->RemoveAllEntries();
   form_->RemoveAllEntries();
   cookies_->RemoveAllEntries();

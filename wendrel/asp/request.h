@@ -1,7 +1,7 @@
 #pragma once
 // Request: one HTTP request as the host and the pages see it: the request line, the headers it
 // knows by name, the body, and the QueryString, Form, Cookies and ServerVariables collections.
-// The connection fills it in two steps, ParseHeader on the header block and ParseBody once
+// The connection fills it in two steps, LoadHead from the parsed head and ParseBody once
 // the body has arrived; the object is reused for the next request of its worker. All text is
 // narrow and read as the ANSI code page unless an Item says otherwise. Used by one worker
 // thread (and the page it runs) at a time: no lock of its own.
@@ -17,18 +17,7 @@
 #include "wendrel/asp/request_server.h"
 
 class ServerVariables;
-
-/// How the request frames its body, as the connection needs to know it before trusting the
-/// length: every Content-Length and Transfer-Encoding header counted.
-struct RequestFraming {
-  int content_length_headers = 0;
-  bool content_length_conflict = false;  // two Content-Length values that differ
-  bool content_length_invalid = false;   // a value that is not a decimal number
-  int64_t declared_content_length = 0;   // the last value as sent, before the upload limit
-  int malformed_lines = 0;               // no colon, or a name with blanks or controls
-  int transfer_encoding_headers = 0;
-  std::string transfer_encoding;         // the values joined with ", "
-};
+struct RequestHead;
 
 class Request : public DispatchObject<Request> {
  public:
@@ -39,10 +28,14 @@ class Request : public DispatchObject<Request> {
   static std::span<const DispatchMember<Request>> Members();
   std::u16string_view TypeName() override { return u"IRequest"; }
 
-  /// Parses a header block (request line and header lines separated by CR LF, without the
-  /// blank line). With `decide_by_extension`, only pages whose extension needs it (not static
-  /// files) get their server variables and collections filled. Returns the Content-Length,
-  /// 0 when absent or not a number, clamped to the server's MaxUploadSize.
+  /// Fills the request from a parsed head (the parser has refused anything it cannot frame).
+  /// With `decide_by_extension`, only pages whose extension needs it (not static files) get
+  /// their server variables and collections filled. Returns the Content-Length, 0 when absent,
+  /// clamped to the server's MaxUploadSize.
+  int32_t LoadHead(const RequestHead& head, bool decide_by_extension);
+  /// The same from the text of a head (request line and header lines separated by CR LF,
+  /// without the blank line), for hosts and tests that hold text; a head the parser refuses
+  /// leaves the request empty and gives 0.
   int32_t ParseHeader(std::string_view header_block, bool decide_by_extension);
   /// Fills QueryString, Form (URL-encoded or multipart, with uploads) and Cookies from the
   /// path, the body and the cookie headers; call after SetBody.
@@ -75,7 +68,6 @@ class Request : public DispatchObject<Request> {
   int64_t IfModifiedSince() const { return if_modified_since_; }
   int32_t ContentLength() const { return request_length_; }
   bool FullParse() const { return full_parse_; }
-  const RequestFraming& Framing() const { return framing_; }
   const RequestServer* Server() const { return server_; }
 
   Collection& QueryStringCollection() { return *query_string_; }
@@ -152,5 +144,4 @@ class Request : public DispatchObject<Request> {
   int32_t request_length_ = 0;
   int32_t read_position_ = 0;
   bool full_parse_ = false;
-  RequestFraming framing_;
 };

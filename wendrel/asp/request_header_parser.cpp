@@ -1,5 +1,5 @@
-// Header parsing of the Request: the request line, the headers known by name, Basic
-// authorization, If-Modified-Since, Host, and the stored server variables.
+// The Request filled from a parsed request head: the request line, the headers known by name,
+// Basic authorization, If-Modified-Since, Host, and the stored server variables.
 #include <algorithm>
 #include <charconv>
 
@@ -10,10 +10,9 @@
 #include "wendrel/common/byte_string.h"
 #include "wendrel/common/http_date.h"
 #include "wendrel/common/narrow_text.h"
+#include "wendrel/http/request_parser.h"
 
 namespace {
-
-constexpr std::string_view kLineEnd = "\r\n";
 
 // Extensions of files that need no server variables or collections (compared on the first
 // '.' of the path, four bytes of it when there is no query).
@@ -34,25 +33,6 @@ bool NeedsFullParse(std::string_view path) {
   return true;
 }
 
-// The header lines of a block, CR LF between them, empty lines skipped.
-class LineReader {
- public:
-  explicit LineReader(std::string_view block) : rest_(block) {}
-  bool Next(std::string_view& line) {
-    while (!rest_.empty()) {
-      size_t end = rest_.find(kLineEnd);
-      line = rest_.substr(0, end);
-      rest_ = end == std::string_view::npos ? std::string_view() : rest_.substr(end + 2);
-      if (!line.empty()) return true;
-    }
-    return false;
-  }
-  std::string_view Rest() const { return rest_; }
-
- private:
-  std::string_view rest_;
-};
-
 // "HTTP_" and the line with its name upper-cased and '-' and ' ' made '_', as ALL_HTTP lists it.
 void AppendAllHttpLine(std::string& all_http, std::string_view line) {
   size_t colon = line.find(':');
@@ -66,7 +46,7 @@ void AppendAllHttpLine(std::string& all_http, std::string_view line) {
     }
     all_http.push_back(c);
   }
-  all_http += kLineEnd;
+  all_http += "\r\n";
 }
 
 // A decimal number at a fixed position of a line; nothing when no digit is there.
@@ -105,22 +85,6 @@ int64_t IfModifiedSinceTime(std::string_view line) {
   return FileTimeFromUtc(*year, *month + 1, *day, *hour, *minute, *second).value_or(0);
 }
 
-// Content-Length: a decimal number without sign; nothing otherwise. Huge values saturate.
-std::optional<int64_t> ContentLengthOf(std::string_view value) {
-  if (value.empty() || value.size() > 18) {
-    if (!value.empty() && value.find_first_not_of("0123456789") == std::string_view::npos) {
-      return INT64_MAX;
-    }
-    return std::nullopt;
-  }
-  int64_t length = 0;
-  auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), length);
-  if (error != std::errc() || end != value.data() + value.size() || value[0] == '-') {
-    return std::nullopt;
-  }
-  return length;
-}
-
 // Server name and port of a Host value; "80" without a port. A bracketed IPv6 address keeps
 // its colons.
 std::pair<std::string, std::string> SplitHost(std::string_view host) {
@@ -139,22 +103,21 @@ std::pair<std::string, std::string> SplitHost(std::string_view host) {
 
 }  // namespace
 
-// The header parser works on one Request's fields; a friend of Request.
+// Fills one Request's fields from a parsed head; a friend of Request.
 class RequestHeaderParser {
  public:
   explicit RequestHeaderParser(Request& request) : request_(request) {}
 
-  int32_t Parse(std::string_view block, bool decide_by_extension) {
+  int32_t Load(const RequestHead& head, bool decide_by_extension) {
     request_.Reset();
-    LineReader lines(block);
-    std::string_view request_line;
-    if (!lines.Next(request_line)) return 0;
-    ParseRequestLine(request_line);
+    LoadRequestLine(head);
     request_.full_parse_ = decide_by_extension ? NeedsFullParse(request_.raw_path_) : true;
-    if (request_.full_parse_) Store("ALL_RAW", WithoutLeadingBlanks(lines.Rest()));
-    std::string_view line;
-    while (lines.Next(line)) ParseHeaderLine(line);
+    if (request_.full_parse_) Store("ALL_RAW", head.header_block);
+    for (const HeaderField& field : head.fields) LoadField(field);
     if (request_.full_parse_) Store("ALL_HTTP", all_http_);
+    int64_t limit = INT32_MAX;
+    if (request_.server_ != nullptr) limit = std::max(0, request_.server_->MaxUploadSize());
+    request_.request_length_ = static_cast<int32_t>(std::min(head.content_length, limit));
     return request_.request_length_;
   }
 
@@ -163,17 +126,10 @@ class RequestHeaderParser {
     request_.ServerVariablesCollection().AddEntry(name, value);
   }
 
-  // "METHOD path protocol": without a second space the rest is the path.
-  void ParseRequestLine(std::string_view line) {
-    size_t first_space = line.find(' ');
-    request_.method_ = NormalisedHeaderValue(line.substr(0, first_space));
-    std::string_view rest =
-        first_space == std::string_view::npos ? std::string_view() : line.substr(first_space + 1);
-    size_t second_space = rest.find(' ');
-    request_.raw_path_ = std::string(rest.substr(0, second_space));
-    request_.protocol_ = second_space == std::string_view::npos
-                             ? std::string()
-                             : NormalisedHeaderValue(rest.substr(second_space + 1));
+  void LoadRequestLine(const RequestHead& head) {
+    request_.method_ = head.method;
+    request_.raw_path_ = head.target;
+    request_.protocol_ = head.protocol;
     std::string_view path = request_.raw_path_;
     size_t question = path.find('?');
     request_.url_path_ = std::string(path.substr(0, question));
@@ -182,66 +138,51 @@ class RequestHeaderParser {
         question == std::string_view::npos ? std::string() : std::string(path.substr(question + 1));
   }
 
-  void ParseHeaderLine(std::string_view line) {
-    size_t colon = line.find(':');
-    std::string_view name = line.substr(0, colon);
-    std::string_view raw_value =
-        colon == std::string_view::npos ? std::string_view() : WithoutLeadingSpaces(line.substr(colon + 1));
-    NoteFraming(name, raw_value, colon != std::string_view::npos);
-    if (request_.full_parse_) AppendAllHttpLine(all_http_, line);
-    if (ParseKnownHeader(line, raw_value)) return;
-    if (request_.full_parse_ && colon != std::string_view::npos) {
-      Store("HTTP_" + std::string(name), NormalisedHeaderValue(raw_value));
+  void LoadField(const HeaderField& field) {
+    if (request_.full_parse_) AppendAllHttpLine(all_http_, field.line);
+    if (LoadKnownField(field)) return;
+    if (request_.full_parse_) Store("HTTP_" + std::string(field.name), NormalisedHeaderValue(field.value));
+  }
+
+  // The headers kept in fields of their own.
+  bool LoadKnownField(const HeaderField& field) {
+    switch (field.known) {
+      case KnownHeader::Accept: return Keep(request_.accept_, field);
+      case KnownHeader::Referer: return Keep(request_.referer_, field);
+      case KnownHeader::AcceptLanguage: return Keep(request_.language_, field);
+      case KnownHeader::ContentType: return Keep(request_.content_type_, field);
+      case KnownHeader::AcceptEncoding: return Keep(request_.accept_encoding_, field);
+      case KnownHeader::UserAgent: return Keep(request_.user_agent_, field);
+      case KnownHeader::Connection: return Keep(request_.connection_, field);
+      case KnownHeader::IfNoneMatch: return Keep(request_.if_none_match_, field);
+      case KnownHeader::Host: return LoadHost(field.value);
+      case KnownHeader::ContentLength: return true;  // the parser framed the body
+      case KnownHeader::Cookie:
+        if (!request_.cookie_text_.empty()) request_.cookie_text_ += ';';
+        request_.cookie_text_ += field.value;
+        return true;
+      case KnownHeader::Authorization:
+        // Only the Basic scheme is read; any other stays a plain header.
+        if (!StartsWithIgnoringCase(field.line, "AUTHORIZATION: BASIC")) return false;
+        return LoadBasicAuthorization(field.line);
+      case KnownHeader::IfModifiedSince:
+        request_.if_modified_since_ = IfModifiedSinceTime(field.line);
+        if (request_.full_parse_) {
+          Store("HTTP_IF_MODIFIED_SINCE", field.line.size() > 19 ? field.line.substr(19) : std::string_view());
+        }
+        return true;
+      default:
+        return false;
     }
   }
 
-  // The headers stored in fields of their own, matched on the start of the line in this order.
-  bool ParseKnownHeader(std::string_view line, std::string_view raw_value) {
-    struct Field {
-      std::string_view prefix;
-      std::string Request::*field;
-    };
-    static constexpr Field kFields[] = {
-        {"ACCEPT:", &Request::accept_},
-        {"REFERER:", &Request::referer_},
-        {"ACCEPT-LANGUAGE:", &Request::language_},
-        {"CONTENT-TYPE:", &Request::content_type_},
-        {"ACCEPT-ENCODING:", &Request::accept_encoding_},
-        {"USER-AGENT:", &Request::user_agent_},
-    };
-    for (const Field& field : kFields) {
-      if (!StartsWithIgnoringCase(line, field.prefix)) continue;
-      request_.*field.field = NormalisedHeaderValue(raw_value);
-      return true;
-    }
-    if (StartsWithIgnoringCase(line, "HOST:")) return ParseHost(raw_value);
-    if (StartsWithIgnoringCase(line, "CONTENT-LENGTH:")) return ParseContentLength(raw_value);
-    if (StartsWithIgnoringCase(line, "CONNECTION:")) {
-      request_.connection_ = NormalisedHeaderValue(raw_value);
-      return true;
-    }
-    if (StartsWithIgnoringCase(line, "COOKIE:")) {
-      if (!request_.cookie_text_.empty()) request_.cookie_text_ += ';';
-      request_.cookie_text_ += raw_value;
-      return true;
-    }
-    if (StartsWithIgnoringCase(line, "AUTHORIZATION: BASIC")) return ParseBasicAuthorization(line);
-    if (StartsWithIgnoringCase(line, "IF-NONE-MATCH:")) {
-      request_.if_none_match_ = NormalisedHeaderValue(raw_value);
-      return true;
-    }
-    if (StartsWithIgnoringCase(line, "IF-MODIFIED-SINCE:")) {
-      request_.if_modified_since_ = IfModifiedSinceTime(line);
-      if (request_.full_parse_) {
-        Store("HTTP_IF_MODIFIED_SINCE", line.size() > 19 ? line.substr(19) : std::string_view());
-      }
-      return true;
-    }
-    return false;
+  static bool Keep(std::string& kept, const HeaderField& field) {
+    kept = NormalisedHeaderValue(field.value);
+    return true;
   }
 
-  bool ParseHost(std::string_view raw_value) {
-    request_.host_ = NormalisedHeaderValue(raw_value);
+  bool LoadHost(std::string_view value) {
+    request_.host_ = NormalisedHeaderValue(value);
     auto [server_name, port] = SplitHost(request_.host_);
     request_.server_name_ = server_name;
     if (request_.full_parse_) {
@@ -251,17 +192,8 @@ class RequestHeaderParser {
     return true;
   }
 
-  bool ParseContentLength(std::string_view raw_value) {
-    std::optional<int64_t> length = ContentLengthOf(NormalisedHeaderValue(raw_value));
-    request_.framing_.declared_content_length = length.value_or(0);
-    int64_t limit = INT32_MAX;
-    if (request_.server_ != nullptr) limit = std::max(0, request_.server_->MaxUploadSize());
-    request_.request_length_ = static_cast<int32_t>(std::min(length.value_or(0), limit));
-    return true;
-  }
-
   // "Authorization: Basic <base64 of user:password>"; the credentials start at byte 22.
-  bool ParseBasicAuthorization(std::string_view line) {
+  bool LoadBasicAuthorization(std::string_view line) {
     constexpr size_t kCredentialsStart = 21;
     std::string decoded =
         Base64Decoded(line.size() > kCredentialsStart ? line.substr(kCredentialsStart) : "");
@@ -272,33 +204,27 @@ class RequestHeaderParser {
     return true;
   }
 
-  // What the connection needs to refuse ambiguous framing: every Content-Length and
-  // Transfer-Encoding header, and lines whose name no other server would read the same way.
-  void NoteFraming(std::string_view name, std::string_view raw_value, bool has_colon) {
-    RequestFraming& framing = request_.framing_;
-    bool odd_name = name.empty() || std::any_of(name.begin(), name.end(), [](char c) {
-      return static_cast<unsigned char>(c) <= ' ' || c == 0x7F;
-    });
-    if (!has_colon || odd_name) ++framing.malformed_lines;
-    if (!has_colon) return;
-    if (BytesEqualIgnoringCase(name, "Content-Length")) {
-      std::string value = NormalisedHeaderValue(raw_value);
-      if (!ContentLengthOf(value)) framing.content_length_invalid = true;
-      if (framing.content_length_headers > 0 && value != first_content_length_) {
-        framing.content_length_conflict = true;
-      }
-      if (framing.content_length_headers++ == 0) first_content_length_ = value;
-    } else if (BytesEqualIgnoringCase(name, "Transfer-Encoding")) {
-      if (framing.transfer_encoding_headers++ > 0) framing.transfer_encoding += ", ";
-      framing.transfer_encoding += NormalisedHeaderValue(raw_value);
-    }
-  }
-
   Request& request_;
   std::string all_http_;
-  std::string first_content_length_;
 };
 
+int32_t Request::LoadHead(const RequestHead& head, bool decide_by_extension) {
+  return RequestHeaderParser(*this).Load(head, decide_by_extension);
+}
+
 int32_t Request::ParseHeader(std::string_view header_block, bool decide_by_extension) {
-  return RequestHeaderParser(*this).Parse(header_block, decide_by_extension);
+  std::string request(header_block);
+  request += "\r\n\r\n";
+  HttpRequestParser parser(request.size());
+  if (parser.Feed(request) != ParseStatus::Done) {
+    Reset();
+    method_.clear();
+    raw_path_.clear();
+    url_path_.clear();
+    query_text_.clear();
+    request_page_.clear();
+    protocol_.clear();
+    return 0;
+  }
+  return LoadHead(parser.Head(), decide_by_extension);
 }

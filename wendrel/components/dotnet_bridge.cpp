@@ -2,6 +2,7 @@
 
 #include "platform/automation/dispatch_call.h"
 #include "wendrel/common/byte_string.h"
+#include "wendrel/common/html_text.h"
 #include "wendrel/server/response.h"
 
 namespace {
@@ -32,20 +33,6 @@ constexpr std::string_view kCannotCreateSource = "Cannot create the server";
 constexpr std::string_view kCannotCreateDescription =
     "Unable to create the .NET process; the .NET page cannot be processed";
 constexpr int32_t kInternalErrorCode = 500;
-
-std::string HtmlEscaped(std::string_view text) {
-  std::string escaped;
-  for (char c : text) {
-    switch (c) {
-      case '<': escaped += "&lt;"; break;
-      case '>': escaped += "&gt;"; break;
-      case '&': escaped += "&amp;"; break;
-      case '"': escaped += "&quot;"; break;
-      default: escaped += c;
-    }
-  }
-  return escaped;
-}
 
 void ReplaceOnce(std::string& text, std::string_view placeholder, std::string_view value) {
   size_t at = text.find(placeholder);

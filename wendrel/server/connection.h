@@ -61,6 +61,28 @@ class Connection {
   /// error when the socket refuses. Plain: TCP_NODELAY set to `on`. TLS: nothing.
   virtual bool SetServingMode(bool on) = 0;
 
+  // --- What an event loop needs: nothing here waits. -----------------------------------------
+
+  /// The socket the event loop watches; -1 once closed or detached.
+  virtual int Descriptor() const = 0;
+  /// One send without waiting: the count taken (possibly fewer than given), or -1 with the
+  /// error (kWsaWouldBlock when the peer's window is full). With `more_follows` the transport
+  /// may hold a last partial segment back until the rest is sent. After kWsaWouldBlock a TLS
+  /// connection must be offered the same bytes again.
+  virtual int64_t SendSome(std::string_view data, bool more_follows) = 0;
+  /// Sends up to `length` bytes of the open file `file` from `offset` without waiting, moving
+  /// `offset` on: the count (0 at the end of the file), or -1 with the error.
+  virtual int64_t SendFileSome(int file, int64_t& offset, int64_t length) = 0;
+  /// After an operation answered kWsaWouldBlock: true when it waits for room to write, false
+  /// when it waits for bytes to read (TLS may need either direction for either operation).
+  virtual bool BlockedOnWrite() const = 0;
+  /// Bytes already received wait inside the transport (decrypted TLS records), so a readiness
+  /// wait on the socket could miss them.
+  virtual bool HasBufferedInput() const { return false; }
+  /// The first step of a graceful close, without waiting: a TLS connection sends its close
+  /// notification if it can, then sending is shut down. False when the socket is gone.
+  virtual bool ShutdownSending() = 0;
+
   /// Thread-safe: wakes the owning thread out of a wait or receive by shutting the socket
   /// down in both directions; the owner still closes and destroys the connection.
   virtual void Interrupt() = 0;

@@ -102,6 +102,13 @@ bool HostEvents::HasAnyHook() const {
          thread_callback_ != nullptr;
 }
 
+bool HostEvents::AsksHost() const {
+  std::lock_guard lock(mutex_);
+  if (thread_callback_ != nullptr) return true;
+  if (window_ == nullptr) return false;
+  return event_point_->HasSinks() || callback_ != nullptr || event_handler_;
+}
+
 bool HostEvents::RaisePageRequested(Request& request, Response& response,
                                     const std::function<bool()>& frozen,
                                     const std::atomic<bool>& stopping) {

@@ -60,6 +60,9 @@ class HostEvents {
   /// Destroys the window (on its own thread only).
   void DestroyWindow();
 
+  /// Whether PageRequested reaches the host: a thread callback, or a hook and the hidden
+  /// window. Without either it returns at once and nothing runs.
+  bool AsksHost() const;
   /// Raises PageRequested for a request on a worker; true when default processing goes on
   /// (the host left CancelDefaultProcessing False, or no host hook exists). Waits while
   /// `frozen` says so and until the host thread has run the event or `stopping` is set.

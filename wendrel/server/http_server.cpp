@@ -14,7 +14,10 @@
 #include "wendrel/server/server_texts.h"
 #include "wendrel/server/ssl_context.h"
 #include "wendrel/logging/trace.h"
-#include "wendrel/server/dispatcher.h"
+#include "wendrel/server/handlers/dotnet_bridge_handler.h"
+#include "wendrel/server/handlers/request_target.h"
+#include "wendrel/server/handlers/host_events_handler.h"
+#include "wendrel/server/handlers/static_file_handler.h"
 #include "wendrel/server/virtual_dir.h"
 #include "wendrel/asp/item.h"
 #include "wendrel/asp/request.h"
@@ -97,6 +100,19 @@ CHTTPServer::CHTTPServer()
   if (const char* mode = std::getenv("WENDREL_HAND_OVER"); mode && *mode == '1') {
     settings_.Update([](ServerSettings& settings) { settings.hand_over_mode = true; });
   }
+  BuildHandlerChain();
+}
+
+// The handlers in the order requests meet them. ASP pages plug in before the .NET bridge.
+void CHTTPServer::BuildHandlerChain() {
+  using Requests = HostEventsHandler::Requests;
+  using Files = StaticFileHandler::Files;
+  handlers_.Append(std::make_unique<NativeHostHandler>(native_handler_));
+  handlers_.Append(std::make_unique<HostEventsHandler>(Requests::AllWhileDefaultFilesOff));
+  handlers_.Append(std::make_unique<DotNetBridgeHandler>());
+  handlers_.Append(std::make_unique<StaticFileHandler>(Files::WithContentType));
+  handlers_.Append(std::make_unique<HostEventsHandler>(Requests::RemainingFiles));
+  handlers_.Append(std::make_unique<StaticFileHandler>(Files::Remaining));
 }
 
 CHTTPServer::~CHTTPServer() { Stop(); }
@@ -248,20 +264,6 @@ void CHTTPServer::SetNativeRequestHandler(NativeRequestHandler handler) {
   if (!runtime_) native_handler_ = std::move(handler);
 }
 
-void CHTTPServer::HandleRequest(Request& request, Response& response) {
-  if (native_handler_ && native_handler_(request, response)) return;
-  std::shared_ptr<const ServerSettings> settings = Settings();
-  SiteMap site = CurrentSiteMap(*settings);
-  std::vector<std::pair<std::string, std::string>> mime_types = mime_types_->EntryPairs();
-  DispatchContext context{*settings, site, mime_types, *events_, stopping_,
-                          [this] { return Settings()->freeze_events; }};
-  DispatchRequest(context, request, response);
-}
-
-SiteMap CHTTPServer::CurrentSiteMap(const ServerSettings& settings) {
-  return SiteMap{settings.default_directory, virtual_dirs_->EntryPairs(), host_ids_->EntryPairs()};
-}
-
 void* CHTTPServer::QueryOtherInterface(REFIID iid) {
   if (iid == IID_IConnectionPointContainer) return static_cast<IConnectionPointContainer*>(&event_source_);
   return nullptr;
@@ -295,8 +297,8 @@ std::string CHTTPServer::UploadDir() const { return Settings()->upload_dir; }
 
 std::optional<std::string> CHTTPServer::MapVirtualPath(std::string_view virtual_path,
                                                        const Request& request) const {
-  auto* self = const_cast<CHTTPServer*>(this);  // the lists lock themselves
-  return MapUrlPath(self->CurrentSiteMap(*Settings()), virtual_path, request.ServerName()).path;
+  auto* self = const_cast<CHTTPServer*>(this);  // the snapshot store locks itself
+  return MapUrlPath(self->Site()->site, virtual_path, request.ServerName()).path;
 }
 
 bool CHTTPServer::HoldsSslContext() const {
@@ -324,7 +326,7 @@ void CHTTPServer::LogMessage(std::string_view text) {
 }
 
 std::string CHTTPServer::MimeTypeOf(std::string_view extension) const {
-  return ContentTypeOf(extension, mime_types_->EntryPairs());
+  return ContentTypeOf(extension, const_cast<CHTTPServer*>(this)->Site()->mime_types);
 }
 
 // --- Dispatch members ------------------------------------------------------------------------
@@ -595,7 +597,7 @@ Result<Variant> CHTTPServer::MIMETypes(const DispatchArguments&) {
 // MapVirtualPath(InPath, out Result): the mapping without a request.
 Result<Variant> CHTTPServer::MapVirtualPathMember(const DispatchArguments& arguments) {
   std::string path = TRY(NarrowTextOf(arguments[0]));
-  Variant mapped = NarrowTextVariant(MapUrlPath(CurrentSiteMap(*Settings()), path).path);
+  Variant mapped = NarrowTextVariant(MapUrlPath(Site()->site, path).path);
   if (arguments.size() > 1 && !arguments.IsMissing(1)) TRY(arguments.Assign(1, mapped));
   return mapped;
 }

@@ -1,9 +1,10 @@
 #pragma once
 // CHTTPServer: the Server object a host creates to run a web server in its process
-// (ProgID WendrelASP.Server). It holds the settings, starts and stops the listener and the
-// worker pool, reports failures through LastError, and answers for the requests its workers
-// read: upload settings and path mapping for the Request, the event log and MIME types for the
-// Response, and the handler that answers each request.
+// (ProgID WendrelASP.Server). It holds the settings and the site lists, starts and stops the
+// runtime (event loops and workers), reports failures through LastError, and gives the
+// connection code what it needs through ServerCore: the site snapshot, the handler list and the
+// host events; Request and Response objects ask it for upload settings, path mapping, the
+// event log and MIME types.
 
 #include <atomic>
 #include <functional>
@@ -18,17 +19,24 @@
 #include "wendrel/asp/collection.h"
 #include "wendrel/asp/request_server.h"
 #include "wendrel/logging/config_store.h"
+#include "wendrel/server/connections/server_core.h"
+#include "wendrel/server/handlers/handler_chain.h"
+#include "wendrel/server/handlers/native_host_handler.h"
 #include "wendrel/server/host_events.h"
 #include "wendrel/server/path_mapping.h"
 #include "wendrel/server/response_host.h"
 #include "wendrel/server/server_settings.h"
+#include "wendrel/server/site_snapshot.h"
 
 class CSSL;
 class Request;
 class Response;
 class ServerRuntime;
 
-class CHTTPServer : public DispatchObject<CHTTPServer>, public RequestServer, public ResponseHost {
+class CHTTPServer : public DispatchObject<CHTTPServer>,
+                    public RequestServer,
+                    public ResponseHost,
+                    public ServerCore {
  public:
   /// Thread counts MaxThreads accepts.
   static constexpr int32_t kMinThreads = 3;
@@ -58,18 +66,19 @@ class CHTTPServer : public DispatchObject<CHTTPServer>, public RequestServer, pu
     settings_.Update(change);
   }
 
-  /// A C++ host's own answer to requests, called on the worker thread before the static
-  /// files: true when it answered the request. Set it while the server is stopped.
-  using NativeRequestHandler = std::function<bool(Request& request, Response& response)>;
+  /// A C++ host's own answer to requests, called on a worker before any other handler: true
+  /// when it answered the request. Set it while the server is stopped.
   void SetNativeRequestHandler(NativeRequestHandler handler);
-  /// Answers a parsed request (called on the worker thread after the keep-alive decision):
-  /// mapping, host events, static files.
-  void HandleRequest(Request& request, Response& response);
-  HostEvents& Events() { return *events_; }
   /// Whether requests are being stopped (the worker's waits end on it).
   const std::atomic<bool>& Stopping() const { return stopping_; }
-  /// The periodic upkeep of the listener (every five seconds while running).
-  void Housekeeping();
+
+  // ServerCore
+  std::shared_ptr<const SiteSnapshot> Site() override { return site_.Current(); }
+  const HandlerChain& Handlers() const override { return handlers_; }
+  HostEvents& Events() override { return *events_; }
+  RequestServer* ForRequests() override { return this; }
+  ResponseHost* ForResponses() override { return this; }
+  void Housekeeping() override;
 
   // RequestServer
   int32_t MaxUploadSize() const override;
@@ -79,7 +88,7 @@ class CHTTPServer : public DispatchObject<CHTTPServer>, public RequestServer, pu
                                             const Request& request) const override;
   bool HoldsSslContext() const override;
   std::string LocalAddress() const override;
-  int32_t Port() const override;
+  int32_t Port() const override;  // also ServerCore
 
   // ResponseHost
   void WriteEventLog(std::string_view line) override;
@@ -170,8 +179,7 @@ class CHTTPServer : public DispatchObject<CHTTPServer>, public RequestServer, pu
   enum class KeepInLastError { No, Yes };
   Error Refuse(int32_t number, int text_id, KeepInLastError keep);
   void SetLastError(std::string text);
-  // The site as dispatch maps it: root, virtual directories and host identifiers now.
-  SiteMap CurrentSiteMap(const ServerSettings& settings);
+  void BuildHandlerChain();
   ServerConfiguration CurrentConfiguration();
   bool ApplyConfiguration(const LoadedConfiguration& loaded);
   Result<Variant> PutFlag(const DispatchArguments& arguments, bool ServerSettings::*field);
@@ -190,6 +198,8 @@ class CHTTPServer : public DispatchObject<CHTTPServer>, public RequestServer, pu
   ComPtr<Collection> virtual_dirs_;
   ComPtr<Collection> host_ids_;
   ComPtr<Collection> mime_types_;
+  SiteSnapshotStore site_{settings_, *virtual_dirs_, *host_ids_, *mime_types_};
+  HandlerChain handlers_;
   uintptr_t include_callback_ = 0;       // stored for the ASP preprocessor
   intptr_t include_callback_parameter_ = 0;
 };

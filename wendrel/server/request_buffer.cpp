@@ -2,11 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 
 namespace {
-
-constexpr std::string_view kHeaderEnd = "\r\n\r\n";
 
 size_t GrownCapacity(size_t capacity, size_t needed) {
   if (capacity == 0) capacity = RequestBuffer::kFirstCapacity;
@@ -19,89 +16,52 @@ size_t GrownCapacity(size_t capacity, size_t needed) {
 
 }  // namespace
 
+// The block is resized in place where the allocator can (large blocks are remapped, not
+// copied), so a large upload does not cost a copy per megabyte.
 bool RequestBuffer::Reserve(size_t length) {
   if (capacity_ > 0 && capacity_ - 1 >= length) return true;
   size_t capacity = GrownCapacity(capacity_, length);
-  std::unique_ptr<char[]> grown(new (std::nothrow) char[capacity]);
-  if (!grown) return false;
-  if (length_ > 0) std::memcpy(grown.get(), data_.get(), length_);
-  grown[length_] = '\0';
-  data_ = std::move(grown);
+  char* grown = static_cast<char*>(std::realloc(data_.get(), capacity));
+  if (grown == nullptr) return false;
+  (void)data_.release();
+  data_.reset(grown);
   capacity_ = capacity;
+  data_.get()[length_] = '\0';
   return true;
+}
+
+bool RequestBuffer::ReserveMore(size_t more) {
+  return length_ + more >= length_ && Reserve(length_ + more);
+}
+
+void RequestBuffer::Commit(size_t count) {
+  length_ += std::min(count, FreeBytes());
+  data_.get()[length_] = '\0';
 }
 
 bool RequestBuffer::Append(std::string_view bytes) {
   if (bytes.empty()) return true;
-  if (length_ + bytes.size() < length_ || !Reserve(length_ + bytes.size())) return false;
+  if (!ReserveMore(bytes.size())) return false;
   std::memcpy(data_.get() + length_, bytes.data(), bytes.size());
-  length_ += bytes.size();
-  data_[length_] = '\0';
+  Commit(bytes.size());
   return true;
 }
 
-std::optional<std::string_view> RequestBuffer::HeaderBlock() {
-  if (!header_end_) {
-    std::string_view data = Data();
-    size_t found = data.find(kHeaderEnd, searched_);
-    // The blank line may straddle what was searched and what arrived since.
-    searched_ = data.size() >= kHeaderEnd.size() - 1 ? data.size() - (kHeaderEnd.size() - 1) : 0;
-    if (found == std::string_view::npos) return std::nullopt;
-    header_end_ = found;
-    body_start_ = found + kHeaderEnd.size();
-  }
-  return Data().substr(0, *header_end_);
-}
-
-std::string_view RequestBuffer::Body(size_t length) const {
-  if (!header_end_) return {};
-  return Data().substr(body_start_, std::min(length, BodyLength()));
-}
-
-void RequestBuffer::SkipLeadingBlanks() {
-  size_t blanks = 0;
-  while (blanks < length_ && static_cast<unsigned char>(data_[blanks]) < ' ') ++blanks;
-  if (blanks == 0) return;
-  std::memmove(data_.get(), data_.get() + blanks, length_ - blanks);
-  length_ -= blanks;
-  data_[length_] = '\0';
-  if (header_end_) {
-    *header_end_ -= std::min(*header_end_, blanks);
-    body_start_ -= std::min(body_start_, blanks);
-  }
-  searched_ -= std::min(searched_, blanks);
-}
-
-void RequestBuffer::FinishRequest(size_t body_length) {
-  size_t consumed = length_;
-  if (header_end_ && body_length <= length_ - std::min(length_, body_start_)) {
-    consumed = body_start_ + body_length;
-  }
-  size_t kept = length_ - consumed;
-  header_end_.reset();
-  body_start_ = 0;
-  searched_ = 0;
-  if (kept > 0) std::memmove(data_.get(), data_.get() + consumed, kept);
+void RequestBuffer::Consume(size_t count) {
+  count = std::min(count, length_);
+  size_t kept = length_ - count;
+  if (kept > 0 && count > 0) std::memmove(data_.get(), data_.get() + count, kept);
   length_ = kept;
-  ShrinkIfLarge();
-}
-
-void RequestBuffer::Clear() {
-  header_end_.reset();
-  body_start_ = 0;
-  searched_ = 0;
-  length_ = 0;
   ShrinkIfLarge();
 }
 
 void RequestBuffer::ShrinkIfLarge() {
   if (capacity_ > kKeptCapacity && length_ < kKeptCapacity) {
-    std::unique_ptr<char[]> smaller(new (std::nothrow) char[kKeptCapacity]);
-    if (smaller) {
-      std::memcpy(smaller.get(), data_.get(), length_);
-      data_ = std::move(smaller);
+    if (char* smaller = static_cast<char*>(std::realloc(data_.get(), kKeptCapacity))) {
+      (void)data_.release();
+      data_.reset(smaller);
       capacity_ = kKeptCapacity;
     }
   }
-  if (data_) data_[length_] = '\0';
+  if (data_) data_.get()[length_] = '\0';
 }

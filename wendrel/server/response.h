@@ -22,9 +22,11 @@
 
 #include "platform/com/dispatch_object.h"
 #include "platform/system/code_page.h"
+#include "wendrel/http/status_codes.h"
 
 class Collection;
 class Connection;
+class FileRoot;
 class IStream;
 class Request;
 class ResponseHost;
@@ -35,10 +37,6 @@ enum class FileSendOutcome {
   NotModified,  // the If-Modified-Since time matched: the response became a 304
   NotFound,     // the file could not be opened: the response became the 404 page
 };
-
-/// The reason phrase of a status code ("OK" for 200); "Can't find error 0x12B" for a code
-/// without one (299 here).
-std::string ReasonPhrase(int32_t code);
 
 /// The body buffer of a response. Growth rule for n more bytes that do not fit (length + n
 /// reaches the capacity): 4096 when nothing was allocated, length + n + 10 when length + n is
@@ -145,12 +143,12 @@ class Response : public DispatchObject<Response> {
   /// Content-Type line). Headers still due go out with the Content-Length of the pending body
   /// plus the file, uncompressed; the pending body goes before the file; nothing of either for
   /// HEAD. A file that cannot be opened gives an event-log line and the 404 page, and so does
-  /// an opened file that does not lie inside `inside_root` (when given) with links resolved.
+  /// a file that does not lie inside `inside_root` (when given; opened beneath it).
   /// E_FAIL when a send fails.
   Result<FileSendOutcome> SendFile(std::string_view path, std::optional<int64_t> if_modified_since,
                                    int64_t offset, int64_t length,
                                    std::optional<std::string_view> content_type,
-                                   std::optional<std::string_view> inside_root = std::nullopt);
+                                   const FileRoot* inside_root = nullptr);
   /// The response becomes the 404 page naming `path` (HTML-escaped).
   void NotFound(std::string_view path);
   /// Code 302 to `new_page` with the "Object moved" page (the URL HTML-escaped in it), no

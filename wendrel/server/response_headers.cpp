@@ -14,28 +14,15 @@
 #include "wendrel/common/byte_string.h"
 #include "wendrel/common/http_date.h"
 #include "wendrel/common/narrow_text.h"
+#include "wendrel/http/status_codes.h"
+#include "wendrel/http/error_pages.h"
 #include "wendrel/server/gzip_body.h"
 #include "wendrel/server/response_host.h"
 
 namespace {
 
-struct ReasonPhraseEntry {
-  int32_t code;
-  std::string_view phrase;
-};
-
-constexpr ReasonPhraseEntry kReasonPhrases[] = {
-#define REASON_PHRASE(code, phrase) {code, phrase},
-#include "wendrel/server/reason_phrases.def"
-#undef REASON_PHRASE
-};
-
-constexpr char kUnknownReasonFormat[] = "Can't find error 0x%X";
 constexpr char kLastModifiedFormat[] = "Last-Modified: %s, %02d %s %d %02d:%02d:%02d GMT\r\n";
 constexpr std::string_view kServerLine = "Server: QuavWendrel/COM\r\n";
-constexpr std::string_view kUnauthorizedPage =
-    "<HTML><BODY><H1>401 - Unauthorized access</H1><p>You are not authorized to browse this "
-    "page</p></BODY></HTML>";
 constexpr std::string_view kAuthenticateHeader = "WWW-Authenticate";
 constexpr std::string_view kCompressibleTypes[] = {"text/html", "text/xml", ""};
 
@@ -52,15 +39,6 @@ void AppendHeaderLine(std::string& headers, std::string_view name, std::string_v
 }
 
 }  // namespace
-
-std::string ReasonPhrase(int32_t code) {
-  for (const ReasonPhraseEntry& entry : kReasonPhrases) {
-    if (entry.code == code) return std::string(entry.phrase);
-  }
-  char text[sizeof kUnknownReasonFormat + 16];
-  std::snprintf(text, sizeof text, kUnknownReasonFormat, static_cast<unsigned>(code));
-  return text;
-}
 
 // The status line "protocol code phrase\r\n". Cut to kMaxStatusLineLength with its line end
 // kept, so that a long protocol text cannot glue the next header onto the status line.
@@ -83,7 +61,7 @@ void Response::ApplyUnauthorized(std::string& headers) {
     headers += HeaderSafeText(Realm());
     headers += "\"\r\n";
   }
-  (void)body_.Assign(kUnauthorizedPage);  // smaller than any body limit
+  (void)body_.Assign(BuiltInPageBody(BuiltInPage::Unauthorized));  // smaller than any body limit
   location_.clear();
   expires_minutes_ = 0;
 }

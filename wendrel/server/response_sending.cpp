@@ -20,19 +20,15 @@
 
 #include "platform/com/stream.h"
 #include "wendrel/common/http_date.h"
+#include "wendrel/asp/request.h"
 #include "wendrel/server/connection.h"
+#include "wendrel/http/error_pages.h"
 #include "wendrel/server/file_containment.h"
 #include "wendrel/server/response_host.h"
 #include "wendrel/server/socket_errors.h"
 
 namespace {
 
-constexpr std::string_view kNotFoundPage =
-    "<HTML><BODY><H1>404 - Not Found</H1><p><p>Requested file '%s' not found on this "
-    "server</BODY></HTML>";
-constexpr std::string_view kRedirectPage =
-    "<HTML><TITLE>Object Moved</TITLE><BODY><H1>Object moved</H1>This object can be found "
-    "<A HREF=\"%s\">here</A>.</BODY></HTML>";
 constexpr char kOpenFailureFormat[] = "Error opening file %s; error=0x%X";
 
 constexpr int32_t kNotModifiedCode = 304;
@@ -43,29 +39,10 @@ constexpr int32_t kRedirectCode = 302;
 constexpr int kMaxWouldBlockRetries = 200;
 constexpr std::chrono::milliseconds kWouldBlockPause{5};
 
-// The text with the HTML special characters written as entities, for a value put into a page.
-std::string HtmlEscaped(std::string_view text) {
-  std::string escaped;
-  escaped.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '<': escaped += "&lt;"; break;
-      case '>': escaped += "&gt;"; break;
-      case '&': escaped += "&amp;"; break;
-      case '"': escaped += "&quot;"; break;
-      default: escaped += c;
-    }
-  }
-  return escaped;
-}
-
-// The page with its "%s" replaced by `value`.
-std::string FilledPage(std::string_view page, std::string_view value) {
-  size_t slot = page.find("%s");
-  std::string filled(page.substr(0, slot));
-  filled += value;
-  filled += page.substr(slot + 2);
-  return filled;
+// The last segment of a path.
+std::string_view FileNameOf(std::string_view path) {
+  size_t slash = path.find_last_of("/\\");
+  return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
 // "Error opening file <path>; error=0x<errno>".
@@ -102,8 +79,11 @@ struct FileFacts {
 
 // Opens a regular file for reading: the descriptor, or -1 with `error` (errno). A FIFO or a
 // device is refused without waiting on it; a folder is refused as EISDIR.
-int OpenRegularFile(const std::string& path, FileFacts& facts, int& error) {
-  int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+int OpenRegularFile(const std::string& path, const FileRoot* inside_root, FileFacts& facts,
+                    int& error) {
+  constexpr int kFlags = O_RDONLY | O_CLOEXEC | O_NONBLOCK;
+  int descriptor = inside_root != nullptr ? inside_root->OpenBeneath(path, kFlags)
+                                          : open(path.c_str(), kFlags);
   if (descriptor < 0) {
     error = errno;
     return -1;
@@ -139,9 +119,13 @@ Result<void> Response::FinishAtOnce() {
   return Finish();
 }
 
+// The page names what the client asked for, the URL path; the file system path is the
+// server's own business and goes only to its log.
 void Response::NotFound(std::string_view path) {
   stream_.Reset();
-  (void)body_.Assign(FilledPage(kNotFoundPage, HtmlEscaped(path)));  // fits unless memory fails
+  std::string_view shown = request_ != nullptr ? std::string_view(request_->RequestPage())
+                                               : FileNameOf(path);
+  (void)body_.Assign(BuiltInPageBody(BuiltInPage::NotFound, shown));  // fits unless memory fails
   code_ = kNotFoundCode;
   content_type_ = "text/html";
   last_modified_ = 0;
@@ -152,7 +136,7 @@ Result<void> Response::RedirectTo(std::string_view new_page) {
   location_ = new_page;
   content_type_ = "text/html";
   stream_.Reset();
-  TRY(body_.Assign(FilledPage(kRedirectPage, HtmlEscaped(new_page))));
+  TRY(body_.Assign(BuiltInPageBody(BuiltInPage::ObjectMoved, new_page)));
   expires_minutes_ = kNoExpiry;
   expires_absolute_ = 0.0;
   last_modified_ = 0;
@@ -166,16 +150,12 @@ Result<FileSendOutcome> Response::SendFile(std::string_view path,
                                            std::optional<int64_t> if_modified_since,
                                            int64_t offset, int64_t length,
                                            std::optional<std::string_view> content_type,
-                                           std::optional<std::string_view> inside_root) {
+                                           const FileRoot* inside_root) {
   FileFacts facts;
   int error = 0;
-  OpenFile file(OpenRegularFile(std::string(path), facts, error));
+  OpenFile file(OpenRegularFile(std::string(path), inside_root, facts, error));
   if (file.get() < 0) {
     if (host_ != nullptr) host_->WriteEventLog(OpenFailureLine(path, error));
-    NotFound(path);
-    return FileSendOutcome::NotFound;
-  }
-  if (inside_root && !OpenFileIsInsideRoot(std::string(*inside_root), file.get())) {
     NotFound(path);
     return FileSendOutcome::NotFound;
   }

@@ -42,6 +42,8 @@ class ServerSettingsStore {
   /// keeps the copy it read last and takes the lock only after a change (workers ask for the
   /// settings several times per request).
   std::shared_ptr<const ServerSettings> Current() const;
+  /// Grows with every change (unique in the process).
+  uint64_t Version() const { return version_.load(std::memory_order_acquire); }
   /// Applies a change and publishes the result.
   void Update(const std::function<void(ServerSettings&)>& change);
 

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "wendrel/http/error_pages.h"
 #include "wendrel/server/ssl_library.h"
 #include "wendrel/server/stream_socket.h"
 #include "wendrel/server/tls_connection.h"
@@ -55,7 +56,7 @@ std::string InitialisedText(const std::string& private_key_file,
 void Refuse(int descriptor) {
   StreamSocket socket(descriptor);
   socket.SetSendTimeout(CSSL::kRefusalSendTimeout);
-  (void)socket.SendAll(kHttpsRequiredResponse);
+  (void)socket.SendAll(BareSocketBytes(BareSocketLiteral::HttpsRequired));
   socket.CloseGracefully();
 }
 
@@ -177,6 +178,18 @@ void CSSL::SetClientCertificates(ClientCertificates mode) {
 int CSSL::MinimumProtocolVersion() const {
   return static_cast<int>(
       library_.SSL_CTX_ctrl(context_, SSL_CTRL_GET_MIN_PROTO_VERSION, 0, nullptr));
+}
+
+std::unique_ptr<TlsConnection> CSSL::NewConnection(int descriptor, StreamSocket::Mode mode,
+                                                   std::string* failure) const {
+  library_.ERR_clear_error();
+  ssl_st* session = library_.SSL_new(context_);
+  if (session == nullptr) {
+    library_.ERR_clear_error();
+    *failure = kSslSessionFailedText;
+    return nullptr;
+  }
+  return std::make_unique<TlsConnection>(library_, session, descriptor, mode);
 }
 
 TlsAcceptance CSSL::Accept(int descriptor) const {

@@ -11,6 +11,9 @@
 #include <string>
 
 #include "wendrel/server/connection.h"
+#include "wendrel/server/stream_socket.h"
+
+class TlsConnection;
 
 struct SslLibrary;
 struct ssl_ctx_st;
@@ -33,7 +36,7 @@ struct SslContextCreation {
 /// Result of CSSL::Accept.
 struct TlsAcceptance {
   /// The ready connection; null when the client was refused (the socket is then answered
-  /// with kHttpsRequiredResponse and closed).
+  /// with BareSocketBytes(BareSocketLiteral::HttpsRequired) and closed).
   std::unique_ptr<Connection> connection;
   /// Why the client was refused, for the event log; empty when there is nothing to log.
   std::string event_log_message;
@@ -64,11 +67,17 @@ class CSSL {
 
   /// Takes ownership of the accepted socket `descriptor` and makes a TLS connection of it:
   /// session, handshake (bounded by the handshake time limit), cipher. When that fails the
-  /// client is answered on the bare socket with kHttpsRequiredResponse — what a browser that
+  /// client is answered on the bare socket with BareSocketBytes(BareSocketLiteral::HttpsRequired) — what a browser that
   /// spoke plain HTTP to this port shows — and the socket is closed gracefully.
   TlsAcceptance Accept(int descriptor) const;
 
+  /// A TLS connection over the accepted `descriptor` whose handshake has not begun, for an
+  /// event loop that runs it step by step; null with the event-log text when no session can
+  /// be made (the descriptor is then still the caller's).
+  std::unique_ptr<TlsConnection> NewConnection(int descriptor, StreamSocket::Mode mode,
+                                               std::string* failure) const;
   void SetHandshakeTimeLimit(std::chrono::milliseconds limit) { handshake_time_limit_ = limit; }
+  std::chrono::milliseconds HandshakeTimeLimit() const { return handshake_time_limit_; }
   void SetClientCertificates(ClientCertificates mode);
   /// The lowest protocol version the context accepts (TLS1_2_VERSION).
   int MinimumProtocolVersion() const;

@@ -41,8 +41,9 @@ int PollTimeoutUntil(Clock::time_point deadline) {
   return PollTimeout(left);
 }
 
-StreamSocket::StreamSocket(int descriptor) : descriptor_(descriptor < 0 ? -1 : descriptor) {
-  if (descriptor_ < 0) return;
+StreamSocket::StreamSocket(int descriptor, Mode mode)
+    : descriptor_(descriptor < 0 ? -1 : descriptor) {
+  if (descriptor_ < 0 || mode == Mode::AlreadyNonBlocking) return;
   int flags = fcntl(descriptor_, F_GETFL);
   if (flags >= 0) fcntl(descriptor_, F_SETFL, flags | O_NONBLOCK);
 }
@@ -173,6 +174,52 @@ int64_t StreamSocket::SendFile(int file, int64_t length) {
     return -1;
   }
   return sent;
+}
+
+int64_t StreamSocket::SendFileOnce(int file, int64_t& offset, int64_t length) {
+  if (!IsOpen()) return -1;  // LastError reports kWsaNotConnected
+  if (length <= 0) return 0;
+  size_t step = static_cast<size_t>(std::min<int64_t>(length, kSendFileStep));
+  for (;;) {
+    off_t position = static_cast<off_t>(offset);
+    ssize_t moved = sendfile(descriptor_, file, &position, step);
+    if (moved >= 0) {
+      offset = position;
+      return moved;
+    }
+    int error = errno;
+    if (error == EINTR) continue;
+    if (error == EINVAL || error == ENOSYS) return SendFilePieceOnce(file, offset, length);
+    if (IsWouldBlock(error)) {
+      RecordError(kWsaWouldBlock);
+      return -1;
+    }
+    RecordSendFileError(error);
+    return -1;
+  }
+}
+
+// One piece read at the offset and offered to the socket; what the socket did not take is
+// read again next time.
+int64_t StreamSocket::SendFilePieceOnce(int file, int64_t& offset, int64_t length) {
+  auto piece = std::make_unique<char[]>(kFilePieceBytes);
+  size_t want = static_cast<size_t>(std::min<int64_t>(length, kFilePieceBytes));
+  ssize_t got = pread(file, piece.get(), want, static_cast<off_t>(offset));
+  if (got < 0) {
+    RecordError(kWsaInvalidArgument);
+    return -1;
+  }
+  if (got == 0) return 0;
+  int64_t sent = SendOnce(std::string_view(piece.get(), static_cast<size_t>(got)));
+  if (sent > 0) offset += sent;
+  return sent;
+}
+
+bool StreamSocket::ShutdownSending() {
+  if (!IsOpen()) return false;
+  if (shutdown(descriptor_, SHUT_WR) == 0) return true;
+  RecordErrno(errno);
+  return false;
 }
 
 int64_t StreamSocket::CopyFile(int file, int64_t length) {

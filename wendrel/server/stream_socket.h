@@ -27,8 +27,10 @@ class StreamSocket {
   /// system to the socket.
   static constexpr size_t kFilePieceBytes = 65536;
 
-  /// Takes ownership of `descriptor` (-1 for none) and makes it non-blocking.
-  explicit StreamSocket(int descriptor);
+  enum class Mode { MakeNonBlocking, AlreadyNonBlocking };
+  /// Takes ownership of `descriptor` (-1 for none) and makes it non-blocking, unless it was
+  /// accepted that way already (accept4 with SOCK_NONBLOCK saves two system calls).
+  explicit StreamSocket(int descriptor, Mode mode = Mode::MakeNonBlocking);
   /// Closes the descriptor if it is still held (without shutting the connection down).
   ~StreamSocket();
   StreamSocket(const StreamSocket&) = delete;
@@ -69,6 +71,13 @@ class StreamSocket {
   /// for a file that cannot be read or a negative length).
   int64_t SendFile(int file, int64_t length);
 
+  /// One sendfile of at most `length` bytes from `offset` (moved on), without waiting: the
+  /// count (0 at the end of the file), or -1 with the error (kWsaWouldBlock when the socket is
+  /// full). A file sendfile refuses is read and sent with one send instead. The calling thread
+  /// must have SIGPIPE blocked (sendfile takes no MSG_NOSIGNAL); the event loops do.
+  int64_t SendFileOnce(int file, int64_t& offset, int64_t length);
+  /// Shuts sending down; false when the socket is gone or not connected.
+  bool ShutdownSending();
   /// Ends sending, discards what the peer still sends until it closes, an error, or the linger
   /// limits, then closes the descriptor. Nothing happens when no descriptor is held.
   void CloseGracefully();
@@ -87,6 +96,8 @@ class StreamSocket {
   /// Waits until a send can go on; false with kWsaTimedOut after the send time-out, or with
   /// the error of the wait.
   bool WaitUntilWritable();
+  /// SendFileOnce for files that sendfile refuses: one piece read and sent.
+  int64_t SendFilePieceOnce(int file, int64_t& offset, int64_t length);
   /// SendFile for files that sendfile refuses: read and send in pieces.
   int64_t CopyFile(int file, int64_t length);
   void RecordSendFileError(int error);

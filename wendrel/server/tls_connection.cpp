@@ -2,6 +2,9 @@
 #include "wendrel/server/tls_connection.h"
 
 #include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
 
 #include <cstdio>
 
@@ -35,8 +38,9 @@ std::string TimeoutText(std::chrono::milliseconds time_limit) {
 
 }  // namespace
 
-TlsConnection::TlsConnection(const SslLibrary& library, ssl_st* session, int descriptor)
-    : library_(library), socket_(descriptor), session_(session) {
+TlsConnection::TlsConnection(const SslLibrary& library, ssl_st* session, int descriptor,
+                             StreamSocket::Mode mode)
+    : library_(library), socket_(descriptor, mode), session_(session) {
   BIO* bio = NewSocketBio(library_, &socket_);
   if (bio == nullptr) return;
   // One BIO for both directions: the session takes over the one reference.
@@ -73,6 +77,28 @@ bool TlsConnection::Handshake(std::chrono::milliseconds time_limit, std::string*
       return false;
     }
   }
+  return CompleteHandshake();
+}
+
+TlsConnection::HandshakeProgress TlsConnection::HandshakeStep(std::string* failure) {
+  failure->clear();
+  if (!attached_) {
+    *failure = kSslSessionFailedText;
+    return HandshakeProgress::Failed;
+  }
+  library_.ERR_clear_error();
+  int result = library_.SSL_accept(session_);
+  if (result == 1) return CompleteHandshake() ? HandshakeProgress::Done : HandshakeProgress::Failed;
+  int error = library_.SSL_get_error(session_, result);
+  if (error == SSL_ERROR_WANT_READ) return HandshakeProgress::WantRead;
+  if (error == SSL_ERROR_WANT_WRITE) return HandshakeProgress::WantWrite;
+  *failure = AcceptFailureText(result);
+  RecordFailure(error);
+  return HandshakeProgress::Failed;
+}
+
+// Without a cipher the connection fails silently (nothing is logged).
+bool TlsConnection::CompleteHandshake() {
   const SSL_CIPHER* cipher = library_.SSL_get_current_cipher(session_);
   if (cipher == nullptr) return false;
   key_bits_ = library_.SSL_CIPHER_get_bits(cipher, nullptr);
@@ -131,12 +157,66 @@ int64_t TlsConnection::Receive(std::span<char> buffer) {
   }
   int error = library_.SSL_get_error(session_, 0);
   if (error == SSL_ERROR_ZERO_RETURN) return 0;  // close notification, or the peer's EOF
-  if (error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE) {
+  NoteRetry(error);
+  return -1;
+}
+
+bool TlsConnection::NoteRetry(int ssl_error) {
+  if (ssl_error == SSL_ERROR_WANT_READ || ssl_error == SSL_ERROR_WANT_WRITE) {
+    blocked_on_write_ = ssl_error == SSL_ERROR_WANT_WRITE;
     socket_.RecordError(kWsaWouldBlock);
+    return true;
+  }
+  RecordFailure(ssl_error);
+  return false;
+}
+
+int64_t TlsConnection::SendSome(std::string_view data, bool) {
+  if (!IsOpen() || !handshake_complete_) {
+    socket_.RecordError(kWsaNotConnected);  // no TLS channel yet
     return -1;
   }
-  RecordFailure(error);
+  if (data.empty()) return 0;
+  size_t written = 0;
+  library_.ERR_clear_error();
+  int result = library_.SSL_write_ex(session_, data.data(), data.size(), &written);
+  if (result == 1) return static_cast<int64_t>(written);
+  NoteRetry(library_.SSL_get_error(session_, result));
   return -1;
+}
+
+int64_t TlsConnection::SendFileSome(int file, int64_t& offset, int64_t length) {
+  if (length <= 0) return 0;
+  if (file_piece_offset_ != offset) {
+    file_piece_.resize(static_cast<size_t>(std::min<int64_t>(length, StreamSocket::kFilePieceBytes)));
+    ssize_t got = pread(file, file_piece_.data(), file_piece_.size(), static_cast<off_t>(offset));
+    if (got < 0) {
+      socket_.RecordError(kWsaInvalidArgument);
+      return -1;
+    }
+    if (got == 0) return 0;
+    file_piece_.resize(static_cast<size_t>(got));
+    file_piece_offset_ = offset;
+  }
+  int64_t sent = SendSome(file_piece_, false);
+  if (sent < 0) return -1;
+  offset += sent;
+  file_piece_offset_ = -1;
+  return sent;
+}
+
+bool TlsConnection::HasBufferedInput() const {
+  return IsOpen() && handshake_complete_ && library_.SSL_pending(session_) > 0;
+}
+
+bool TlsConnection::ShutdownSending() {
+  if (!IsOpen()) return false;
+  if (handshake_complete_) {
+    library_.ERR_clear_error();
+    library_.SSL_shutdown(session_);  // the close notification, when the socket takes it now
+    library_.ERR_clear_error();
+  }
+  return socket_.ShutdownSending();
 }
 
 bool TlsConnection::AwaitRetry(int ssl_error, int timeout_ms) {

@@ -1,13 +1,6 @@
 #pragma once
-// The fixed texts of the transport: the answer to a client that does not speak TLS on the TLS
-// port, the failures of SSL initialisation (they go to LastError) and of accepting a TLS
-// connection (they go to the event log).
-
-/// Sent as it is, on the bare socket, to a client whose TLS connection could not be made
-/// (95 bytes).
-inline constexpr char kHttpsRequiredResponse[] =
-    "HTTP/1.0 403 Forbidden\r\nContent-length: 49\r\n\r\n"
-    "<html><body><h1>HTTPS required</h1></body></html>";
+// The fixed texts of the transport: the failures of SSL initialisation (they go to LastError)
+// and of accepting a TLS connection (they go to the event log).
 
 // SSL initialisation. Each failure text about a file is followed by "\r\n" and OpenSSL's
 // reason (at most 127 characters).

@@ -28,7 +28,7 @@ std::string CVirtDir::NormalisedName(std::string_view name) {
 Result<Variant> CVirtDir::GetValue(const DispatchArguments&) { return NarrowTextVariant(real_dir_); }
 
 Result<Variant> CVirtDir::PutValue(const DispatchArguments& arguments) {
-  real_dir_ = TRY(NarrowTextOf(arguments.value()));
+  SetRealDir(TRY(NarrowTextOf(arguments.value())));
   return Variant();
 }
 

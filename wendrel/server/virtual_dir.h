@@ -28,7 +28,10 @@ class CVirtDir : public DispatchObject<CVirtDir>, public CollectionEntry {
   std::string EntryValue() const override { return real_dir_; }
   void AppendEntryValue(std::string_view) override {}
 
-  void SetRealDir(std::string_view real_dir) { real_dir_ = real_dir; }
+  void SetRealDir(std::string_view real_dir) {
+    real_dir_ = real_dir;
+    NoteCollectionValueChanged();
+  }
 
   Result<Variant> GetValue(const DispatchArguments& arguments);
   Result<Variant> PutValue(const DispatchArguments& arguments);

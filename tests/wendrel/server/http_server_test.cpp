@@ -13,7 +13,9 @@
 
 #include <filesystem>
 #include <random>
+#include <condition_variable>
 #include <fstream>
+#include <mutex>
 #include <thread>
 
 #include "platform/automation/dispatch_call.h"
@@ -415,23 +417,61 @@ TEST_F(ServerTest, GarbageAndAbandonedConnectionsLeaveTheServerServing) {
   EXPECT_EQ(after->body, "plain text");
 }
 
+// A thread callback that holds its worker until the test lets it go.
+std::mutex held_mutex;
+std::condition_variable held_changed;
+int held_workers = 0;
+bool release_workers = false;
+
+void HoldWorker(IDispatch*, IDispatch*) {
+  std::unique_lock lock(held_mutex);
+  ++held_workers;
+  held_changed.notify_all();
+  held_changed.wait_for(lock, std::chrono::seconds(20), [] { return release_workers; });
+}
+
+// Idle and waiting clients hold no worker: only requests that run host code need one. When all
+// are busy, such a request gets the 503 literal after about a second in hand-over mode, while
+// static files are still served.
 TEST_F(ServerTest, HandOverModeAnswers503WhenEveryWorkerIsBusy) {
   ASSERT_TRUE(Set(server_.get(), u"HandOverMode", Variant::FromBool(true)).ok());
   ASSERT_TRUE(Set(server_.get(), u"MaxThreads", I(3)).ok());
-  ASSERT_TRUE(Set(server_.get(), u"AlwaysCloseConnection", Variant::FromBool(false)).ok());
+  held_workers = 0;
+  release_workers = false;
+  server_->Events().SetThreadCallback(&HoldWorker, 0);
   Start();
   std::vector<std::unique_ptr<HttpClient>> busy;
   for (int i = 0; i < 3; ++i) {
     busy.push_back(std::make_unique<HttpClient>(port_));
-    ASSERT_TRUE(busy.back()->Send("GET /data.txt HTTP/1.1\r\nHost: t\r\n\r\n"));
-    ASSERT_TRUE(busy.back()->Read());  // the worker now waits for this client's next request
+    ASSERT_TRUE(busy.back()->Send("GET /slow.xyz HTTP/1.1\r\nHost: t\r\n\r\n"));
   }
+  {
+    std::unique_lock lock(held_mutex);
+    ASSERT_TRUE(held_changed.wait_for(lock, std::chrono::seconds(10),
+                                      [] { return held_workers == 3; }));
+  }
+  std::optional<HttpResponse> static_file = Get11("/data.txt");
+  ASSERT_TRUE(static_file);
+  EXPECT_EQ(static_file->body, "plain text");
   HttpClient refused(port_);
+  ASSERT_TRUE(refused.Send("GET /other.xyz HTTP/1.1\r\nHost: t\r\n\r\n"));
+  auto asked = std::chrono::steady_clock::now();
   std::string answer = refused.ReadAll(std::chrono::seconds(5));
+  EXPECT_GE(std::chrono::steady_clock::now() - asked, std::chrono::milliseconds(900));
   EXPECT_EQ(answer,
             "HTTP/1.0 503 Service Unavailable\r\nContent-length: 94\r\n\r\n<html><body><h1>Server "
             "unavailable</h1><p>Too many connections - try again later</body></html>");
-  busy.clear();
+  {
+    std::lock_guard lock(held_mutex);
+    release_workers = true;
+  }
+  held_changed.notify_all();
+  for (auto& client : busy) {
+    std::optional<HttpResponse> served = client->Read();
+    ASSERT_TRUE(served);
+    EXPECT_EQ(served->status, 404);  // the callback let default processing go on: no such file
+  }
+  server_->Events().SetThreadCallback(nullptr, 0);
 }
 
 TEST_F(ServerTest, StopEndsRunningConnectionsAndRestarts) {

@@ -2,38 +2,30 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 namespace {
 
-TEST(RequestBuffer, FindsTheHeaderEndAcrossPieces) {
+TEST(RequestBuffer, KeepsWhatFollowsAnAnsweredRequest) {
   RequestBuffer buffer;
-  ASSERT_TRUE(buffer.Append("GET / HTTP/1.1\r\nHost: a\r\n\r"));
-  EXPECT_FALSE(buffer.HeaderBlock());
-  ASSERT_TRUE(buffer.Append("\nbody"));
-  ASSERT_TRUE(buffer.HeaderBlock());
-  EXPECT_EQ(*buffer.HeaderBlock(), "GET / HTTP/1.1\r\nHost: a");
-  EXPECT_EQ(buffer.BodyLength(), 4u);
-  EXPECT_EQ(buffer.Body(2), "bo");
-  EXPECT_EQ(buffer.Body(100), "body");
+  ASSERT_TRUE(buffer.Append("POST / HTTP/1.1\r\n\r\nabc"));
+  ASSERT_TRUE(buffer.Append("GET /next HTTP/1.1\r\n\r\n"));
+  buffer.Consume(22);
+  EXPECT_EQ(buffer.Data(), "GET /next HTTP/1.1\r\n\r\n");
   EXPECT_EQ(buffer.Data().data()[buffer.size()], '\0');
-}
-
-TEST(RequestBuffer, KeepsWhatFollowsARequestForTheNext) {
-  RequestBuffer buffer;
-  ASSERT_TRUE(buffer.Append("POST / HTTP/1.1\r\n\r\nabcGET /next HTTP/1.1\r\n\r\n"));
-  ASSERT_TRUE(buffer.HeaderBlock());
-  buffer.FinishRequest(3);
-  ASSERT_TRUE(buffer.HeaderBlock());
-  EXPECT_EQ(*buffer.HeaderBlock(), "GET /next HTTP/1.1");
-  buffer.FinishRequest(0);
+  buffer.Consume(1000);  // more than there is: everything
   EXPECT_EQ(buffer.size(), 0u);
 }
 
-TEST(RequestBuffer, SkipsBlankLinesBetweenRequests) {
+TEST(RequestBuffer, ReceivesStraightIntoItsFreeSpace) {
   RequestBuffer buffer;
-  ASSERT_TRUE(buffer.Append("\r\n\r\nGET / HTTP/1.1\r\n\r\n"));
-  buffer.SkipLeadingBlanks();
-  ASSERT_TRUE(buffer.HeaderBlock());
-  EXPECT_EQ(*buffer.HeaderBlock(), "GET / HTTP/1.1");
+  ASSERT_TRUE(buffer.ReserveMore(10));
+  ASSERT_GE(buffer.FreeBytes(), 10u);
+  std::memcpy(buffer.FreeSpace(), "0123456789", 10);
+  buffer.Commit(4);
+  EXPECT_EQ(buffer.Data(), "0123");
+  buffer.Commit(buffer.FreeBytes() + 5);  // never past the room there is
+  EXPECT_EQ(buffer.size() + 1, buffer.capacity());
 }
 
 TEST(RequestBuffer, GrowsByDoublingThenShrinksBack) {
@@ -41,7 +33,7 @@ TEST(RequestBuffer, GrowsByDoublingThenShrinksBack) {
   ASSERT_TRUE(buffer.Append(std::string(3'000'000, 'x')));
   EXPECT_GE(buffer.capacity(), 3'000'001u);
   EXPECT_LT(buffer.capacity(), 3'000'000u + (1u << 20) + 1);  // grows by 1 MiB past 1 MiB
-  buffer.FinishRequest(0);
+  buffer.Consume(buffer.size());
   EXPECT_EQ(buffer.capacity(), RequestBuffer::kKeptCapacity);
   EXPECT_EQ(buffer.size(), 0u);
 }

@@ -121,8 +121,10 @@ TEST_F(ResponseFileTest, MissingFileBecomesThe404PageAndAnEventLogLine) {
   WireResponse wire = Finished();
   EXPECT_EQ(wire.status_line, "HTTP/1.1 404 Not Found");
   EXPECT_EQ(wire.Header("Content-Type"), "text/html");
-  EXPECT_EQ(wire.body, "<HTML><BODY><H1>404 - Not Found</H1><p><p>Requested file '" + path +
-                           "' not found on this server</BODY></HTML>");
+  // The page names what the client asked for; the file system path stays in the log.
+  EXPECT_EQ(wire.body, "<HTML><BODY><H1>404 - Not Found</H1><p><p>Requested file '/page.asp' "
+                       "not found on this server</BODY></HTML>");
+  EXPECT_EQ(wire.body.find(folder_.path()), std::string::npos);
 }
 
 TEST_F(ResponseFileTest, FolderIsNotSentAsAFile) {
@@ -135,7 +137,8 @@ TEST_F(ResponseFileTest, FolderIsNotSentAsAFile) {
 }
 
 TEST_F(ResponseFileTest, NotFoundPageEscapesThePath) {
-  response_->NotFound("/x/<script>alert(\"&\")</script>.htm");
+  StartRequest("GET /x/<script>alert(\"&\")</script>.htm HTTP/1.1\r\n");
+  response_->NotFound("/srv/site/x/whatever.htm");
   WireResponse wire = Finished();
   EXPECT_EQ(wire.body.find("<script>"), std::string::npos);
   EXPECT_NE(wire.body.find("'/x/&lt;script&gt;alert(&quot;&amp;&quot;)&lt;/script&gt;.htm'"),

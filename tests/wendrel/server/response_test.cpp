@@ -362,9 +362,9 @@ TEST(ReasonPhrases, KnownCodesHaveTheirPhrasesAndCodesAreUnique) {
   EXPECT_EQ(ReasonPhrase(505), "HTTP Version not supported");
   EXPECT_EQ(ReasonPhrase(306), "Can't find error 0x132");
   const int codes[] = {
-#define REASON_PHRASE(code, phrase) code,
-#include "wendrel/server/reason_phrases.def"
-#undef REASON_PHRASE
+#define STATUS_CODE(name, code, phrase) code,
+#include "wendrel/http/status_codes.def"
+#undef STATUS_CODE
   };
   EXPECT_EQ(std::size(codes), 40u);
   std::set<int> unique(std::begin(codes), std::end(codes));

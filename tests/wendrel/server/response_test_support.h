@@ -76,6 +76,16 @@ class FakeConnection : public Connection {
   bool SetServingMode(bool) override { return true; }
   void Interrupt() override {}
   void SetSendTimeout(std::chrono::milliseconds) override {}
+  int Descriptor() const override { return -1; }
+  int64_t SendSome(std::string_view data, bool) override { return Send(data); }
+  int64_t SendFileSome(int file, int64_t& offset, int64_t length) override {
+    lseek(file, offset, SEEK_SET);
+    int64_t sent = SendFile(file, length);
+    if (sent > 0) offset += sent;
+    return sent;
+  }
+  bool BlockedOnWrite() const override { return true; }
+  bool ShutdownSending() override { return !closed; }
 
  private:
   int last_error_ = 0;

@@ -7,13 +7,15 @@
 #include <filesystem>
 #include <fstream>
 
-#include "wendrel/server/error_responses.h"
+#include <cerrno>
+
+#include "wendrel/http/error_pages.h"
+#include "wendrel/server/file_containment.h"
+#include "wendrel/server/handlers/request_target.h"
 #include "wendrel/server/http_server.h"
 #include "wendrel/server/keep_alive.h"
 #include "wendrel/server/mime_types.h"
 #include "wendrel/server/server_texts.h"
-#include "wendrel/server/dispatcher.h"
-#include "wendrel/server/file_containment.h"
 
 namespace {
 
@@ -37,7 +39,7 @@ TEST(KeepAlive, ConnectionValueProtocolAndSetting) {
 }
 
 TEST(Refusals, ContentLengthMatchesTheBody) {
-  for (int status : {400, 408, 413, 431, 501}) {
+  for (int status : {400, 408, 413, 431, 501, 505}) {
     SCOPED_TRACE(status);
     std::string_view response = RefusalResponse(status);
     EXPECT_EQ(response.substr(9, 3), std::to_string(status));
@@ -84,6 +86,35 @@ TEST(SiteRoot, LinksOutsideTheRootAreNotInside) {
     EXPECT_EQ(OpenFileIsInsideRoot(root.string(), file), inside) << name;
     close(file);
   }
+  // Opened beneath the root: a link that leads out is refused, links that stay inside (relative
+  // or absolute) are followed, and a path that does not start with the root is checked by its
+  // real path.
+  FileRoot held(root.string() + "/sub/..");
+  EXPECT_EQ(held.path(), root.string());
+  EXPECT_GE(held.descriptor(), 0);
+  struct Case {
+    std::string path;
+    bool opens;
+  } cases[] = {{(root / "sub" / "a.htm").string(), true},
+               {(root / "inner.htm").string(), true},
+               {(root / "link.htm").string(), false},
+               {(root / "missing.htm").string(), false},
+               {outside.string(), false}};
+  fs::create_symlink("sub/a.htm", root / "relative.htm");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    int file = held.OpenBeneath(c.path, O_RDONLY | O_CLOEXEC);
+    EXPECT_EQ(file >= 0, c.opens);
+    if (file >= 0) close(file);
+  }
+  int relative = held.OpenBeneath((root / "relative.htm").string(), O_RDONLY | O_CLOEXEC);
+  EXPECT_GE(relative, 0);
+  if (relative >= 0) close(relative);
+  errno = 0;
+  EXPECT_LT(held.OpenBeneath((root / "link.htm").string(), O_RDONLY | O_CLOEXEC), 0);
+  EXPECT_EQ(errno, EXDEV);
+  FileRoot missing((root / "nowhere").string());
+  EXPECT_LT(missing.descriptor(), 0);
   EXPECT_EQ(ResolveRequestFile((root / "sub").string(), "index.htm"),
             (root / "sub").string() + "/index.htm");
   EXPECT_EQ(ResolveRequestFile((root / "sub").string() + "/", "index.htm"),

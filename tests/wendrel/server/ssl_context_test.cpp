@@ -1,3 +1,4 @@
+#include "wendrel/http/error_pages.h"
 #include "wendrel/server/ssl_context.h"
 
 #include <gtest/gtest.h>
@@ -58,7 +59,7 @@ TEST(SslLibrary, MissingFunctionIsNamed) {
 }
 
 TEST(TransportTexts, HttpsRequiredAnswerIsComplete) {
-  std::string_view answer = kHttpsRequiredResponse;
+  std::string_view answer = BareSocketBytes(BareSocketLiteral::HttpsRequired);
   EXPECT_EQ(answer.size(), 95u);
   EXPECT_EQ(answer,
             "HTTP/1.0 403 Forbidden\r\nContent-length: 49\r\n\r\n"

@@ -1,0 +1,20 @@
+#pragma once
+// The file a request names: the path map's result with the default document resolved, its
+// extension and its content type.
+
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+/// The file that answers a mapped path: the default document for a folder (a trailing '/', or
+/// a last segment without '.' that is a folder or does not exist), else the path itself.
+std::string ResolveRequestFile(const std::string& mapped_path, std::string_view default_document);
+
+/// The content type of an extension: the built-in table first, then the configured types
+/// (".htm" cannot be overridden); empty when neither knows it.
+std::string ContentTypeOf(std::string_view extension,
+                          const std::vector<std::pair<std::string, std::string>>& mime_types);
+
+/// The extension of a path's last segment, with its full stop; empty when it has none.
+std::string_view ExtensionOf(std::string_view path);
