@@ -52,28 +52,74 @@ UtcTime UtcTimeOf(std::time_t moment) {
   return utc;
 }
 
+namespace {
+
+void AppendTwoDigits(std::string& text, int value) {
+  text.push_back(static_cast<char>('0' + value / 10 % 10));
+  text.push_back(static_cast<char>('0' + value % 10));
+}
+
+// "Sun, 06-Nov-1994 08:49:37 GMT" with `separator` between day, month and year ('-' for the
+// header date form, ' ' for Last-Modified).
+void AppendDate(std::string& text, std::time_t moment, char separator) {
+  UtcTime utc = UtcTimeOf(moment);
+  text += DayAbbreviation(utc.weekday);
+  text += ", ";
+  AppendTwoDigits(text, utc.day);
+  text.push_back(separator);
+  text += MonthAbbreviation(utc.month - 1);
+  text.push_back(separator);
+  text += std::to_string(utc.year);
+  text.push_back(' ');
+  AppendTwoDigits(text, utc.hour);
+  text.push_back(':');
+  AppendTwoDigits(text, utc.minute);
+  text.push_back(':');
+  AppendTwoDigits(text, utc.second);
+  text += " GMT";
+}
+
+}  // namespace
+
 std::string FormatHttpDate(std::time_t moment) {
   thread_local std::time_t cached_moment = -1;
   thread_local std::string cached_text;
   if (moment == cached_moment && !cached_text.empty()) return cached_text;
-  UtcTime utc = UtcTimeOf(moment);
-  char text[64];
-  int length = std::snprintf(text, sizeof text, "%.3s, %02i-%.3s-%lld %02i:%02i:%02i GMT",
-                             DayAbbreviation(utc.weekday).data(), utc.day,
-                             MonthAbbreviation(utc.month - 1).data(),
-                             static_cast<long long>(utc.year), utc.hour, utc.minute, utc.second);
-  if (length < 0) return {};
+  cached_text.clear();
+  AppendDate(cached_text, moment, '-');
   cached_moment = moment;
-  cached_text.assign(text, static_cast<size_t>(std::min<int>(length, sizeof text - 1)));
   return cached_text;
 }
 
+void AppendHttpDateLine(std::string& headers, std::string_view label, std::time_t moment) {
+  thread_local std::time_t cached_moment = -1;
+  thread_local std::string cached_date;
+  if (moment != cached_moment || cached_date.empty()) {
+    cached_date.clear();
+    AppendDate(cached_date, moment, '-');
+    cached_moment = moment;
+  }
+  headers += label;
+  headers += ' ';
+  headers += cached_date;
+  headers += "\r\n";
+}
+
 std::string HttpDateLine(std::string_view label, std::time_t moment) {
-  std::string line(label);
-  line += ' ';
-  line += FormatHttpDate(moment);
-  line += "\r\n";
+  std::string line;
+  AppendHttpDateLine(line, label, moment);
   return line;
+}
+
+void AppendLastModifiedDate(std::string& headers, std::time_t moment) {
+  thread_local std::time_t cached_moment = -1;
+  thread_local std::string cached_date;
+  if (moment != cached_moment || cached_date.empty()) {
+    cached_date.clear();
+    AppendDate(cached_date, moment, ' ');
+    cached_moment = moment;
+  }
+  headers += cached_date;
 }
 
 namespace {

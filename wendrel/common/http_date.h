@@ -26,6 +26,11 @@ UtcTime UtcTimeOf(std::time_t moment);
 std::string FormatHttpDate(std::time_t moment);
 /// "label moment\r\n", e.g. "Date: Sun, 06-Nov-1994 08:49:37 GMT\r\n".
 std::string HttpDateLine(std::string_view label, std::time_t moment);
+/// The same appended to `headers` (the date of the last moment is kept per thread).
+void AppendHttpDateLine(std::string& headers, std::string_view label, std::time_t moment);
+/// "Sun, 06 Nov 1994 08:49:37 GMT": the moment with blanks between day, month and year, as
+/// Last-Modified carries it (kept per thread for the last moment asked for).
+void AppendLastModifiedDate(std::string& headers, std::time_t moment);
 
 /// The English three-letter names the date form and the If-Modified-Since reader share:
 /// day 0 is "Sun", month 0 is "Jan".

@@ -30,6 +30,15 @@ bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
   return true;
 }
 
+void AppendHeaderSafeText(std::string& out, std::string_view text) {
+  size_t start = out.size();
+  out += text;
+  for (size_t i = start; i < out.size(); ++i) {
+    char c = out[i];
+    if (c == '\r' || c == '\n' || c == '\0') out[i] = ' ';
+  }
+}
+
 std::string HeaderSafeText(std::string_view text) {
   std::string safe(text);
   for (char& c : safe) {

@@ -27,3 +27,5 @@ bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix);
 /// The text with CR, LF and NUL replaced by spaces, so that a value written into a header line
 /// can never end the line or start another.
 std::string HeaderSafeText(std::string_view text);
+/// HeaderSafeText appended to `out`.
+void AppendHeaderSafeText(std::string& out, std::string_view text);

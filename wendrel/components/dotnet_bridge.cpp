@@ -43,7 +43,7 @@ void ReplaceOnce(std::string& text, std::string_view placeholder, std::string_vi
 
 bool IsDotNetExtension(std::string_view extension) {
   for (std::string_view known : kDotNetExtensions) {
-    if (BytesEqualIgnoringCase(extension, known)) return true;
+    if (known.size() == extension.size() && BytesEqualIgnoringCase(extension, known)) return true;
   }
   return false;
 }

@@ -326,7 +326,7 @@ void CHTTPServer::LogMessage(std::string_view text) {
 }
 
 std::string CHTTPServer::MimeTypeOf(std::string_view extension) const {
-  return ContentTypeOf(extension, const_cast<CHTTPServer*>(this)->Site()->mime_types);
+  return std::string(ContentTypeOf(extension, const_cast<CHTTPServer*>(this)->Site()->mime_types));
 }
 
 // --- Dispatch members ------------------------------------------------------------------------

@@ -26,9 +26,12 @@ constexpr MimeEntry kBuiltInTypes[] = {
 
 }  // namespace
 
-std::string BuiltInMimeType(std::string_view extension) {
+std::string_view BuiltInMimeType(std::string_view extension) {
   for (const MimeEntry& entry : kBuiltInTypes) {
-    if (BytesEqualIgnoringCase(extension, entry.extension)) return std::string(entry.type);
+    if (entry.extension.size() == extension.size() &&
+        BytesEqualIgnoringCase(extension, entry.extension)) {
+      return entry.type;
+    }
   }
   return {};
 }

@@ -6,4 +6,4 @@
 
 /// The content type of an extension given with its full stop (".GIF", ".html"; case is
 /// ignored); empty when the table does not know it.
-std::string BuiltInMimeType(std::string_view extension);
+std::string_view BuiltInMimeType(std::string_view extension);

@@ -72,7 +72,26 @@ std::string Contained(const std::string& root, const std::string& path) {
 
 }  // namespace
 
+namespace {
+
+// No empty, "." or ".." segment: the path is its own normal form (the common case, checked
+// without building anything).
+bool IsNormal(std::string_view path) {
+  size_t start = path.starts_with('/') ? 1 : 0;
+  while (start < path.size()) {
+    size_t end = path.find('/', start);
+    if (end == std::string_view::npos) end = path.size();
+    std::string_view segment = path.substr(start, end - start);
+    if (segment.empty() || segment == "." || segment == "..") return false;
+    start = end + 1;
+  }
+  return true;
+}
+
+}  // namespace
+
 std::string NormalisedPath(std::string_view path) {
+  if (IsNormal(path)) return std::string(path);
   bool absolute = path.starts_with('/');
   std::vector<std::string_view> segments;
   size_t start = 0;

@@ -21,7 +21,8 @@
 
 namespace {
 
-constexpr char kLastModifiedFormat[] = "Last-Modified: %s, %02d %s %d %02d:%02d:%02d GMT\r\n";
+// Room reserved for the header block of an ordinary response.
+constexpr size_t kTypicalHeaderBytes = 384;
 constexpr std::string_view kServerLine = "Server: QuavWendrel/COM\r\n";
 constexpr std::string_view kAuthenticateHeader = "WWW-Authenticate";
 constexpr std::string_view kCompressibleTypes[] = {"text/html", "text/xml", ""};
@@ -32,9 +33,9 @@ constexpr int64_t kSecondsPerMinute = 60;
 
 // "name: value\r\n" with the value made safe for a header line.
 void AppendHeaderLine(std::string& headers, std::string_view name, std::string_view value) {
-  headers += HeaderSafeText(name);
+  AppendHeaderSafeText(headers, name);
   headers += ": ";
-  headers += HeaderSafeText(value);
+  AppendHeaderSafeText(headers, value);
   headers += "\r\n";
 }
 
@@ -68,14 +69,12 @@ void Response::ApplyUnauthorized(std::string& headers) {
 
 // "Last-Modified: Sun, 06 Nov 1994 08:49:37 GMT" of the sent file's last write.
 void Response::AppendLastModified(std::string& headers) const {
-  UtcTime utc = UtcTimeOf(TimeFromFileTime(last_modified_));
+  std::time_t moment = TimeFromFileTime(last_modified_);
+  UtcTime utc = UtcTimeOf(moment);
   if (utc.year < 0 || utc.year > 99999) return;
-  char line[96];
-  int length = std::snprintf(line, sizeof line, kLastModifiedFormat,
-                             DayAbbreviation(utc.weekday).data(), utc.day,
-                             MonthAbbreviation(utc.month - 1).data(), static_cast<int>(utc.year),
-                             utc.hour, utc.minute, utc.second);
-  if (length > 0 && static_cast<size_t>(length) < sizeof line) headers.append(line, length);
+  headers += "Last-Modified: ";
+  AppendLastModifiedDate(headers, moment);
+  headers += "\r\n";
 }
 
 // Expires: now + Expires minutes, the absolute expiry, or the earlier of both.
@@ -89,7 +88,7 @@ void Response::AppendExpiry(std::string& headers, std::time_t now) const {
       moment = moment ? std::min(*moment, *absolute) : *absolute;
     }
   }
-  if (moment) headers += HttpDateLine("Expires:", *moment);
+  if (moment) AppendHttpDateLine(headers, "Expires:", *moment);
 }
 
 // Entries of the cookie collection are made by CHTTPCookie::Make only, so each is a cookie.
@@ -139,11 +138,13 @@ bool Response::HasAddedHeader(std::string_view name) const {
 
 std::string Response::ComposeHeaders(Compression compression, int64_t following_bytes) {
   const std::time_t now = std::time(nullptr);
-  std::string headers = StatusLine();
+  std::string headers;
+  headers.reserve(kTypicalHeaderBytes);
+  headers += StatusLine();
   if (code_ == kUnauthorizedCode) ApplyUnauthorized(headers);
   headers += kServerLine;
   if (!content_type_.empty()) AppendHeaderLine(headers, "Content-Type", content_type_);
-  headers += HttpDateLine("Date:", now);
+  AppendHttpDateLine(headers, "Date:", now);
   const bool has_content = !body_.empty() || following_bytes > 0;
   if (last_modified_ != 0 && has_content) AppendLastModified(headers);
   if (!location_.empty()) AppendHeaderLine(headers, "Location", location_);
@@ -152,7 +153,9 @@ std::string Response::ComposeHeaders(Compression compression, int64_t following_
   AppendCookieLines(headers);
   if (compression == Compression::Allowed && CompressionAccepted()) CompressBody(headers);
   announced_length_ = static_cast<int64_t>(body_.size()) + following_bytes;
-  headers += "Content-Length: " + std::to_string(announced_length_) + "\r\n";
+  headers += "Content-Length: ";
+  headers += std::to_string(announced_length_);
+  headers += "\r\n";
   for (const auto& [name, value] : added_headers_) {
     if (!name.empty()) AppendHeaderLine(headers, name, value);
   }
@@ -160,7 +163,9 @@ std::string Response::ComposeHeaders(Compression compression, int64_t following_
     AppendHeaderLine(headers, "ETag", request_->IfNoneMatch());
   }
   if (has_content && !cache_control_.empty()) {
-    headers += "Cache-Control: " + HeaderSafeText(cache_control_) + "\r\n\r\n";
+    headers += "Cache-Control: ";
+    AppendHeaderSafeText(headers, cache_control_);
+    headers += "\r\n\r\n";
   } else {
     headers += "\r\n";
   }

@@ -186,8 +186,9 @@ void EventLoop::Adopt(int socket, std::string client_address) {
     }
     handshake = true;
   } else {
+    // Nagle's algorithm is off already: accepted sockets inherit TCP_NODELAY from the
+    // listening socket.
     transport = std::make_unique<PlainConnection>(socket, StreamSocket::Mode::AlreadyNonBlocking);
-    transport->SetServingMode(true);
   }
   auto connection = std::make_unique<HttpConnection>(*this, std::move(transport),
                                                      std::move(client_address), handshake);

@@ -1,6 +1,7 @@
 #include "wendrel/server/connections/http_connection.h"
 
 #include <sys/epoll.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -77,10 +78,8 @@ HttpConnection::~HttpConnection() {
   DisarmTimer();
   ReleaseRequestObjects();
   output_.Clear();
-  if (transport_ && transport_->IsOpen()) {
-    loop_.Unwatch(transport_->Descriptor());
-    transport_->CloseAtOnce();
-  }
+  int descriptor = transport_ ? transport_->Detach() : -1;
+  if (descriptor >= 0) close(descriptor);
 }
 
 bool HttpConnection::Open() {
@@ -223,6 +222,12 @@ bool HttpConnection::ReadSome() {
     int64_t received = transport_->Receive(std::span<char>(input_.FreeSpace(), room));
     if (received > 0) {
       input_.Commit(static_cast<size_t>(received));
+      // Less than there was room for: the socket is empty now, and the next byte to arrive
+      // brings a new edge. (A TLS transport may hold more decrypted: HasBufferedInput.)
+      if (static_cast<size_t>(received) < room) {
+        readable_ = false;
+        break;
+      }
       continue;
     }
     if (received == 0) {
@@ -271,9 +276,8 @@ void HttpConnection::Dispatch() {
     return;
   }
   ServerCore& core = loop_.context().core;
-  context_.emplace(RequestContext{request, response, *site_, core.Events(),
-                                  loop_.context().stopping,
-                                  [&core] { return core.Site()->settings->freeze_events; }});
+  context_.emplace(request, response, *site_, core.Events(), loop_.context().stopping,
+                   [&core] { return core.Site()->settings->freeze_events; });
   ResolveTarget(*context_);
   if (core.Handlers().PlacementFor(*context_) == Placement::Worker) {
     HandToWorker();
@@ -293,8 +297,8 @@ void HttpConnection::StartRequest() {
   request.SetClientAddress(client_address_);
   request.SetBody(input_.Data().substr(head.length, static_cast<size_t>(expected_body_)));
   request.ParseBody();
-  queued_ = std::make_unique<QueuedOutput>(output_, *transport_);
-  response.Bind(queued_.get(), &request);
+  queued_.Begin(*transport_);
+  response.Bind(&queued_, &request);
   response.ResetForRequest(request.Protocol());
   bool keep = ShouldKeepConnection(request.ConnectionValue(), request.Protocol(),
                                    settings.always_close_connection);
@@ -312,7 +316,7 @@ void HttpConnection::FinishOnLoop() {
   Response& response = *objects_.response;
   LogRequest(loop_.AccessLog(), *site_->settings, loop_.context().core.Port(), *objects_.request,
              response);
-  keep_ = response.KeepConnection() && !queued_->CloseRequested();
+  keep_ = response.KeepConnection() && !queued_.CloseRequested();
   ReleaseRequestObjects();
   state_ = State::Writing;
 }
@@ -402,7 +406,6 @@ void HttpConnection::ReleaseRequestObjects() {
   if (objects_.response) objects_.response->Bind(nullptr, nullptr);
   if (objects_.request) loop_.GiveBack(std::move(objects_));
   objects_ = {};
-  queued_.reset();
 }
 
 // --- Writing and closing ---------------------------------------------------------------------
@@ -430,6 +433,8 @@ bool HttpConnection::WriteQueued() {
 
 // The response is out: the next request of the connection, or the close.
 void HttpConnection::AfterResponse() {
+  // A refused request's body, or one cut at the upload limit, may still be on its way.
+  bool client_may_send = !head_complete_ || declared_too_long_;
   if (head_complete_) {
     input_.Consume(parser_.Head().length + static_cast<size_t>(expected_body_));
   }
@@ -439,6 +444,13 @@ void HttpConnection::AfterResponse() {
   expected_body_ = 0;
   declared_too_long_ = false;
   if (!keep_ || peer_closed_ || loop_.context().stopping) {
+    // Closing while the client still sends would answer its bytes with a reset, which can
+    // destroy the end of the response at the client: then the connection lingers. A client
+    // that sent exactly its request is closed at once.
+    if (peer_closed_ || (!client_may_send && input_.size() == 0 && !transport_->HasBufferedInput())) {
+      Close();
+      return;
+    }
     StartLinger();
     return;
   }
@@ -475,16 +487,17 @@ void HttpConnection::DiscardInput() {
 
 void HttpConnection::CloseAtOnce() { Close(); }
 
+// Closing the socket also takes it out of the loop's epoll set (it is never duplicated).
 void HttpConnection::Close() {
   if (state_ == State::Closed) return;
   state_ = State::Closed;
   DisarmTimer();
   ReleaseRequestObjects();
   output_.Clear();
-  if (transport_->IsOpen()) {
-    loop_.Unwatch(transport_->Descriptor());
-    transport_->CloseAtOnce();
-  }
+  // A TLS client is told that the end is the end (close notification).
+  if (loop_.context().ssl != nullptr && transport_->IsOpen()) transport_->ShutdownSending();
+  int descriptor = transport_->Detach();
+  if (descriptor >= 0) close(descriptor);
   loop_.Retire(*this);
 }
 

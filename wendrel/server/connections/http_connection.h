@@ -115,5 +115,5 @@ class HttpConnection {
   RequestObjects objects_;
   std::optional<RequestContext> context_;
   OutputQueue output_;
-  std::unique_ptr<QueuedOutput> queued_;
+  QueuedOutput queued_{output_};
 };

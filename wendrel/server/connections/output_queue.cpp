@@ -12,6 +12,8 @@ namespace {
 
 // One sendfile asks for at most this much, so a large file does not hold the loop.
 constexpr int64_t kFileStep = 1 << 20;
+// A sent byte piece up to this size keeps its storage for the next response.
+constexpr size_t kKeptBytes = 65536;
 
 }  // namespace
 
@@ -23,6 +25,7 @@ void OutputQueue::AppendBytes(std::string_view bytes) {
     return;
   }
   Piece piece;
+  piece.bytes = std::move(spare_);
   piece.bytes.assign(bytes);
   pieces_.push_back(std::move(piece));
 }
@@ -44,7 +47,12 @@ void OutputQueue::Clear() {
 }
 
 void OutputQueue::PopFront() {
-  if (pieces_.front().file >= 0) close(pieces_.front().file);
+  Piece& front = pieces_.front();
+  if (front.file >= 0) close(front.file);
+  if (front.bytes.capacity() > spare_.capacity() && front.bytes.capacity() <= kKeptBytes) {
+    spare_ = std::move(front.bytes);
+    spare_.clear();
+  }
   pieces_.pop_front();
 }
 

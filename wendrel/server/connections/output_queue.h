@@ -48,13 +48,19 @@ class OutputQueue {
   void PopFront();
 
   std::deque<Piece> pieces_;
+  std::string spare_;  // the storage of a sent byte piece, kept for the next one
 };
 
 /// The Connection a Response is bound to on an event loop.
 class QueuedOutput final : public Connection {
  public:
-  QueuedOutput(OutputQueue& queue, Connection& transport) : queue_(queue), transport_(transport) {}
+  explicit QueuedOutput(OutputQueue& queue) : queue_(queue) {}
 
+  /// Starts a request over `transport` (asked for certificate variables and its descriptor).
+  void Begin(Connection& transport) {
+    transport_ = &transport;
+    close_requested_ = false;
+  }
   /// Response.End or a failure asked for the connection to close once the queue is sent.
   bool CloseRequested() const { return close_requested_; }
 
@@ -63,16 +69,16 @@ class QueuedOutput final : public Connection {
   void CloseGracefully() override { close_requested_ = true; }
   void CloseAtOnce() override { close_requested_ = true; }
   int Detach() override { return -1; }
-  bool IsOpen() const override { return transport_.IsOpen() && !close_requested_; }
+  bool IsOpen() const override { return transport_->IsOpen() && !close_requested_; }
   int LastError() const override { return 0; }
   int WaitReadable(int) override { return 0; }
   CertificateVariables GetCertificateVariables() const override {
-    return transport_.GetCertificateVariables();
+    return transport_->GetCertificateVariables();
   }
   /// Records the range from the file's current position; the file stays the caller's.
   int64_t SendFile(int file, int64_t length) override;
   bool SetServingMode(bool) override { return true; }
-  int Descriptor() const override { return transport_.Descriptor(); }
+  int Descriptor() const override { return transport_->Descriptor(); }
   int64_t SendSome(std::string_view data, bool) override { return Send(data); }
   int64_t SendFileSome(int file, int64_t& offset, int64_t length) override;
   bool BlockedOnWrite() const override { return false; }
@@ -80,11 +86,11 @@ class QueuedOutput final : public Connection {
     close_requested_ = true;
     return true;
   }
-  void Interrupt() override { transport_.Interrupt(); }
+  void Interrupt() override { transport_->Interrupt(); }
   void SetSendTimeout(std::chrono::milliseconds) override {}
 
  private:
   OutputQueue& queue_;
-  Connection& transport_;
+  Connection* transport_ = nullptr;
   bool close_requested_ = false;
 };

@@ -13,6 +13,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 class HostEvents;
 class Request;
@@ -34,6 +35,16 @@ enum class HandlerOutcome {
 
 /// The request being answered and what the handlers learn about it on the way.
 struct RequestContext {
+  RequestContext(Request& request, Response& response, const SiteSnapshot& site,
+                 HostEvents& events, const std::atomic<bool>& stopping,
+                 std::function<bool()> frozen)
+      : request(request),
+        response(response),
+        site(site),
+        events(events),
+        stopping(stopping),
+        frozen(std::move(frozen)) {}
+
   Request& request;
   Response& response;
   const SiteSnapshot& site;

@@ -29,9 +29,10 @@ std::string ResolveRequestFile(const std::string& mapped_path, std::string_view 
   return mapped_path;
 }
 
-std::string ContentTypeOf(std::string_view extension,
-                          const std::vector<std::pair<std::string, std::string>>& mime_types) {
-  std::string built_in = BuiltInMimeType(extension);
+std::string_view ContentTypeOf(std::string_view extension,
+                               const std::vector<std::pair<std::string, std::string>>& mime_types) {
+  if (extension.empty()) return {};
+  std::string_view built_in = BuiltInMimeType(extension);
   if (!built_in.empty()) return built_in;
   for (const auto& [known, type] : mime_types) {
     if (BytesEqualIgnoringCase(known, extension)) return type;

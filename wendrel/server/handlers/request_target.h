@@ -12,9 +12,10 @@
 std::string ResolveRequestFile(const std::string& mapped_path, std::string_view default_document);
 
 /// The content type of an extension: the built-in table first, then the configured types
-/// (".htm" cannot be overridden); empty when neither knows it.
-std::string ContentTypeOf(std::string_view extension,
-                          const std::vector<std::pair<std::string, std::string>>& mime_types);
+/// (".htm" cannot be overridden); empty when neither knows it. The text lives in the table or
+/// in `mime_types`.
+std::string_view ContentTypeOf(std::string_view extension,
+                               const std::vector<std::pair<std::string, std::string>>& mime_types);
 
 /// The extension of a path's last segment, with its full stop; empty when it has none.
 std::string_view ExtensionOf(std::string_view path);

@@ -11,7 +11,7 @@ namespace {
 
 constexpr char kRemainingContentType[] = "text/html";
 
-std::string ContentTypeFor(const RequestContext& context) {
+std::string_view ContentTypeFor(const RequestContext& context) {
   return ContentTypeOf(context.Extension(), context.site.mime_types);
 }
 
@@ -41,7 +41,7 @@ HandlerPlan StaticFileHandler::Plan(const RequestContext& context) const {
 
 HandlerOutcome StaticFileHandler::Handle(RequestContext& context) {
   if (files_ == Files::WithContentType) {
-    std::string type = ContentTypeFor(context);
+    std::string_view type = ContentTypeFor(context);
     if (type.empty()) return HandlerOutcome::Declined;
     SendFile(context, context.request.IfModifiedSince(), type);
     return HandlerOutcome::Answered;
