@@ -19,4 +19,6 @@ mkdir -p "$work"
 cp -n "$here/fuzz/corpus/$name/"* "$work/" 2>/dev/null || true
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1}"
 cd "$build_dir"
-"$build_dir/fuzz/${name}_fuzz" -max_total_time="$seconds" -print_final_stats=1 "$@" "$work"
+dict=()
+[ -f "$here/fuzz/$name.dict" ] && dict=(-dict="$here/fuzz/$name.dict")
+"$build_dir/fuzz/${name}_fuzz" -max_total_time="$seconds" -print_final_stats=1 "${dict[@]}" "$@" "$work"

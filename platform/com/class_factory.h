@@ -8,6 +8,7 @@
 #include <atomic>
 #include <span>
 
+#include "platform/com/com_object.h"
 #include "platform/com/com_ptr.h"
 #include "platform/com/module_lock.h"
 #include "platform/com/type_library.h"
@@ -32,32 +33,21 @@ struct ModuleClass {
 };
 
 /// The factory of one class.
-class ModuleClassFactory final : public IClassFactory {
+class ModuleClassFactory final : public ComObject<ModuleClassFactory, IClassFactory> {
  public:
-  explicit ModuleClassFactory(const ModuleClass& type) : type_(type) { LockModule(); }
-  ~ModuleClassFactory() { UnlockModule(); }
+  static constexpr IID kInterfaces[] = {IID_IClassFactory};
 
-  HRESULT QueryInterface(REFIID iid, void** object) override {
-    if (object == nullptr) return E_POINTER;
-    *object = nullptr;
-    if (!(iid == IID_IUnknown || iid == IID_IClassFactory)) return E_NOINTERFACE;
-    *object = static_cast<IClassFactory*>(this);
-    AddRef();
-    return S_OK;
-  }
-  ULONG AddRef() override { return references_.fetch_add(1) + 1; }
-  ULONG Release() override {
-    ULONG remaining = references_.fetch_sub(1) - 1;
-    if (remaining == 0) delete this;
-    return remaining;
-  }
+  explicit ModuleClassFactory(const ModuleClass& type) : type_(type) {}
+
   HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
     if (object == nullptr) return E_POINTER;
     *object = nullptr;
     if (outer != nullptr) return CLASS_E_NOAGGREGATION;
-    ComPtr<IUnknown> instance = ComPtr<IUnknown>::Adopt(type_.create());
-    if (!instance) return E_OUTOFMEMORY;
-    return instance->QueryInterface(iid, object);
+    return ComEntry([&] {
+      ComPtr<IUnknown> instance = ComPtr<IUnknown>::Adopt(type_.create());
+      if (!instance) return E_OUTOFMEMORY;
+      return instance->QueryInterface(iid, object);
+    });
   }
   HRESULT LockServer(BOOL lock) override {
     if (lock) {
@@ -70,7 +60,6 @@ class ModuleClassFactory final : public IClassFactory {
 
  private:
   const ModuleClass& type_;
-  std::atomic<ULONG> references_{1};
 };
 
 /// DllGetClassObject over a module's class list: CLASS_E_CLASSNOTAVAILABLE for any other
@@ -81,8 +70,10 @@ inline HRESULT GetModuleClassObject(std::span<const ModuleClass> classes, REFCLS
   *object = nullptr;
   for (const ModuleClass& type : classes) {
     if (!(*type.clsid == clsid)) continue;
-    ComPtr<IClassFactory> factory = ComPtr<IClassFactory>::Adopt(new ModuleClassFactory(type));
-    return factory->QueryInterface(iid, object);
+    return ComEntry([&] {
+      ComPtr<IClassFactory> factory = ComPtr<IClassFactory>::Adopt(new ModuleClassFactory(type));
+      return factory->QueryInterface(iid, object);
+    });
   }
   return CLASS_E_CLASSNOTAVAILABLE;
 }

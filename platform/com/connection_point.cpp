@@ -1,7 +1,6 @@
 #include "platform/com/connection_point.h"
 
 #include "platform/automation/dispatch_call.h"
-#include "platform/com/module_lock.h"
 
 ComPtr<ConnectionPoint> ConnectionPoint::Create(const IID& event_interface,
                                                 IConnectionPointContainer* container) {
@@ -9,28 +8,7 @@ ComPtr<ConnectionPoint> ConnectionPoint::Create(const IID& event_interface,
 }
 
 ConnectionPoint::ConnectionPoint(const IID& event_interface, IConnectionPointContainer* container)
-    : event_interface_(event_interface), container_(container) {
-  LockModule();
-}
-
-ConnectionPoint::~ConnectionPoint() { UnlockModule(); }
-
-HRESULT ConnectionPoint::QueryInterface(REFIID iid, void** object) {
-  if (object == nullptr) return E_POINTER;
-  *object = nullptr;
-  if (!(iid == IID_IUnknown || iid == IID_IConnectionPoint)) return E_NOINTERFACE;
-  *object = static_cast<IConnectionPoint*>(this);
-  AddRef();
-  return S_OK;
-}
-
-ULONG ConnectionPoint::AddRef() { return references_.fetch_add(1) + 1; }
-
-ULONG ConnectionPoint::Release() {
-  ULONG remaining = references_.fetch_sub(1) - 1;
-  if (remaining == 0) delete this;
-  return remaining;
-}
+    : event_interface_(event_interface), container_(container) {}
 
 HRESULT ConnectionPoint::GetConnectionInterface(IID* iid) {
   if (iid == nullptr) return E_POINTER;
@@ -56,11 +34,13 @@ HRESULT ConnectionPoint::Advise(IUnknown* sink, DWORD* cookie) {
       FAILED(sink->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(target.Receive())))) {
     return CONNECT_E_CANNOTCONNECT;
   }
-  std::lock_guard<std::mutex> guard(lock_);
-  *cookie = next_cookie_++;
-  if (next_cookie_ == 0) next_cookie_ = 1;
-  sinks_.push_back({*cookie, std::move(target)});
-  return S_OK;
+  return ComEntry([&] {
+    std::lock_guard<std::mutex> guard(lock_);
+    sinks_.push_back({next_cookie_, std::move(target)});
+    *cookie = next_cookie_++;
+    if (next_cookie_ == 0) next_cookie_ = 1;
+    return S_OK;
+  });
 }
 
 HRESULT ConnectionPoint::Unadvise(DWORD cookie) {

@@ -10,6 +10,7 @@
 
 #include "platform/automation/result.h"
 #include "platform/automation/variant.h"
+#include "platform/com/com_object.h"
 #include "platform/com/com_ptr.h"
 
 inline constexpr IID IID_IConnectionPointContainer = {0xB196B284, 0xBAB4, 0x101A, {0xB6, 0x9C, 0x00, 0xAA, 0x00, 0x34, 0x1D, 0x07}};
@@ -41,13 +42,12 @@ class IConnectionPointContainer : public IUnknown {
 
 /// One event interface's connection point, owned by its container. The container calls
 /// DetachContainer before it goes away, so clients holding the point see no dangling owner.
-class ConnectionPoint final : public IConnectionPoint {
+class ConnectionPoint final : public ComObject<ConnectionPoint, IConnectionPoint> {
  public:
+  static constexpr IID kInterfaces[] = {IID_IConnectionPoint};
+
   static ComPtr<ConnectionPoint> Create(const IID& event_interface, IConnectionPointContainer* container);
 
-  HRESULT QueryInterface(REFIID iid, void** object) override;
-  ULONG AddRef() override;
-  ULONG Release() override;
   HRESULT GetConnectionInterface(IID* iid) override;
   HRESULT GetConnectionPointContainer(IConnectionPointContainer** container) override;
   HRESULT Advise(IUnknown* sink, DWORD* cookie) override;
@@ -61,8 +61,9 @@ class ConnectionPoint final : public IConnectionPoint {
   Result<void> Fire(DISPID dispid, std::span<const VARIANT> arguments);
 
  private:
+  friend class ComObject<ConnectionPoint, IConnectionPoint>;
   ConnectionPoint(const IID& event_interface, IConnectionPointContainer* container);
-  ~ConnectionPoint();
+  ~ConnectionPoint() override = default;
 
   struct Sink {
     DWORD cookie;
@@ -73,5 +74,4 @@ class ConnectionPoint final : public IConnectionPoint {
   IConnectionPointContainer* container_;  // borrowed; cleared by DetachContainer
   std::vector<Sink> sinks_;
   DWORD next_cookie_ = 1;
-  std::atomic<ULONG> references_{1};
 };

@@ -2,34 +2,16 @@
 
 #include <memory>
 
-#include "platform/com/module_lock.h"
+#include "platform/com/com_object.h"
 
 namespace {
 
-class ValueEnumerator final : public IEnumVARIANT {
+class ValueEnumerator final : public ComObject<ValueEnumerator, IEnumVARIANT> {
  public:
-  explicit ValueEnumerator(std::shared_ptr<const std::vector<Variant>> values, size_t position = 0)
-      : values_(std::move(values)), position_(position) {
-    LockModule();
-  }
-  ~ValueEnumerator() { UnlockModule(); }
+  static constexpr IID kInterfaces[] = {IID_IEnumVARIANT};
 
-  HRESULT QueryInterface(REFIID iid, void** object) override {
-    if (object == nullptr) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IEnumVARIANT) {
-      *object = static_cast<IEnumVARIANT*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG AddRef() override { return references_.fetch_add(1) + 1; }
-  ULONG Release() override {
-    ULONG remaining = references_.fetch_sub(1) - 1;
-    if (remaining == 0) delete this;
-    return remaining;
-  }
+  explicit ValueEnumerator(std::shared_ptr<const std::vector<Variant>> values, size_t position = 0)
+      : values_(std::move(values)), position_(position) {}
 
   HRESULT Next(ULONG count, VARIANT* values, ULONG* fetched) override {
     if (values == nullptr && count > 0) return E_POINTER;
@@ -55,14 +37,15 @@ class ValueEnumerator final : public IEnumVARIANT {
   }
   HRESULT Clone(IEnumVARIANT** copy) override {
     if (copy == nullptr) return E_POINTER;
-    *copy = new ValueEnumerator(values_, position_);
-    return S_OK;
+    return ComEntry([&] {
+      *copy = new ValueEnumerator(values_, position_);
+      return S_OK;
+    });
   }
 
  private:
   std::shared_ptr<const std::vector<Variant>> values_;
   size_t position_;
-  std::atomic<ULONG> references_{1};
 };
 
 }  // namespace

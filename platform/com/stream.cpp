@@ -6,36 +6,18 @@
 #include <memory>
 #include <vector>
 
-#include "platform/com/module_lock.h"
+#include "platform/com/com_object.h"
 
 namespace {
 
 // Identifies the memory stream among IStreams, so that its bytes can be handed out.
 constexpr IID IID_MemoryStream = {0x7A2F1C40, 0x5E3B, 0x4D21, {0x9B, 0x8E, 0x31, 0x6C, 0x0D, 0x44, 0xA1, 0x57}};
 
-class MemoryStream final : public IStream {
+class MemoryStream final : public ComObject<MemoryStream, IStream> {
  public:
-  explicit MemoryStream(std::shared_ptr<std::vector<std::byte>> bytes) : bytes_(std::move(bytes)) {
-    LockModule();
-  }
-  ~MemoryStream() { UnlockModule(); }
+  static constexpr IID kInterfaces[] = {IID_ISequentialStream, IID_IStream, IID_MemoryStream};
 
-  HRESULT QueryInterface(REFIID iid, void** object) override {
-    if (object == nullptr) return E_POINTER;
-    *object = nullptr;
-    if (iid == IID_IUnknown || iid == IID_ISequentialStream || iid == IID_IStream || iid == IID_MemoryStream) {
-      *object = static_cast<IStream*>(this);
-      AddRef();
-      return S_OK;
-    }
-    return E_NOINTERFACE;
-  }
-  ULONG AddRef() override { return references_.fetch_add(1) + 1; }
-  ULONG Release() override {
-    ULONG remaining = references_.fetch_sub(1) - 1;
-    if (remaining == 0) delete this;
-    return remaining;
-  }
+  explicit MemoryStream(std::shared_ptr<std::vector<std::byte>> bytes) : bytes_(std::move(bytes)) {}
 
   HRESULT Read(void* buffer, ULONG count, ULONG* read) override {
     if (buffer == nullptr && count > 0) return E_POINTER;
@@ -50,11 +32,13 @@ class MemoryStream final : public IStream {
     if (written != nullptr) *written = 0;
     if (buffer == nullptr && count > 0) return E_POINTER;
     if (position_ + count > kMaxMemoryStreamBytes) return STG_E_MEDIUMFULL;
-    if (position_ + count > bytes_->size()) bytes_->resize(position_ + count);
-    if (count > 0) std::memcpy(bytes_->data() + position_, buffer, count);
-    position_ += count;
-    if (written != nullptr) *written = count;
-    return S_OK;
+    return ComEntry([&] {
+      if (position_ + count > bytes_->size()) bytes_->resize(position_ + count);
+      if (count > 0) std::memcpy(bytes_->data() + position_, buffer, count);
+      position_ += count;
+      if (written != nullptr) *written = count;
+      return S_OK;
+    });
   }
   HRESULT Seek(int64_t move, DWORD origin, uint64_t* position) override {
     int64_t base = 0;
@@ -73,8 +57,10 @@ class MemoryStream final : public IStream {
   }
   HRESULT SetSize(uint64_t size) override {
     if (size > kMaxMemoryStreamBytes) return STG_E_MEDIUMFULL;
-    bytes_->resize(size);
-    return S_OK;
+    return ComEntry([&] {
+      bytes_->resize(size);
+      return S_OK;
+    });
   }
   HRESULT CopyTo(IStream* target, uint64_t count, uint64_t* read, uint64_t* written) override {
     if (target == nullptr) return E_POINTER;
@@ -96,10 +82,12 @@ class MemoryStream final : public IStream {
   }
   HRESULT Clone(IStream** copy) override {
     if (copy == nullptr) return E_POINTER;
-    auto* clone = new MemoryStream(bytes_);  // shares the bytes, has its own position
-    clone->position_ = position_;
-    *copy = clone;
-    return S_OK;
+    return ComEntry([&] {
+      auto* clone = new MemoryStream(bytes_);  // shares the bytes, has its own position
+      clone->position_ = position_;
+      *copy = clone;
+      return S_OK;
+    });
   }
 
   std::span<const std::byte> Contents() const { return *bytes_; }
@@ -107,7 +95,6 @@ class MemoryStream final : public IStream {
  private:
   std::shared_ptr<std::vector<std::byte>> bytes_;
   uint64_t position_ = 0;
-  std::atomic<ULONG> references_{1};
 };
 
 }  // namespace

@@ -32,15 +32,15 @@ constexpr int32_t kSslTwiceError = 10002;
 constexpr int32_t kSslWhileRunningError = 10003;
 constexpr int32_t kBindWhileRunningError = 10004;
 
-// String-table ids of their texts.
-constexpr int kBindWhileRunningText = 2011;
-constexpr int kSslWhileRunningText = 2012;
-constexpr int kSslTwiceText = 2013;
-constexpr int kThreadsWhileRunningText = 2014;
-constexpr int kThreadCountText = 2015;
+// Their texts.
+constexpr ServerTextId kBindWhileRunningText = ServerTextId::AlreadyStartedForBind;
+constexpr ServerTextId kSslWhileRunningText = ServerTextId::AlreadyStartedForSsl;
+constexpr ServerTextId kSslTwiceText = ServerTextId::SslAlreadyInitialised;
+constexpr ServerTextId kThreadsWhileRunningText = ServerTextId::AlreadyStartedForThreads;
+constexpr ServerTextId kThreadCountText = ServerTextId::ThreadCountOutOfRange;
 
 constexpr int32_t kEventHandlerError = 10005;
-constexpr int kEventHandlerText = 2016;
+constexpr ServerTextId kEventHandlerText = ServerTextId::NoPageRequestedMethod;
 constexpr char kWindowFailure[] = "System failure: Unable to create window";
 
 constexpr char kServerStartedMessage[] = "*** SERVER STARTED ***";
@@ -251,7 +251,7 @@ void CHTTPServer::SetLastError(std::string text) {
   last_error_ = std::move(text);
 }
 
-Error CHTTPServer::Refuse(int32_t number, int text_id, KeepInLastError keep) {
+Error CHTTPServer::Refuse(int32_t number, ServerTextId text_id, KeepInLastError keep) {
   std::string text = ServerText(text_id);
   if (keep == KeepInLastError::Yes) SetLastError(text);
   return Error::Script(number, BytesToText(text, CP_ACP));

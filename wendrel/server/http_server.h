@@ -26,6 +26,7 @@
 #include "wendrel/server/path_mapping.h"
 #include "wendrel/server/response_host.h"
 #include "wendrel/server/server_settings.h"
+#include "wendrel/server/server_texts.h"
 #include "wendrel/server/site_snapshot.h"
 
 class CSSL;
@@ -177,7 +178,7 @@ class CHTTPServer : public DispatchObject<CHTTPServer>,
   // A refusal: the COM error `number` with the text of `text_id`, also kept in LastError when
   // asked.
   enum class KeepInLastError { No, Yes };
-  Error Refuse(int32_t number, int text_id, KeepInLastError keep);
+  Error Refuse(int32_t number, ServerTextId text_id, KeepInLastError keep);
   void SetLastError(std::string text);
   void BuildHandlerChain();
   ServerConfiguration CurrentConfiguration();

@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <thread>
 
+#include "platform/com/com_object.h"
 #include "wendrel/logging/trace.h"
 #include "wendrel/server/connections/event_loop.h"
 #include "wendrel/server/server_texts.h"
@@ -70,7 +71,7 @@ int ServerRuntime::LoopCount() {
 
 std::string ServerRuntime::Start() {
   stop_event_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (stop_event_ < 0) return ServerText(1);
+  if (stop_event_ < 0) return ServerText(ServerTextId::SocketsUnavailable);
   local_address_ = FirstLocalAddress().value_or("127.0.0.1");
   std::string failure = OpenListeningSocket();
   if (failure.empty()) {
@@ -79,9 +80,9 @@ std::string ServerRuntime::Start() {
   }
   if (failure.empty()) {
     try {
-      listener_ = std::thread([this] { ListenerLoop(); });
+      listener_ = std::thread([this] { ThreadEntry([this] { ListenerLoop(); }); });
     } catch (const std::system_error&) {
-      failure = ServerText(6);
+      failure = ServerText(ServerTextId::CannotStartThread);
     }
   }
   if (!failure.empty()) Stop();
@@ -90,7 +91,7 @@ std::string ServerRuntime::Start() {
 
 std::string ServerRuntime::OpenListeningSocket() {
   listen_socket_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-  if (listen_socket_ < 0) return ServerTextWithSystemError(2, errno);
+  if (listen_socket_ < 0) return ServerTextWithSystemError(ServerTextId::CannotCreateSocket, errno);
   int on = 1;
   // Lets a restarted server bind while old connections linger in TIME_WAIT; a port that
   // another socket listens on is still refused.
@@ -100,9 +101,9 @@ std::string ServerRuntime::OpenListeningSocket() {
   address.sin_addr.s_addr = settings_->bind_address;
   address.sin_port = htons(static_cast<uint16_t>(settings_->port));
   if (bind(listen_socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-    return ServerTextWithSystemError(3, errno);
+    return ServerTextWithSystemError(ServerTextId::CannotBind, errno);
   }
-  if (listen(listen_socket_, kListenBacklog) != 0) return ServerTextWithSystemError(4, errno);
+  if (listen(listen_socket_, kListenBacklog) != 0) return ServerTextWithSystemError(ServerTextId::CannotListen, errno);
   setsockopt(listen_socket_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
   sockaddr_in bound{};
   socklen_t length = sizeof bound;
@@ -117,7 +118,7 @@ std::string ServerRuntime::StartLoops() {
       new ServingContext{core_, ssl_.get(), stopping_, workers_, settings_->hand_over_mode});
   for (int i = 0; i < LoopCount(); ++i) {
     auto loop = std::make_unique<EventLoop>(*serving_, listen_socket_);
-    if (!loop->Start()) return ServerText(6);
+    if (!loop->Start()) return ServerText(ServerTextId::CannotStartThread);
     loops_.push_back(std::move(loop));
   }
   return {};

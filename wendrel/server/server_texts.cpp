@@ -12,7 +12,7 @@ struct ServerTextEntry {
 };
 
 constexpr ServerTextEntry kServerTexts[] = {
-#define SERVER_TEXT(id, text) {id, text},
+#define SERVER_TEXT(name, id, text) {id, text},
 #include "wendrel/server/server_texts.def"
 #undef SERVER_TEXT
 };

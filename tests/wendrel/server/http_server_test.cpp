@@ -417,6 +417,85 @@ TEST_F(ServerTest, GarbageAndAbandonedConnectionsLeaveTheServerServing) {
   EXPECT_EQ(after->body, "plain text");
 }
 
+// --- Event-driven connections ---------------------------------------------------------------
+
+// Idle and half-sent connections hold no thread: far more of them than workers leave the
+// server answering at once.
+TEST_F(ServerTest, IdleAndSlowClientsDoNotDelayOthers) {
+  ASSERT_TRUE(Set(server_.get(), u"MaxThreads", I(3)).ok());
+  ASSERT_TRUE(Set(server_.get(), u"AlwaysCloseConnection", Variant::FromBool(false)).ok());
+  Start();
+  std::vector<std::unique_ptr<HttpClient>> waiting;
+  for (int i = 0; i < 100; ++i) {
+    waiting.push_back(std::make_unique<HttpClient>(port_));
+    ASSERT_TRUE(waiting.back()->IsConnected());
+    if (i % 2 == 0) {
+      ASSERT_TRUE(waiting.back()->Send("GET /data.txt HTTP/1.1\r\nHost: t\r\n\r\n"));
+      ASSERT_TRUE(waiting.back()->Read());  // served, now idle and kept alive
+    } else {
+      ASSERT_TRUE(waiting.back()->Send("GET /data.txt HTTP/1.1\r\nX-Slow: "));  // never ends
+    }
+  }
+  auto asked = std::chrono::steady_clock::now();
+  std::optional<HttpResponse> other = Get11("/index.htm");
+  ASSERT_TRUE(other);
+  EXPECT_EQ(other->body, "<html>home</html>");
+  EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(2));
+  // The idle ones are still served on their kept connections.
+  ASSERT_TRUE(waiting[0]->Send("GET /index.htm HTTP/1.1\r\nHost: t\r\n\r\n"));
+  std::optional<HttpResponse> again = waiting[0]->Read();
+  ASSERT_TRUE(again);
+  EXPECT_EQ(again->body, "<html>home</html>");
+}
+
+// A request answered on a worker (the host's handler) and the static files pipelined after it
+// on the same connection come back in order.
+TEST_F(ServerTest, WorkerAndLoopAnswersKeepTheirOrder) {
+  server_->SetNativeRequestHandler([](Request& request, Response& response) {
+    if (request.RequestPage() != "/host") return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    Variant text = S(u"from the host");
+    std::vector<VARIANT> arguments{text};
+    return CallMember(&response, u"Write", arguments).ok();
+  });
+  ASSERT_TRUE(Set(server_.get(), u"AlwaysCloseConnection", Variant::FromBool(false)).ok());
+  Start();
+  HttpClient client(port_);
+  ASSERT_TRUE(client.Send("GET /data.txt HTTP/1.1\r\nHost: t\r\n\r\n"
+                          "GET /host HTTP/1.1\r\nHost: t\r\n\r\n"
+                          "GET /index.htm HTTP/1.1\r\nHost: t\r\n\r\n"
+                          "GET /host HTTP/1.1\r\nHost: t\r\n\r\n"));
+  for (std::string_view expected : {"plain text", "from the host", "<html>home</html>",
+                                    "from the host"}) {
+    std::optional<HttpResponse> answer = client.Read();
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->body, expected);
+  }
+}
+
+// Heads a proxy could read differently are refused before anything runs.
+TEST_F(ServerTest, StrictParsingRefusesAmbiguousHeads) {
+  Start();
+  struct Case {
+    std::string request;
+    int status;
+  } cases[] = {
+      {"GET /data.txt HTTP/1.1\nHost: t\r\n\r\n", 400},
+      {"GET /data.txt HTTP/1.1\r\nHost: t\r\n folded\r\n\r\n", 400},
+      {"GET\r\n\r\n", 400},
+      {"GET /data.txt HTTP/2.0\r\n\r\n", 505},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.request);
+    std::optional<HttpResponse> refused = Fetch(port_, c.request);
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->status, c.status);
+  }
+  std::optional<HttpResponse> newer = Fetch(port_, "GET /data.txt HTTP/1.5\r\n\r\n");
+  ASSERT_TRUE(newer);
+  EXPECT_EQ(newer->status_line, "HTTP/1.1 200 OK");
+}
+
 // A thread callback that holds its worker until the test lets it go.
 std::mutex held_mutex;
 std::condition_variable held_changed;
@@ -486,6 +565,33 @@ TEST_F(ServerTest, StopEndsRunningConnectionsAndRestarts) {
   EXPECT_TRUE(idle.ClosedByServer());
   Start();
   EXPECT_EQ(Get11("/data.txt")->body, "plain text");
+}
+
+// A stop while a worker runs host code that does not return: the worker's connection is
+// interrupted and the stop ends in bounded time.
+TEST_F(ServerTest, StopEndsWhileAWorkerIsBusy) {
+  held_workers = 0;
+  release_workers = false;
+  server_->Events().SetThreadCallback(&HoldWorker, 0);
+  Start();
+  HttpClient client(port_);
+  ASSERT_TRUE(client.Send("GET /slow.xyz HTTP/1.1\r\nHost: t\r\n\r\n"));
+  {
+    std::unique_lock lock(held_mutex);
+    ASSERT_TRUE(held_changed.wait_for(lock, std::chrono::seconds(10),
+                                      [] { return held_workers == 1; }));
+  }
+  std::thread releaser([] {
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    std::lock_guard lock(held_mutex);
+    release_workers = true;
+    held_changed.notify_all();
+  });
+  auto begun = std::chrono::steady_clock::now();
+  server_->Stop();
+  EXPECT_LT(std::chrono::steady_clock::now() - begun, std::chrono::seconds(6));
+  releaser.join();
+  server_->Events().SetThreadCallback(nullptr, 0);
 }
 
 TEST_F(ServerTest, ListenerSendsItsHeartbeatToAListeningMonitor) {

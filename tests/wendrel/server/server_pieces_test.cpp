@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 #include <cerrno>
 
@@ -58,6 +59,15 @@ TEST(ServerTexts, KnownIdsAndTheFallback) {
                 "Can't bind socket. It seems that the port is already used\r\n98 - ", 0),
             0u);
   EXPECT_EQ(ServerUrlEncoded("a z~"), "a%20z%7E");
+  EXPECT_EQ(ServerText(ServerTextId::CannotBind),
+            "Can't bind socket. It seems that the port is already used");
+  const int ids[] = {
+#define SERVER_TEXT(name, id, text) id,
+#include "wendrel/server/server_texts.def"
+#undef SERVER_TEXT
+  };
+  std::set<int> unique(std::begin(ids), std::end(ids));
+  EXPECT_EQ(unique.size(), std::size(ids));
 }
 
 TEST(MimeTypes, BuiltInTableIgnoresCase) {

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "platform/com/com_object.h"
 #include "wendrel/asp/request.h"
 #include "wendrel/http/error_pages.h"
 #include "wendrel/logging/access_log.h"
@@ -81,7 +82,7 @@ bool EventLoop::Start() {
   accepting_ = true;
   access_log_ = std::make_unique<AccessLogWriter>();
   try {
-    thread_ = std::thread([this] { Run(); });
+    thread_ = std::thread([this] { ThreadEntry([this] { Run(); }); });
   } catch (const std::system_error&) {
     return false;
   }
@@ -123,7 +124,7 @@ void EventLoop::Run() {
       } else if (event.data.u64 == kListenTag) {
         AcceptClients();
       } else {
-        static_cast<HttpConnection*>(event.data.ptr)->OnReady(event.events);
+        Serve(*static_cast<HttpConnection*>(event.data.ptr), event.events);
       }
     }
     // Connections closed in this batch go only now: a later event of the batch may still name
@@ -134,6 +135,15 @@ void EventLoop::Run() {
     DestroyRetired();
   }
   CloseEverything();
+}
+
+// A connection whose work runs out of memory is closed; the loop and the others go on.
+void EventLoop::Serve(HttpConnection& connection, uint32_t events) {
+  try {
+    connection.OnReady(events);
+  } catch (const std::bad_alloc&) {
+    connection.CloseAtOnce();
+  }
 }
 
 void EventLoop::RunPosted() {

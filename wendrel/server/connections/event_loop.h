@@ -78,6 +78,7 @@ class EventLoop {
 
  private:
   void Run();
+  void Serve(HttpConnection& connection, uint32_t events);
   void AcceptClients();
   void Adopt(int socket, std::string client_address);
   void RunPosted();

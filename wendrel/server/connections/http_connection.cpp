@@ -334,10 +334,15 @@ void HttpConnection::ServeOnWorker(WorkerSlot& slot) {
   // On a worker the response goes straight to the socket, waiting where it must.
   response.Bind(transport_.get(), &request);
   context_->worker = &slot;
-  loop_.context().core.Handlers().Run(*context_);
-  (void)response.Finish();
-  LogRequest(*slot.access_log, *site_->settings, loop_.context().core.Port(), request, response);
-  keep_ = response.KeepConnection() && transport_->IsOpen();
+  try {
+    loop_.context().core.Handlers().Run(*context_);
+    (void)response.Finish();
+    LogRequest(*slot.access_log, *site_->settings, loop_.context().core.Port(), request, response);
+    keep_ = response.KeepConnection() && transport_->IsOpen();
+  } catch (const std::bad_alloc&) {
+    keep_ = false;  // the answer is incomplete: the connection ends after what went out
+    transport_->Interrupt();
+  }
   loop_.Post([this] { ResumeFromWorker(); });
 }
 

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "platform/com/apartment.h"
+#include "platform/com/com_object.h"
 #include "wendrel/logging/access_log.h"
 #include "wendrel/logging/trace.h"
 #include "wendrel/server/connections/http_connection.h"
@@ -45,7 +46,10 @@ void WorkerPool::Start(int count) {
   for (auto& slot : slots_) {
     WorkerSlot* worker = slot.get();
     try {
-      worker->thread = std::thread([this, worker] { WorkerLoop(*worker); });
+      worker->thread = std::thread([this, worker] {
+        ThreadEntry([&] { WorkerLoop(*worker); });
+        worker->state = WorkerState::Ended;  // also after a thread that ran out of memory
+      });
     } catch (const std::system_error&) {
       worker->state = WorkerState::Ended;  // a slot without a thread
     }
