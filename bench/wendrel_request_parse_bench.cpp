@@ -18,6 +18,8 @@ class BenchServer : public RequestServer {
   int32_t MaxUploadSize() const override { return 64 << 20; }
   bool DisableUpload() const override { return disable_upload; }
   std::string UploadDir() const override { return upload_dir; }
+  std::string PrivateUploadFolder() const override { return upload_dir; }
+  bool IsServedFolder(std::string_view) const override { return false; }
   std::optional<std::string> MapVirtualPath(std::string_view path, const Request&) const override {
     return upload_dir + std::string(path);
   }

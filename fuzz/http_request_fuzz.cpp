@@ -17,6 +17,8 @@ class FuzzServer : public RequestServer {
   int32_t MaxUploadSize() const override { return 1 << 20; }
   bool DisableUpload() const override { return disable_upload; }
   std::string UploadDir() const override { return "/nonexistent-wendrel-fuzz/uploads"; }
+  std::string PrivateUploadFolder() const override { return {}; }
+  bool IsServedFolder(std::string_view) const override { return true; }
   std::optional<std::string> MapVirtualPath(std::string_view path, const Request&) const override {
     return "/nonexistent-wendrel-fuzz" + std::string(path);
   }

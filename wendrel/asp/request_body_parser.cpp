@@ -8,6 +8,7 @@
 #include "wendrel/asp/item.h"
 #include "wendrel/asp/multipart.h"
 #include "wendrel/asp/request.h"
+#include "wendrel/common/server_file_kinds.h"
 #include "wendrel/common/byte_string.h"
 #include "wendrel/common/url_decoding.h"
 
@@ -32,12 +33,32 @@ void AddUrlEncodedPairs(Collection& collection, std::string_view text) {
   }
 }
 
-// Writes an uploaded file; a file that cannot be created or written is skipped. The name has
-// no separators (SafeUploadFileName), and a symbolic link planted under that name is not
-// followed.
-void WriteUpload(const std::string& path, std::string_view content) {
-  int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
-  if (file < 0) return;
+// Names tried for an upload whose name is taken: "a.txt", then "a (1).txt" ... "a (999).txt".
+constexpr int kMaxUploadNameTries = 1000;
+
+// The name with " (n)" before its extension.
+std::string NumberedName(std::string_view name, int number) {
+  if (number == 0) return std::string(name);
+  std::string_view extension = ExtensionOf(name);
+  std::string numbered(name.substr(0, name.size() - extension.size()));
+  numbered += " (" + std::to_string(number) + ")";
+  numbered += extension;
+  return numbered;
+}
+
+// Writes an uploaded file under a name no file has yet: an existing file is never replaced
+// (the name gets a number), and a symbolic link planted under the name is not followed. The
+// path written, or nothing when the file could not be created.
+std::optional<std::string> WriteUpload(const std::string& folder, std::string_view name,
+                                       std::string_view content) {
+  int file = -1;
+  std::string path;
+  for (int number = 0; number < kMaxUploadNameTries && file < 0; ++number) {
+    path = folder + NumberedName(name, number);
+    file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (file < 0 && errno != EEXIST) return std::nullopt;
+  }
+  if (file < 0) return std::nullopt;
   while (!content.empty()) {
     ssize_t written = ::write(file, content.data(), content.size());
     if (written < 0 && errno == EINTR) continue;
@@ -45,6 +66,7 @@ void WriteUpload(const std::string& path, std::string_view content) {
     content.remove_prefix(static_cast<size_t>(written));
   }
   ::close(file);
+  return path;
 }
 
 }  // namespace
@@ -118,38 +140,49 @@ class RequestBodyParser {
   }
 
   // A file field gets two values, the physical path and the file name; its content is written
-  // into the upload folder, or kept as a third value when uploads are off.
+  // into the upload folder (the path is the one written), or kept as a third value when
+  // uploads are off.
   void AddUpload(const MultipartPart& part) {
     // Only the last path segment of the name the browser sent; "C:\dir\a.txt" gives "a.txt".
     std::string_view sent = *part.file_name;
     size_t separator = sent.find_last_of("/\\");
     std::string shown(separator == std::string_view::npos ? sent : sent.substr(separator + 1));
-    std::optional<std::string> safe_name = SafeUploadFileName(sent);
     std::string folder = UploadFolder();
-    std::string path = folder + shown;
-    request_.form_->AddEntry(part.field_name, path);
-    ComPtr<IDispatch> field = request_.form_->AddEntry(part.field_name, shown);
     bool uploads_off = request_.server_ != nullptr && request_.server_->DisableUpload();
-    if (uploads_off) {
-      if (field) {
-        (void)static_cast<Item*>(field.get())->StoreAt(2, BytesToText(part.content, CP_ACP));
-      }
-      return;
+    std::optional<std::string> written;
+    if (!uploads_off && MayWrite(folder, sent)) {
+      written = WriteUpload(folder, *SafeUploadFileName(sent), part.content);
     }
-    if (safe_name && !folder.empty()) WriteUpload(folder + *safe_name, part.content);
+    request_.form_->AddEntry(part.field_name, written.value_or(folder + shown));
+    ComPtr<IDispatch> field = request_.form_->AddEntry(part.field_name, shown);
+    if (uploads_off && field) {
+      (void)static_cast<Item*>(field.get())->StoreAt(2, BytesToText(part.content, CP_ACP));
+    }
+  }
+
+  // A name that can be a file, a known folder, and never a file the server would run or hide
+  // in a folder it serves (an uploaded page must not become a page).
+  bool MayWrite(const std::string& folder, std::string_view sent) const {
+    std::optional<std::string> name = SafeUploadFileName(sent);
+    if (!name || folder.empty()) return false;
+    if (!IsServerCodeExtension(ExtensionOf(*name))) return true;
+    return request_.server_ != nullptr && !request_.server_->IsServedFolder(folder);
   }
 
   // The upload folder with a trailing '/': the server's UploadDir (an absolute path as it is,
-  // anything else mapped as a virtual path), or the site root; empty when it cannot be known.
+  // anything else mapped as a virtual path), or the server's private upload folder; empty when
+  // it cannot be known.
   std::string UploadFolder() const {
     const RequestServer* server = request_.server_;
     if (server == nullptr) return {};
     std::string configured = server->UploadDir();
     std::optional<std::string> folder;
-    if (configured.starts_with('/')) {
+    if (configured.empty()) {
+      folder = server->PrivateUploadFolder();
+    } else if (configured.starts_with('/')) {
       folder = configured;
     } else {
-      folder = server->MapVirtualPath(configured.empty() ? "/" : configured, request_);
+      folder = server->MapVirtualPath(configured, request_);
     }
     if (!folder || folder->empty()) return {};
     if (!folder->ends_with('/')) *folder += '/';

@@ -7,11 +7,6 @@
 
 namespace {
 
-constexpr std::string_view kDotNetExtensions[] = {
-    ".ASPX", ".ASAX", ".ASCX",    ".ASHX", ".ASMX",   ".AXD",     ".CONFIG", ".CS",
-    ".CSPROJ", ".LICX", ".RESX", ".VB",   ".VBPROJ", ".VSDISCO", ".WEBINFO",
-};
-
 constexpr std::string_view kErrorPage =
     "<html>\n    <head>\n        <title>Internal error while executing .NET code.</title>\n"
     "<style>\n\tbody {font-family:'Verdana';font-weight:normal;font-size: .7em;color:black;}\n"
@@ -40,13 +35,6 @@ void ReplaceOnce(std::string& text, std::string_view placeholder, std::string_vi
 }
 
 }  // namespace
-
-bool IsDotNetExtension(std::string_view extension) {
-  for (std::string_view known : kDotNetExtensions) {
-    if (known.size() == extension.size() && BytesEqualIgnoringCase(extension, known)) return true;
-  }
-  return false;
-}
 
 std::string DotNetErrorPage(std::string_view source, std::string_view description) {
   std::string page(kErrorPage);

@@ -5,10 +5,9 @@
 #include <string>
 #include <string_view>
 
-class Response;
+#include "wendrel/common/server_file_kinds.h"
 
-/// Whether a file's extension (with its full stop, any case) belongs to ASP.NET.
-bool IsDotNetExtension(std::string_view extension);
+class Response;
 
 /// The .NET error page with its source and description filled in (both HTML-escaped).
 std::string DotNetErrorPage(std::string_view source, std::string_view description);

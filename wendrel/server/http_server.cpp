@@ -1,6 +1,10 @@
 #include "wendrel/server/http_server.h"
 
 #include <arpa/inet.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <cstdlib>
 
@@ -294,6 +298,34 @@ HRESULT CHTTPServer::EventSource::FindConnectionPoint(REFIID iid, IConnectionPoi
 int32_t CHTTPServer::MaxUploadSize() const { return Settings()->max_upload_size; }
 bool CHTTPServer::DisableUpload() const { return Settings()->disable_upload; }
 std::string CHTTPServer::UploadDir() const { return Settings()->upload_dir; }
+
+// Uploads without an UploadDir go to a folder of this user's own outside the site:
+// "/var/tmp/wendrel-uploads-<uid>" (WENDREL_UPLOAD_BASE replaces "/var/tmp"), made with mode
+// 0700 on first use and used only while it is a real folder (not a link) owned by this user
+// that no served folder contains.
+std::string CHTTPServer::PrivateUploadFolder() const {
+  const char* base = std::getenv("WENDREL_UPLOAD_BASE");
+  std::string folder = base != nullptr && *base != '\0' ? base : "/var/tmp";
+  folder += "/wendrel-uploads-" + std::to_string(getuid());
+  if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return {};
+  struct stat status {};
+  if (lstat(folder.c_str(), &status) != 0 || !S_ISDIR(status.st_mode) ||
+      status.st_uid != getuid() || IsServedFolder(folder)) {
+    return {};
+  }
+  return folder;
+}
+
+bool CHTTPServer::IsServedFolder(std::string_view folder) const {
+  std::string normal = NormalisedRoot(folder);
+  auto inside = [&normal](const std::string& root) {
+    return normal == root || root == "/" || normal.starts_with(root + "/");
+  };
+  for (const FileRoot& root : const_cast<CHTTPServer*>(this)->Site()->roots) {
+    if (inside(root.path())) return true;
+  }
+  return false;
+}
 
 std::optional<std::string> CHTTPServer::MapVirtualPath(std::string_view virtual_path,
                                                        const Request& request) const {

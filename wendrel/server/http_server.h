@@ -85,6 +85,8 @@ class CHTTPServer : public DispatchObject<CHTTPServer>,
   int32_t MaxUploadSize() const override;
   bool DisableUpload() const override;
   std::string UploadDir() const override;
+  std::string PrivateUploadFolder() const override;
+  bool IsServedFolder(std::string_view folder) const override;
   std::optional<std::string> MapVirtualPath(std::string_view virtual_path,
                                             const Request& request) const override;
   bool HoldsSslContext() const override;

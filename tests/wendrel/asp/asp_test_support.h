@@ -62,6 +62,14 @@ class FakeRequestServer : public RequestServer {
   int32_t MaxUploadSize() const override { return max_upload_size; }
   bool DisableUpload() const override { return disable_upload; }
   std::string UploadDir() const override { return upload_dir; }
+  /// Uploads without an UploadDir land here; empty: nowhere.
+  std::string private_folder;
+  std::string PrivateUploadFolder() const override { return private_folder; }
+  /// Folders inside this one count as served.
+  std::string served_root = "/srv/site";
+  bool IsServedFolder(std::string_view folder) const override {
+    return folder == served_root || folder.starts_with(served_root + "/");
+  }
   std::optional<std::string> MapVirtualPath(std::string_view virtual_path,
                                             const Request&) const override {
     std::string path = root;

@@ -187,7 +187,59 @@ TEST_F(MultipartTest, UploadNamesNeverLeaveTheUploadFolder) {
     written.push_back(entry.path().filename().string());
   }
   std::sort(written.begin(), written.end());
-  EXPECT_EQ(written, (std::vector<std::string>{"escape.txt"}));  // the last segment only
+  // The last segment only, and never over a file that exists: the four names that come down to
+  // "escape.txt" give four files.
+  EXPECT_EQ(written, (std::vector<std::string>{"escape (1).txt", "escape (2).txt",
+                                               "escape (3).txt", "escape.txt"}));
+}
+
+TEST_F(MultipartTest, ExistingFilesAreNeverReplaced) {
+  std::ofstream(folder_ / "uploads" / "a.txt") << "old";
+  Post(MultipartBody("XyZ", {{"Content-Disposition: form-data; name=\"f\"; filename=\"a.txt\"",
+                              "new"}}));
+  EXPECT_EQ(FileText(folder_ / "uploads" / "a.txt"), "old");
+  EXPECT_EQ(FileText(folder_ / "uploads" / "a (1).txt"), "new");
+  // The field names the file that was written.
+  IDispatch* file = Entry(request_->FormCollection(), u"f");
+  std::string written = (folder_ / "uploads" / "a (1).txt").string();
+  EXPECT_EQ(Text(Call(file, u"Value", {I(1)})), std::u16string(written.begin(), written.end()));
+  EXPECT_EQ(Text(Call(file, u"Value", {I(2)})), u"a.txt");
+}
+
+// An uploaded page must never become a page: files the server would run or hide are not
+// written into a folder it serves, whatever UploadDir says.
+TEST_F(MultipartTest, ServerCodeIsNeverUploadedIntoAServedFolder) {
+  server_.served_root = folder_.string();
+  for (std::string name : {"evil.asp", "global.asa", "page.ASPX", "secret.inc", "x.csx"}) {
+    SCOPED_TRACE(name);
+    Post(MultipartBody("XyZ", {{"Content-Disposition: form-data; name=\"f\"; filename=\"" +
+                                    name + "\"",
+                                "<% code %>"}}));
+    EXPECT_FALSE(fs::exists(folder_ / "uploads" / name));
+    EXPECT_EQ(Count(request_->FormCollection(), u"f"), 2);
+  }
+  Post(MultipartBody("XyZ", {{"Content-Disposition: form-data; name=\"f\"; filename=\"ok.txt\"",
+                              "text"}}));
+  EXPECT_EQ(FileText(folder_ / "uploads" / "ok.txt"), "text");
+  server_.served_root = "/srv/elsewhere";  // the upload folder is private: any name may land
+  Post(MultipartBody("XyZ", {{"Content-Disposition: form-data; name=\"f\"; filename=\"evil.asp\"",
+                              "data"}}));
+  EXPECT_EQ(FileText(folder_ / "uploads" / "evil.asp"), "data");
+}
+
+TEST_F(MultipartTest, WithoutUploadDirFilesGoToThePrivateFolder) {
+  server_.upload_dir.clear();
+  server_.private_folder = (folder_ / "private").string();
+  fs::create_directories(folder_ / "private");
+  Post(MultipartBody("XyZ", {{"Content-Disposition: form-data; name=\"f\"; filename=\"p.txt\"",
+                              "private"}}));
+  EXPECT_EQ(FileText(folder_ / "private" / "p.txt"), "private");
+  EXPECT_FALSE(fs::exists(folder_ / "p.txt"));
+  server_.private_folder.clear();  // none could be made: nothing is written anywhere
+  Post(MultipartBody("XyZ", {{"Content-Disposition: form-data; name=\"g\"; filename=\"q.txt\"",
+                              "lost"}}));
+  EXPECT_FALSE(fs::exists(folder_ / "q.txt"));
+  EXPECT_EQ(Text(Call(Entry(request_->FormCollection(), u"g"), u"Value", {I(2)})), u"q.txt");
 }
 
 TEST_F(MultipartTest, SymbolicLinkInTheUploadFolderIsNotFollowed) {

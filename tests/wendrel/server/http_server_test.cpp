@@ -417,6 +417,55 @@ TEST_F(ServerTest, GarbageAndAbandonedConnectionsLeaveTheServerServing) {
   EXPECT_EQ(after->body, "plain text");
 }
 
+// --- Server code and uploads -------------------------------------------------------------------
+
+// Files that hold server code are never sent, whatever their content type would be.
+TEST_F(ServerTest, ServerCodeFilesAreNeverSent) {
+  WriteFile("global.asa", "<object runat=server>");
+  WriteFile("db.inc", "<% conn = \"secret\" %>");
+  WriteFile("page.asp.csx", "Response.Write 1");
+  // Even a configured content type does not make them files.
+  Result<Variant> types = CallMember(server_.get(), u"MIMETypes");
+  ASSERT_TRUE(types.ok() && types.value().vt == VT_DISPATCH);
+  Variant extension = S(u".inc"), type = S(u"text/plain");
+  std::vector<VARIANT> pair{extension, type};
+  ASSERT_TRUE(CallMember(types.value().pdispVal, u"Add", pair).ok());
+  Start();
+  for (std::string_view path : {"/global.asa", "/GLOBAL.ASA", "/db.inc", "/page.asp.csx"}) {
+    SCOPED_TRACE(path);
+    std::optional<HttpResponse> answer = Get11(path);
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->status, 404);
+    EXPECT_EQ(answer->body.find("secret"), std::string::npos);
+  }
+}
+
+// An anonymous upload with the default settings lands in the private folder, never in the site,
+// and never replaces a file.
+TEST_F(ServerTest, DefaultUploadsStayOutOfTheSite) {
+  fs::path base = site_.parent_path() / (site_.filename().string() + "-uploads");
+  fs::create_directories(base);
+  setenv("WENDREL_UPLOAD_BASE", base.c_str(), 1);
+  Start();
+  std::string body =
+      "--B\r\nContent-Disposition: form-data; name=\"f\"; filename=\"index.htm\"\r\n\r\n"
+      "pwned\r\n--B--\r\n";
+  for (int i = 0; i < 2; ++i) {
+    std::optional<HttpResponse> answer =
+        Fetch(port_, "POST /form.xyz HTTP/1.1\r\nHost: t\r\nContent-Type: multipart/form-data; "
+                     "boundary=B\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" +
+                         body);
+    ASSERT_TRUE(answer);
+  }
+  EXPECT_EQ(Get11("/")->body, "<html>home</html>");
+  fs::path private_folder = base / ("wendrel-uploads-" + std::to_string(getuid()));
+  EXPECT_TRUE(fs::exists(private_folder / "index.htm"));
+  EXPECT_TRUE(fs::exists(private_folder / "index (1).htm"));
+  EXPECT_EQ(fs::status(private_folder).permissions() & fs::perms::all, fs::perms::owner_all);
+  unsetenv("WENDREL_UPLOAD_BASE");
+  fs::remove_all(base);
+}
+
 // --- Event-driven connections ---------------------------------------------------------------
 
 // Idle and half-sent connections hold no thread: far more of them than workers leave the

@@ -39,10 +39,3 @@ std::string_view ContentTypeOf(std::string_view extension,
   }
   return {};
 }
-
-std::string_view ExtensionOf(std::string_view path) {
-  size_t dot = path.rfind('.');
-  size_t slash = path.rfind('/');
-  if (dot == std::string_view::npos || (slash != std::string_view::npos && slash > dot)) return {};
-  return path.substr(dot);
-}

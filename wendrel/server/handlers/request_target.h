@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "wendrel/common/server_file_kinds.h"
+
 /// The file that answers a mapped path: the default document for a folder (a trailing '/', or
 /// a last segment without '.' that is a folder or does not exist), else the path itself.
 std::string ResolveRequestFile(const std::string& mapped_path, std::string_view default_document);
@@ -17,5 +19,3 @@ std::string ResolveRequestFile(const std::string& mapped_path, std::string_view 
 std::string_view ContentTypeOf(std::string_view extension,
                                const std::vector<std::pair<std::string, std::string>>& mime_types);
 
-/// The extension of a path's last segment, with its full stop; empty when it has none.
-std::string_view ExtensionOf(std::string_view path);

@@ -18,6 +18,12 @@ std::string_view ContentTypeFor(const RequestContext& context) {
 void SendFile(RequestContext& context, std::optional<int64_t> if_modified_since,
               std::optional<std::string_view> content_type) {
   const std::string& file = context.File();
+  // Server code is never sent as a file: not global.asa, not the generated scripts, not
+  // include files, and not a page's source when pages cannot run.
+  if (IsServerCodeExtension(ExtensionOf(file))) {
+    context.response.NotFound(file);
+    return;
+  }
   if (file != context.mapped_file) {
     (void)context.response.SendFile(file, if_modified_since, 0, 0, content_type);
     return;
