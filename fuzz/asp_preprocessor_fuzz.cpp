@@ -95,7 +95,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   site.fail_reads = (flags & 8) != 0;
   PreprocessOptions options;
   options.page_path = "/f/page.asp";
-  if ((flags & 1) && !site.files.empty()) options.prefix = IncludedFile{"/f/global.asa", site.files[0]};
+  if ((flags & 1) && !site.files.empty()) {
+    options.prefix = IncludedFile{"/f/global.asa", site.files[0]};
+  }
   if (flags & 2) options.default_language = "JScript";
   if (flags & 4) {
     options.max_include_depth = 3;
@@ -117,7 +119,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const std::string& file : page.files) file_lines.push_back(LineCount(texts.at(file)));
   // Code of the page may say WritePart itself; only generated calls are checked.
   bool written_by_page = false;
-  for (const auto& [path, text] : texts) written_by_page |= text.find("WritePart") != std::string_view::npos;
+  for (const auto& [path, text] : texts) {
+    written_by_page |= text.find("WritePart") != std::string_view::npos;
+  }
   if (!written_by_page) CheckWriteParts(page.primary, page.page_text.size());
   CheckLineMap(page.primary, file_lines);
   for (const ScriptPart& other : page.others) CheckLineMap(other, file_lines);

@@ -22,12 +22,15 @@ constexpr std::string_view kScriptElement = "script";
 constexpr std::string_view kObjectElement = "object";
 constexpr std::string_view kIncludeKeyword = "#include";
 constexpr std::string_view kMetadataKeyword = "METADATA";
+constexpr std::string_view kLanguageName = "LANGUAGE";
 constexpr std::string_view kScopeName = "SCOPE";
 constexpr std::string_view kIdName = "ID";
 constexpr std::string_view kProgIdName = "PROGID";
 constexpr std::string_view kClassIdName = "CLASSID";
 
-enum class ConstructKind { None, Code, Expression, Directive, ScriptTag, ObjectTag, Include, Metadata };
+enum class ConstructKind {
+  None, Code, Expression, Directive, ScriptTag, ObjectTag, Include, Metadata
+};
 
 // A construct's opening text, found at a '<'.
 struct Opener {
@@ -65,8 +68,12 @@ Opener OpenerAt(std::string_view text, size_t at) {
     return {ConstructKind::Code, at + 2};
   }
   if (rest.starts_with("<!--")) {
-    if (size_t end = CommentKeywordEnd(text, at, kIncludeKeyword)) return {ConstructKind::Include, end};
-    if (size_t end = CommentKeywordEnd(text, at, kMetadataKeyword)) return {ConstructKind::Metadata, end};
+    if (size_t end = CommentKeywordEnd(text, at, kIncludeKeyword)) {
+      return {ConstructKind::Include, end};
+    }
+    if (size_t end = CommentKeywordEnd(text, at, kMetadataKeyword)) {
+      return {ConstructKind::Metadata, end};
+    }
     return {};
   }
   if (ElementOpensAt(text, at, kScriptElement)) {
@@ -92,6 +99,11 @@ OpenTag ReadOpenTag(std::string_view text, size_t from) {
   if (stop == std::string_view::npos) return {false, {}, text.size()};
   if (text[stop] == '<') return {false, {}, stop};
   return {true, text.substr(from, std::min(stop - from, kMaxDirectiveBytes)), stop + 1};
+}
+
+// The text of a directive or comment between its opener and its closer, as far as it is read.
+std::string_view DirectiveText(std::string_view text, size_t from, size_t close) {
+  return text.substr(from, std::min(close - from, kMaxDirectiveBytes));
 }
 
 // A close tag "</name" { space } ">" at or after `from`, any letter case.
@@ -164,6 +176,20 @@ struct OpenFile {
   std::optional<SourceLine> included_at;   // the #include that opened it
 };
 
+// Keeps a file on the chain of open files while it is scanned.
+class OpenFileScope {
+ public:
+  OpenFileScope(std::vector<OpenFile*>& chain, OpenFile& file) : chain_(chain) {
+    chain_.push_back(&file);
+  }
+  ~OpenFileScope() { chain_.pop_back(); }
+  OpenFileScope(const OpenFileScope&) = delete;
+  OpenFileScope& operator=(const OpenFileScope&) = delete;
+
+ private:
+  std::vector<OpenFile*>& chain_;
+};
+
 class Preprocessor {
  public:
   Preprocessor(const PreprocessOptions& options, PreprocessorSite& site)
@@ -175,7 +201,9 @@ class Preprocessor {
 
  private:
   PreprocessFailure Fail(OpenFile& file, size_t offset, int asp_code, std::string detail);
-  SourceLine Origin(OpenFile& file, size_t offset) { return {file.file, file.lines.LineAt(offset)}; }
+  SourceLine Origin(OpenFile& file, size_t offset) {
+    return {file.file, file.lines.LineAt(offset)};
+  }
   uint32_t FileIndex(const std::string& path);
   // The expanded-text offset of a byte of `file` not yet copied into it.
   size_t PageOffset(const OpenFile& file, size_t offset) const {
@@ -185,7 +213,7 @@ class Preprocessor {
   void AddItem(OpenFile& file, ItemKind kind, size_t begin, size_t end, SourceLine origin,
                uint32_t language = 0);
 
-  PreprocessOutcome<void> ScanTopFile(OpenFile& file);
+  PreprocessOutcome<void> ScanWholeFile(OpenFile& file);
   PreprocessOutcome<void> ScanFile(OpenFile& file);
   void EmitLiteral(OpenFile& file, size_t begin, size_t end);
   PreprocessOutcome<size_t> ScanConstruct(OpenFile& file, Opener opener, size_t start);
@@ -260,18 +288,18 @@ PreprocessOutcome<PreprocessedPage> Preprocessor::Run(std::string_view page_text
   if (options_.prefix) {
     OpenFile prefix(options_.prefix->text, FileIndex(options_.prefix->path),
                     DirectoryOf(options_.prefix->path));
-    TRY(ScanTopFile(prefix));
+    TRY(ScanWholeFile(prefix));
   }
-  TRY(ScanTopFile(page));
+  TRY(ScanWholeFile(page));
   page_end_ = Origin(page, page_text.size());
   return Render();
 }
 
-PreprocessOutcome<void> Preprocessor::ScanTopFile(OpenFile& file) {
-  open_files_.push_back(&file);
+// Scans a whole file as the innermost of the open files and copies the rest of its text.
+PreprocessOutcome<void> Preprocessor::ScanWholeFile(OpenFile& file) {
+  OpenFileScope scope(open_files_, file);
   TRY(ScanFile(file));
   CopyPageText(file, file.text.size());
-  open_files_.pop_back();
   return {};
 }
 
@@ -338,9 +366,7 @@ PreprocessOutcome<size_t> Preprocessor::ScanScriptBlock(OpenFile& file, Opener o
               std::min(close, opener.end + kMaxExpressionBytes), origin);
       break;
     default:
-      TRY(ApplyDirective(file,
-                         file.text.substr(opener.end, std::min(close - opener.end, kMaxDirectiveBytes)),
-                         start));
+      TRY(ApplyDirective(file, DirectiveText(file.text, opener.end, close), start));
   }
   return close + kScriptBlockClose.size();
 }
@@ -371,7 +397,7 @@ PreprocessOutcome<size_t> Preprocessor::ScanServerScript(OpenFile& file, const O
   if (close.start == std::string_view::npos) {
     return Fail(file, start, kAspParseError, std::string(kUnclosedServerScript));
   }
-  std::optional<std::string_view> language = FindTagAttribute(tag.attributes, "LANGUAGE");
+  std::optional<std::string_view> language = FindTagAttribute(tag.attributes, kLanguageName);
   uint32_t slot = language ? LanguageSlot(NormalisedLanguageName(*language)) : 0;
   AddItem(file, ItemKind::ScriptBlock, tag.resume, close.start, Origin(file, tag.resume), slot);
   return close.end;
@@ -401,9 +427,8 @@ PreprocessOutcome<size_t> Preprocessor::ScanInclude(OpenFile& file, Opener opene
   if (close == std::string_view::npos) {
     return Fail(file, start, kAspParseError, std::string(kUnclosedIncludeComment));
   }
-  std::string_view body =
-      file.text.substr(opener.end, std::min(close - opener.end, kMaxDirectiveBytes));
-  std::optional<IncludeDirective> directive = ParseIncludeComment(body);
+  std::optional<IncludeDirective> directive =
+      ParseIncludeComment(DirectiveText(file.text, opener.end, close));
   if (!directive) {
     site_.Log(kIncludeWithoutNameLog);
     return Fail(file, start, kAspParseError, std::string(kIncludeWithoutName));
@@ -445,7 +470,7 @@ PreprocessOutcome<void> Preprocessor::IncludeFile(OpenFile& file, const IncludeD
   CopyPageText(file, end);
   OpenFile child(included.text, FileIndex(included.path), DirectoryOf(included.path));
   child.included_at = Origin(file, start);
-  TRY(ScanTopFile(child));
+  TRY(ScanWholeFile(child));
   return {};
 }
 
@@ -455,9 +480,11 @@ PreprocessOutcome<size_t> Preprocessor::ScanMetadata(OpenFile& file, Opener open
   if (close == std::string_view::npos) {
     return Fail(file, start, kAspParseError, std::string(kUnclosedMetadataComment));
   }
-  PreprocessOutcome<TypeLibraryReference> reference = ParseMetadataComment(
-      file.text.substr(opener.end, std::min(close - opener.end, kMaxDirectiveBytes)));
-  if (!reference.ok()) return Fail(file, start, reference.error().asp_code, reference.error().detail);
+  PreprocessOutcome<TypeLibraryReference> reference =
+      ParseMetadataComment(DirectiveText(file.text, opener.end, close));
+  if (!reference.ok()) {
+    return Fail(file, start, reference.error().asp_code, reference.error().detail);
+  }
   reference.value().where = Origin(file, start);
   page_.type_libraries.push_back(std::move(reference).value());
   return close + kCommentClose.size();
@@ -465,8 +492,8 @@ PreprocessOutcome<size_t> Preprocessor::ScanMetadata(OpenFile& file, Opener open
 
 uint32_t Preprocessor::LanguageSlot(std::string language) {
   if (language.empty()) return 0;
-  auto [it, inserted] =
-      language_slots_.try_emplace(UpperCaseBytes(language), static_cast<uint32_t>(languages_.size()));
+  auto [it, inserted] = language_slots_.try_emplace(UpperCaseBytes(language),
+                                                    static_cast<uint32_t>(languages_.size()));
   if (inserted) languages_.push_back(std::move(language));
   return it->second;
 }

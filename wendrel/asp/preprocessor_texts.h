@@ -11,15 +11,18 @@ inline constexpr std::string_view kIncludeWithoutNameLog =
 
 // Constructs left open.
 inline constexpr std::string_view kUnclosedScriptBlock = "'<%' without a closing '%>'";
-inline constexpr std::string_view kUnclosedServerScript = "server SCRIPT element without </SCRIPT>";
-inline constexpr std::string_view kUnclosedServerObject = "server OBJECT element without </OBJECT>";
+inline constexpr std::string_view kUnclosedServerScript =
+    "server SCRIPT element without </SCRIPT>";
+inline constexpr std::string_view kUnclosedServerObject =
+    "server OBJECT element without </OBJECT>";
 inline constexpr std::string_view kUnclosedIncludeComment = "#include comment without '-->'";
 inline constexpr std::string_view kUnclosedMetadataComment = "METADATA comment without '-->'";
 
 // Directives.
 inline constexpr std::string_view kBadCodePage = "@CODEPAGE is not a number: ";
 inline constexpr std::string_view kBadLcid = "@LCID is not a number: ";
-inline constexpr std::string_view kLanguageAlreadySet = "@LANGUAGE differs from the page's language ";
+inline constexpr std::string_view kLanguageAlreadySet =
+    "@LANGUAGE differs from the page's language ";
 
 // Includes.
 inline constexpr std::string_view kIncludeWithoutName = "#include without a file or virtual name";
