@@ -199,6 +199,30 @@ TEST(Preprocessor, ExpressionsAreCutAt960Bytes) {
   EXPECT_EQ(script, "Response.Write " + std::string(kMaxExpressionBytes, 'x') + "\r");
 }
 
+TEST(Preprocessor, DirectiveAndTagTextsAreReadUpTo1023Bytes) {
+  std::string padding(kMaxDirectiveBytes, ' ');
+  // RUNAT past the read part of the tag: a client tag, kept as literal text.
+  std::string late_run_at = "<script" + padding + "runat=server>x</script>";
+  EXPECT_EQ(ScriptOf(late_run_at), "Response.WritePart 0, " + std::to_string(late_run_at.size()) + "\r");
+  std::string early_run_at = "<script runat=server" + padding + ">x</script>";
+  EXPECT_EQ(ScriptOf(early_run_at), "x\r\n");
+  // An include name past the read part of the comment is no name.
+  FakeSite site;
+  PreprocessOutcome<PreprocessedPage> late_name =
+      Preprocess("<!--#include" + padding + "file=\"x.inc\"-->", site);
+  ASSERT_FALSE(late_name.ok());
+  EXPECT_EQ(late_name.error().detail, "#include without a file or virtual name");
+  EXPECT_EQ(site.log, (std::vector<std::string>{
+                          "INCLUDE FILE directive found; but no filename is given or it cannot be "
+                          "resolved"}));
+  // A directive's pairs past the read part are not seen.
+  FakeSite directive_site;
+  PreprocessedPage page = PageOf("<%@" + padding + "CODEPAGE=65001 %>", directive_site);
+  EXPECT_FALSE(page.code_page.has_value());
+  page = PageOf("<%@ CODEPAGE=65001" + padding + "%>", directive_site);
+  EXPECT_EQ(page.code_page, 65001);
+}
+
 TEST(Preprocessor, DirectivesSetCodePageAndLocale) {
   struct Case {
     const char* page;
