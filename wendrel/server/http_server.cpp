@@ -18,6 +18,10 @@
 #include "wendrel/server/server_texts.h"
 #include "wendrel/server/ssl_context.h"
 #include "wendrel/logging/trace.h"
+#include "wendrel/asp/asp_server.h"
+#include "wendrel/asp/asp_texts.h"
+#include "wendrel/server/response.h"
+#include "wendrel/server/handlers/asp_page_handler.h"
 #include "wendrel/server/handlers/dotnet_bridge_handler.h"
 #include "wendrel/server/handlers/request_target.h"
 #include "wendrel/server/handlers/host_events_handler.h"
@@ -107,12 +111,13 @@ CHTTPServer::CHTTPServer()
   BuildHandlerChain();
 }
 
-// The handlers in the order requests meet them. ASP pages plug in before the .NET bridge.
+// The handlers in the order requests meet them.
 void CHTTPServer::BuildHandlerChain() {
   using Requests = HostEventsHandler::Requests;
   using Files = StaticFileHandler::Files;
   handlers_.Append(std::make_unique<NativeHostHandler>(native_handler_));
   handlers_.Append(std::make_unique<HostEventsHandler>(Requests::AllWhileDefaultFilesOff));
+  handlers_.Append(std::make_unique<AspPageHandler>(asp_));
   handlers_.Append(std::make_unique<DotNetBridgeHandler>());
   handlers_.Append(std::make_unique<StaticFileHandler>(Files::WithContentType));
   handlers_.Append(std::make_unique<HostEventsHandler>(Requests::RemainingFiles));
@@ -161,6 +166,8 @@ std::span<const DispatchMember<CHTTPServer>> CHTTPServer::Members() {
       {u"UseMTSForCreateObject", 19, kPropertyPut, 0, 0, &S::PutUseMTSForCreateObject},
       {u"AddASPObject", 20, kMethod, 2, 3, &S::AddASPObject,
        u"ScriptingName,ObjectInstance,Result"},
+      {u"ExecuteASPPage_FromFile", 21, kMethod, 3, 3, &S::ExecuteASPPageFromFile,
+       u"FileName,RequestObject,ResponseObject"},
       {u"InitSSL", 22, kMethod, 3, 4, &S::InitSSL,
        u"PrivateKeyFile,CertificateFile,PrivatePassword,Result"},
       {u"URLEncode", 26, kMethod, 1, 2, &S::URLEncode, u"EncodeString,Result"},
@@ -174,6 +181,8 @@ std::span<const DispatchMember<CHTTPServer>> CHTTPServer::Members() {
       {u"HandOverMode", 103, kPropertyGet, 0, 0, &S::GetHandOverMode},
       {u"HandOverMode", 103, kPropertyPut, 0, 0, &S::PutHandOverMode},
       {u"BoundPort", 104, kPropertyGet, 0, 0, &S::GetBoundPort},
+      {u"ScriptTimeLimit", 105, kPropertyGet, 0, 0, &S::GetScriptTimeLimit},
+      {u"ScriptTimeLimit", 105, kPropertyPut, 0, 0, &S::PutScriptTimeLimit},
       {u"AddVirtualDir", 27, kMethod, 2, 2, &S::AddVirtualDir, u"VirtualDir,RealDir"},
       {u"VirtualDirs", 28, kPropertyGet | kMethod, 0, 0, &S::GetVirtualDirs},
       {u"HostId", 29, kPropertyGet | kMethod, 0, 0, &S::GetHostId},
@@ -207,10 +216,12 @@ bool CHTTPServer::Start() {
     return false;
   }
   stopping_ = false;
+  StartAspRuntime();
   auto runtime = std::make_unique<ServerRuntime>(*this, settings_.Current(), ssl_);
   std::string failure = runtime->Start();
   if (!failure.empty()) {
     last_error_ = failure;
+    asp_.reset();
     return false;
   }
   bound_port_ = runtime->BoundPort();
@@ -231,6 +242,7 @@ void CHTTPServer::Stop() {
   runtime->Stop();
   bound_port_ = 0;
   runtime.reset();
+  asp_.reset();
   events_->ReleaseEventHandler();
   virtual_dirs_->RemoveAllEntries();
   host_ids_->RemoveAllEntries();
@@ -262,6 +274,27 @@ Error CHTTPServer::Refuse(int32_t number, ServerTextId text_id, KeepInLastError 
 }
 
 void CHTTPServer::Housekeeping() {}
+
+// The script engine manager: the template of the default language is made here, on the host
+// thread. When no engine can be made the server still starts, without ASP pages.
+void CHTTPServer::StartAspRuntime() {
+  auto asp = std::make_unique<AspRuntime>(*this);
+  std::string log_line;
+  if (!asp->Engines().TemplateFor(Settings()->script_language, &log_line).ok()) {
+    if (!log_line.empty()) EventLog::Error(log_line);
+    EventLog::Error(AspTextFormat(AspText::EnginesUnavailable));
+    last_error_ = ServerText(ServerTextId::ScriptEnginesUnavailable);
+    return;
+  }
+  asp_ = std::move(asp);
+}
+
+void CHTTPServer::LogServerLine(std::string_view line) { TraceMessage(line); }
+
+std::pair<IncludeCallback, intptr_t> CHTTPServer::IncludeHook() const {
+  std::lock_guard lock(state_mutex_);
+  return {reinterpret_cast<IncludeCallback>(include_callback_), include_callback_parameter_};
+}
 
 void CHTTPServer::SetNativeRequestHandler(NativeRequestHandler handler) {
   std::lock_guard lock(state_mutex_);
@@ -525,13 +558,47 @@ Result<Variant> CHTTPServer::PutUseMTSForCreateObject(const DispatchArguments& a
   return PutFlag(arguments, &ServerSettings::use_mts_for_create_object);
 }
 
-// AddASPObject needs a running server with its ASP runtime; until pages can run there is no
-// runtime to take the object, and the call reports False.
+// AddASPObject(name, object): a named object every page sees. It needs a running server with
+// its ASP runtime (1002 before the start) and is refused once a page has been served (1003);
+// afterwards every connection closes after its response.
 Result<Variant> CHTTPServer::AddASPObject(const DispatchArguments& arguments) {
-  if (!IsStarted()) {
-    return Error::Script(kNotStartedError, u"Call StartServer() first");
+  if (!IsStarted()) return Error::Script(kNotStartedError, u"Call StartServer() first");
+  if (!asp_) return OutBool(arguments, 2, false);
+  Bstr name = TRY(ToBstr(arguments[0]));
+  VARIANT object = PeekValue(arguments[1]);
+  if (object.vt != VT_DISPATCH || object.pdispVal == nullptr || name.view().empty()) {
+    return OutBool(arguments, 2, false);
   }
-  return OutBool(arguments, 2, false);
+  TRY(asp_->AddHostObject(name.view(), ComPtr<IDispatch>(object.pdispVal)));
+  UpdateSettings([](ServerSettings& settings) { settings.always_close_connection = true; });
+  return OutBool(arguments, 2, true);
+}
+
+// ExecuteASPPage_FromFile(FileName, RequestObject, ResponseObject): a host runs a page on its
+// own thread (in PageRequested) against the request and response it was given.
+Result<Variant> CHTTPServer::ExecuteASPPageFromFile(const DispatchArguments& arguments) {
+  if (!asp_) return Error::FromHresult(E_FAIL);
+  std::string path = TRY(NarrowTextOf(arguments[0]));
+  VARIANT request = PeekValue(arguments[1]);
+  VARIANT response = PeekValue(arguments[2]);
+  auto* request_object = request.vt == VT_DISPATCH ? dynamic_cast<Request*>(request.pdispVal) : nullptr;
+  auto* response_object =
+      response.vt == VT_DISPATCH ? dynamic_cast<Response*>(response.pdispVal) : nullptr;
+  if (request_object == nullptr || response_object == nullptr) return ErrorNumber::TypeMismatch;
+  std::shared_ptr<const SiteSnapshot> site = Site();
+  PageRun run{*request_object, *response_object, *site, path, site->settings->default_directory};
+  MakeObject<CASPServer>(*asp_)->RunPage(run);
+  return Variant();
+}
+
+Result<Variant> CHTTPServer::GetScriptTimeLimit(const DispatchArguments&) {
+  return Variant::FromI4(Settings()->script_time_limit_seconds);
+}
+Result<Variant> CHTTPServer::PutScriptTimeLimit(const DispatchArguments& arguments) {
+  int32_t seconds = TRY(ToInt32(arguments.value()));
+  if (seconds < 0) return ErrorNumber::InvalidProcedureCall;
+  UpdateSettings([&](ServerSettings& settings) { settings.script_time_limit_seconds = seconds; });
+  return Variant();
 }
 
 Result<Variant> CHTTPServer::InitSSL(const DispatchArguments& arguments) {

@@ -16,6 +16,7 @@
 
 #include "platform/com/connection_point.h"
 #include "platform/com/dispatch_object.h"
+#include "wendrel/asp/asp_runtime.h"
 #include "wendrel/asp/collection.h"
 #include "wendrel/asp/request_server.h"
 #include "wendrel/logging/config_store.h"
@@ -37,7 +38,8 @@ class ServerRuntime;
 class CHTTPServer : public DispatchObject<CHTTPServer>,
                     public RequestServer,
                     public ResponseHost,
-                    public ServerCore {
+                    public ServerCore,
+                    public AspServerServices {
  public:
   /// Thread counts MaxThreads accepts.
   static constexpr int32_t kMinThreads = 3;
@@ -70,16 +72,22 @@ class CHTTPServer : public DispatchObject<CHTTPServer>,
   /// A C++ host's own answer to requests, called on a worker before any other handler: true
   /// when it answered the request. Set it while the server is stopped.
   void SetNativeRequestHandler(NativeRequestHandler handler);
-  /// Whether requests are being stopped (the worker's waits end on it).
-  const std::atomic<bool>& Stopping() const { return stopping_; }
 
-  // ServerCore
+  // ServerCore (and AspServerServices)
   std::shared_ptr<const SiteSnapshot> Site() override { return site_.Current(); }
   const HandlerChain& Handlers() const override { return handlers_; }
   HostEvents& Events() override { return *events_; }
   RequestServer* ForRequests() override { return this; }
   ResponseHost* ForResponses() override { return this; }
   void Housekeeping() override;
+
+  // AspServerServices
+  const std::atomic<bool>& Stopping() const override { return stopping_; }
+  void WriteEventLog(std::string_view line) override;  // also ResponseHost
+  void LogServerLine(std::string_view line) override;
+  std::pair<IncludeCallback, intptr_t> IncludeHook() const override;
+  /// The ASP runtime while the server runs with script engines; null otherwise.
+  AspRuntime* Asp() { return asp_.get(); }
 
   // RequestServer
   int32_t MaxUploadSize() const override;
@@ -94,7 +102,6 @@ class CHTTPServer : public DispatchObject<CHTTPServer>,
   int32_t Port() const override;  // also ServerCore
 
   // ResponseHost
-  void WriteEventLog(std::string_view line) override;
   void LogMessage(std::string_view text) override;
   std::string MimeTypeOf(std::string_view extension) const override;
 
@@ -135,6 +142,9 @@ class CHTTPServer : public DispatchObject<CHTTPServer>,
   Result<Variant> GetUseMTSForCreateObject(const DispatchArguments& arguments);
   Result<Variant> PutUseMTSForCreateObject(const DispatchArguments& arguments);
   Result<Variant> AddASPObject(const DispatchArguments& arguments);
+  Result<Variant> ExecuteASPPageFromFile(const DispatchArguments& arguments);
+  Result<Variant> GetScriptTimeLimit(const DispatchArguments& arguments);
+  Result<Variant> PutScriptTimeLimit(const DispatchArguments& arguments);
   Result<Variant> InitSSL(const DispatchArguments& arguments);
   Result<Variant> URLEncode(const DispatchArguments& arguments);
   Result<Variant> GetMaxHeaderSize(const DispatchArguments& arguments);
@@ -183,6 +193,7 @@ class CHTTPServer : public DispatchObject<CHTTPServer>,
   Error Refuse(int32_t number, ServerTextId text_id, KeepInLastError keep);
   void SetLastError(std::string text);
   void BuildHandlerChain();
+  void StartAspRuntime();
   ServerConfiguration CurrentConfiguration();
   bool ApplyConfiguration(const LoadedConfiguration& loaded);
   Result<Variant> PutFlag(const DispatchArguments& arguments, bool ServerSettings::*field);
@@ -203,8 +214,9 @@ class CHTTPServer : public DispatchObject<CHTTPServer>,
   ComPtr<Collection> mime_types_;
   SiteSnapshotStore site_{settings_, *virtual_dirs_, *host_ids_, *mime_types_};
   HandlerChain handlers_;
-  uintptr_t include_callback_ = 0;       // stored for the ASP preprocessor
+  uintptr_t include_callback_ = 0;  // asked for pages and includes before the disk
   intptr_t include_callback_parameter_ = 0;
+  std::unique_ptr<AspRuntime> asp_;  // from start to stop, when the script engines could be made
 };
 
 /// The Server class for the module's class factory; null when memory runs out.

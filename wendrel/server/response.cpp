@@ -286,6 +286,7 @@ void Response::ResetForRequest(std::string_view protocol) {
   bytes_sent_ = 0;
   page_text_.reset();
   script_running_ = false;
+  ended_ = false;
 }
 
 void Response::ResetContent() {
@@ -428,13 +429,20 @@ Result<Variant> Response::Clear(const DispatchArguments&) {
 // Sends what there is (announcing the close), closes the connection and stops the script.
 // Nothing written later reaches the client.
 Result<Variant> Response::End(const DispatchArguments&) {
-  keep_connection_ = false;
-  Result<void> flushed = Finish();
-  headers_only_ = true;
-  if (connection_ != nullptr) connection_->CloseGracefully();
+  Result<void> flushed = EndResponse();
   if (script_running_) return StopScriptIfRunning();
   if (!flushed.ok()) return std::move(flushed).error();
   return Variant();
+}
+
+// The connection closes once the request is over ("Connection: Close" went out): the
+// connection code lingers for the client without holding the thread that runs the page.
+Result<void> Response::EndResponse() {
+  keep_connection_ = false;
+  Result<void> flushed = Finish();
+  headers_only_ = true;
+  ended_ = true;
+  return flushed;
 }
 
 // --- Dispatch members: headers ---------------------------------------------------------------
@@ -485,6 +493,7 @@ Result<Variant> Response::AppendToLog(const DispatchArguments& arguments) {
 Result<Variant> Response::Redirect(const DispatchArguments& arguments) {
   std::string new_page = TRY(NarrowTextOf(arguments[0]));
   Result<void> flushed = RedirectTo(new_page);
+  ended_ = true;
   if (script_running_) return StopScriptIfRunning();
   if (!flushed.ok()) return std::move(flushed).error();
   return Variant();

@@ -165,6 +165,17 @@ class Response : public DispatchObject<Response> {
   /// While a script runs, End and Redirect stop it (SCRIPT_E_STOP_WITHOUT_ERROR) and
   /// WriteMemBytes is refused (a script cannot name host memory).
   void SetScriptRunning(bool running) { script_running_ = running; }
+  /// The page text WritePart reads now (a page run by Server.Execute sets its own, then the
+  /// caller's is given back).
+  std::shared_ptr<const std::string> PageText() const { return page_text_; }
+  uint32_t CodePage() const { return code_page_; }
+  /// End or Redirect ended the response: nothing more goes out for this request.
+  bool Ended() const { return ended_; }
+  /// Appends bytes to the body as they are (error pages of the ASP runtime).
+  Result<void> AppendBytes(std::string_view bytes) { return AppendBody(bytes); }
+  /// Response.End without a script to stop: sends what there is, announces the close, and
+  /// nothing written later goes out.
+  Result<void> EndResponse();
 
   // --- Dispatch members -------------------------------------------------------------------
 
@@ -267,6 +278,7 @@ class Response : public DispatchObject<Response> {
   bool headers_only_ = false;
   bool gzip_allowed_ = true;
   bool script_running_ = false;
+  bool ended_ = false;
   uint32_t code_page_ = CP_ACP;
   int64_t last_modified_ = 0;  // file time of a sent file; 0 = none
   std::vector<std::pair<std::string, std::string>> added_headers_;

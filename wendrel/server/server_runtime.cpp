@@ -22,6 +22,7 @@
 #include <thread>
 
 #include "platform/com/com_object.h"
+#include "wendrel/common/formatted.h"
 #include "wendrel/logging/trace.h"
 #include "wendrel/server/connections/event_loop.h"
 #include "wendrel/server/server_texts.h"
@@ -34,12 +35,6 @@ namespace {
 constexpr int kListenBacklog = 4096;
 constexpr char kStopPoolScope[] = "CHTTPServer::StopPool";
 constexpr char kDefaultHeartbeatPath[] = "/tmp/wendrelasp";
-
-std::string Formatted(const char* format, long value) {
-  char text[160];
-  std::snprintf(text, sizeof text, format, value);
-  return text;
-}
 
 // The first IPv4 address the host's own name resolves to; nothing when it does not resolve.
 std::optional<std::string> FirstLocalAddress() {

@@ -32,7 +32,8 @@ struct ServerSettings {
   int32_t max_header_bytes = 65536;       // a longer header block is answered 431
   int32_t idle_timeout_seconds = 60;      // a kept-alive connection with no new request
   int32_t request_timeout_seconds = 30;   // from the first byte of a request to its end
-  bool hand_over_mode = false;            // the listener accepts and hands sockets to workers
+  bool hand_over_mode = false;            // a request finds no free worker in ~1 s: 503
+  int32_t script_time_limit_seconds = 0;  // a page running longer is stopped; 0 = no limit
 };
 
 class ServerSettingsStore {

@@ -10,7 +10,10 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/com/com_ptr.h"
+
 class AccessLogWriter;
+class CASPServer;
 class HttpConnection;
 
 enum class WorkerState { NotStarted = 0, Running = 1, Ended = 2 };
@@ -23,6 +26,8 @@ struct WorkerSlot {
   std::thread thread;
   std::atomic<WorkerState> state{WorkerState::NotStarted};
   std::unique_ptr<AccessLogWriter> access_log;
+  /// The worker's script host, made at its first ASP page.
+  ComPtr<CASPServer> page_host;
 
   // The connection being served; guarded so the stopping server can interrupt it.
   std::mutex serving_mutex;

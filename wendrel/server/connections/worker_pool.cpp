@@ -8,7 +8,9 @@
 
 #include "platform/com/apartment.h"
 #include "platform/com/com_object.h"
+#include "wendrel/asp/asp_server.h"
 #include "wendrel/logging/access_log.h"
+#include "wendrel/common/formatted.h"
 #include "wendrel/logging/trace.h"
 #include "wendrel/server/connections/http_connection.h"
 
@@ -16,12 +18,6 @@ namespace {
 
 constexpr int kNiceStopMs = 200;
 constexpr int kInterruptedStopMs = 3500;
-
-std::string Formatted(const char* format, long value) {
-  char text[160];
-  std::snprintf(text, sizeof text, format, value);
-  return text;
-}
 
 bool WaitForEnd(const std::atomic<WorkerState>& state, int timeout_ms) {
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
@@ -109,7 +105,7 @@ void WorkerPool::Stop() {
   for (auto& slot : slots_) StopSlot(*slot);
   TraceMessage("All threads stopped; clearing up");
   for (auto& slot : slots_) {
-    TraceMessage(Formatted("Clear up thread %i", static_cast<long>(slot->index)));
+    TraceMessage(Formatted("Clear up thread %i", static_cast<int>(slot->index)));
   }
   TraceMessage("Clearing up the pool");
   slots_.clear();
@@ -118,7 +114,7 @@ void WorkerPool::Stop() {
 // A worker that does not end by itself within 200 ms has its connection interrupted; threads
 // are never killed: it is joined once its wait has ended.
 void WorkerPool::StopSlot(WorkerSlot& slot) {
-  long index = static_cast<long>(slot.index);
+  int index = static_cast<int>(slot.index);
   TraceMessage(Formatted("Stopping thread %i...", index));
   ready_.notify_all();
   if (!WaitForEnd(slot.state, kNiceStopMs)) {
