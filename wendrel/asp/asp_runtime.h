@@ -59,6 +59,9 @@ class AspRuntime {
   ComPtr<IDispatch> HostObject(std::u16string_view name);
   /// A page has been served: the object model is fixed from now on.
   void NotePageServed() { page_served_.store(true); }
+  /// How many times a page was read, preprocessed and parsed (the cache's misses).
+  uint64_t Compilations() const { return compilations_.load(); }
+  void NoteCompilation() { compilations_.fetch_add(1); }
 
  private:
   AspServerServices& server_;
@@ -67,6 +70,7 @@ class AspRuntime {
   ComPtr<CASPApplication> application_;
   ScriptWatchdog watchdog_;
   std::atomic<bool> page_served_{false};
+  std::atomic<uint64_t> compilations_{0};
   std::mutex objects_mutex_;
   std::vector<std::pair<std::u16string, ComPtr<IDispatch>>> host_objects_;
 };

@@ -147,6 +147,7 @@ std::shared_ptr<const CompiledPage> CASPServer::Compile(const PageRun& run) {
     return nullptr;
   }
   PreprocessedPage& pre = outcome.value();
+  runtime_.NoteCompilation();
   auto page = NewCompiledPage(run, settings.script_language);
   page->stamps = files.Stamps();
   page->page_text = std::make_shared<const std::string>(std::move(pre.page_text));
