@@ -28,6 +28,7 @@ constexpr std::streamsize kMaxScriptBytes = 64 * 1024 * 1024;
 constexpr HostModule kPlatformModules[] = {
     {"libvbscript.so", u"VBScript"},
     {"libscriptruntime.so", u"Scripting.Dictionary"},
+    {"libado.so", u"ADODB.Connection"},
 };
 
 void PrintUsage() {
