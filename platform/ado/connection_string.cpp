@@ -262,7 +262,11 @@ Result<OdbcTarget> MapConnectionString(std::u16string_view text, std::u16string_
   target.pooled = IsPooled(properties);
   target.login_timeout = LoginTimeout(properties);
   if (kind == ProviderKind::Sqlite) AppendOdbcPair(target.connection_string, u"Driver", kSqliteDriver);
-  if (kind == ProviderKind::Postgres) AppendOdbcPair(target.connection_string, u"Driver", kPostgresDriver);
+  if (kind == ProviderKind::Postgres) {
+    AppendOdbcPair(target.connection_string, u"Driver", kPostgresDriver);
+    // Booleans as bits (Booleans to scripts), not as the driver's default characters.
+    AppendOdbcPair(target.connection_string, u"BoolsAsChar", u"0");
+  }
   for (const ConnectionProperty& property : properties) {
     std::u16string_view key = OdbcKeyOf(kind, property.key);
     if (key.empty()) continue;

@@ -10,8 +10,8 @@
 // - "SQLite", "SQLite3", "SQLiteOLEDB": the SQLite ODBC driver ("SQLite3"); "Data Source" is
 //   the database file ('\' read as '/').
 // - "PostgreSQL", "PostgreSQL OLE DB Provider", "PGNP": the PostgreSQL ODBC driver
-//   ("PostgreSQL Unicode"); "Data Source" is the host, "Location" or "Initial Catalog" the
-//   database, "Port" the port.
+//   ("PostgreSQL Unicode", with Booleans read as bits); "Data Source" is the host, "Location" or
+//   "Initial Catalog" the database, "Port" the port.
 // - any other: ProviderNotFound (3706).
 // Text without '=' is the Data Source. With no provider, such text naming a file (it holds a
 // '/' or '\', or ends in .db, .db3, .sqlite or .sqlite3) is a SQLite database, else a DSN.

@@ -38,7 +38,6 @@ std::optional<DriverManager> Load() {
                   Resolve(library, "SQLBindParameter", &calls.BindParameter) &&
                   Resolve(library, "SQLNumResultCols", &calls.NumResultCols) &&
                   Resolve(library, "SQLDescribeColW", &calls.DescribeColW) &&
-                  Resolve(library, "SQLColAttributeW", &calls.ColAttributeW) &&
                   Resolve(library, "SQLFetch", &calls.Fetch) &&
                   Resolve(library, "SQLGetData", &calls.GetData) &&
                   Resolve(library, "SQLMoreResults", &calls.MoreResults) &&

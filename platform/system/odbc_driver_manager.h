@@ -89,11 +89,6 @@ inline constexpr int16_t kCTypeDate = 91;
 inline constexpr int16_t kCTypeTime = 92;
 inline constexpr int16_t kCTypeTimestamp = 93;
 
-// SQLColAttribute fields.
-inline constexpr uint16_t kDescBaseTableName = 23;
-inline constexpr uint16_t kDescAutoUniqueValue = 11;
-inline constexpr uint16_t kDescUpdatable = 10;
-
 struct DateStruct {
   int16_t year;
   uint16_t month;
@@ -141,8 +136,6 @@ struct DriverManager {
   SqlReturn (*DescribeColW)(SqlHandle statement, uint16_t column, SqlChar16* name,
                             int16_t name_capacity, int16_t* name_length, int16_t* sql_type,
                             SqlULen* size, int16_t* digits, int16_t* nullable);
-  SqlReturn (*ColAttributeW)(SqlHandle statement, uint16_t column, uint16_t field,
-                             void* text, int16_t capacity, int16_t* length, SqlLen* number);
   SqlReturn (*Fetch)(SqlHandle statement);
   SqlReturn (*GetData)(SqlHandle statement, uint16_t column, int16_t c_type, void* value,
                        SqlLen capacity, SqlLen* indicator);
