@@ -171,11 +171,27 @@ Result<void> FillConverted(const VARIANT& value, VARTYPE variant_type, Parameter
       buffer.integer = TRY(ToBool(value)) ? 1 : 0;
       buffer.c_type = odbc::kCSLong;
       return {};
-    case VT_DATE:
-      buffer.timestamp = TRY(DateToTimestamp(TRY(ToDate(value))));
-      buffer.c_type = odbc::kCTypeTimestamp;
-      buffer.column_size = 19;
+    case VT_DATE: {
+      // A date or time column gets only its part, so the driver stores no more than that.
+      odbc::TimestampStruct moment = TRY(DateToTimestamp(TRY(ToDate(value))));
+      if (buffer.sql_type == odbc::kSqlTypeDate) {
+        buffer.date = {moment.year, moment.month, moment.day};
+        buffer.c_type = odbc::kCTypeDate;
+        buffer.column_size = 10;
+        buffer.indicator = sizeof(buffer.date);
+      } else if (buffer.sql_type == odbc::kSqlTypeTime) {
+        buffer.time = {moment.hour, moment.minute, moment.second};
+        buffer.c_type = odbc::kCTypeTime;
+        buffer.column_size = 8;
+        buffer.indicator = sizeof(buffer.time);
+      } else {
+        buffer.timestamp = moment;
+        buffer.c_type = odbc::kCTypeTimestamp;
+        buffer.column_size = 19;
+        buffer.indicator = sizeof(buffer.timestamp);
+      }
       return {};
+    }
     case VT_ARRAY | VT_UI1:
       return FillBytes(value, buffer);
     default:
@@ -252,6 +268,8 @@ void* ParameterBuffer::data() {
     case odbc::kCSBigInt: return &big_integer;
     case odbc::kCDouble: return &real;
     case odbc::kCTypeTimestamp: return &timestamp;
+    case odbc::kCTypeDate: return &date;
+    case odbc::kCTypeTime: return &time;
     case odbc::kCBinary: return bytes.data();
     default: return text.data();
   }
@@ -282,7 +300,6 @@ Result<void> FillParameterBuffer(const VARIANT& value, int32_t ado_type, int32_t
       buffer.c_type == odbc::kCDouble) {
     buffer.indicator = 0;
   }
-  if (buffer.c_type == odbc::kCTypeTimestamp) buffer.indicator = sizeof(buffer.timestamp);
   return {};
 }
 

@@ -78,6 +78,8 @@ struct ParameterBuffer {
   int64_t big_integer = 0;
   double real = 0;
   odbc::TimestampStruct timestamp{};
+  odbc::DateStruct date{};
+  odbc::TimeStruct time{};
   std::u16string text;
   std::vector<uint8_t> bytes;
   void* data();

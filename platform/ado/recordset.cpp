@@ -53,6 +53,25 @@ Result<std::vector<size_t>> FieldList(const RecordsetCursor& cursor, const Dispa
   return fields;
 }
 
+// The Fields, Values arguments of AddNew and Update: one field and a value, or an array of
+// fields and an array of as many values.
+Result<void> AssignFields(RecordsetCursor& cursor, const DispatchArguments& arguments) {
+  std::vector<size_t> fields = TRY(FieldList(cursor, arguments, 0));
+  VARIANT values = PeekValue(arguments[1]);
+  if (fields.size() == 1 && (values.vt & VT_ARRAY) == 0) return cursor.SetValue(fields[0], values);
+  if ((values.vt & VT_ARRAY) == 0 || values.parray == nullptr ||
+      SafeArrayElementCount(values.parray) != fields.size()) {
+    return MakeAdoError(AdoError::InvalidArgument, kSource);
+  }
+  int32_t lower = TRY(SafeArrayLowerBound(values.parray, 1));
+  for (size_t i = 0; i < fields.size(); ++i) {
+    int32_t index = lower + static_cast<int32_t>(i);
+    Variant value = TRY(SafeArrayGetElement(values.parray, &index, 1));
+    TRY(cursor.SetValue(fields[i], value));
+  }
+  return {};
+}
+
 }  // namespace
 
 void* Recordset::QueryOtherInterface(REFIID iid) {
@@ -172,8 +191,9 @@ Result<Variant> Recordset::Open(const DispatchArguments& arguments) {
       TRY(ExecuteCommand(connection, source_, options, {}, timeout));
   connection_ = connection_object;
   if (statement->columns().empty()) return Variant();  // no rows: stays closed
-  std::shared_ptr<RecordsetCursor> cursor = TRY(RecordsetCursor::Open(
-      std::move(statement), cursor_type, lock_type, SingleSourceTable(source_, options)));
+  std::shared_ptr<RecordsetCursor> cursor =
+      TRY(RecordsetCursor::Open(std::move(statement), cursor_type, lock_type,
+                                SingleSourceTable(source_, options), max_records_));
   TRY(Attach(std::move(cursor)));
   return Variant();
 }
@@ -432,22 +452,10 @@ Result<Variant> Recordset::AddNew(const DispatchArguments& arguments) {
   TRY(cursor->AddNew());
   if (!IsPresent(arguments, 0)) return Variant();
   // AddNew FieldList, Values: the fields of the new record in one call, then Update.
-  std::vector<size_t> fields = TRY(FieldList(*cursor, arguments, 0));
-  VARIANT values = PeekValue(arguments[1]);
-  if (fields.size() == 1 && (values.vt & VT_ARRAY) == 0) {
-    TRY(cursor->SetValue(fields[0], values));
-  } else {
-    if ((values.vt & VT_ARRAY) == 0 || values.parray == nullptr ||
-        SafeArrayElementCount(values.parray) != fields.size()) {
-      cursor->CancelUpdate();
-      return MakeAdoError(AdoError::InvalidArgument, kSource);
-    }
-    int32_t lower = TRY(SafeArrayLowerBound(values.parray, 1));
-    for (size_t i = 0; i < fields.size(); ++i) {
-      int32_t index = lower + static_cast<int32_t>(i);
-      Variant value = TRY(SafeArrayGetElement(values.parray, &index, 1));
-      TRY(cursor->SetValue(fields[i], value));
-    }
+  Result<void> assigned = AssignFields(*cursor, arguments);
+  if (!assigned.ok()) {
+    cursor->CancelUpdate();
+    return std::move(assigned).error();
   }
   TRY(cursor->Update());
   return Variant();
@@ -455,24 +463,7 @@ Result<Variant> Recordset::AddNew(const DispatchArguments& arguments) {
 
 Result<Variant> Recordset::Update(const DispatchArguments& arguments) {
   RecordsetCursor* cursor = TRY(OpenCursor());
-  if (IsPresent(arguments, 0)) {
-    std::vector<size_t> fields = TRY(FieldList(*cursor, arguments, 0));
-    VARIANT values = PeekValue(arguments[1]);
-    if (fields.size() == 1 && (values.vt & VT_ARRAY) == 0) {
-      TRY(cursor->SetValue(fields[0], values));
-    } else {
-      if ((values.vt & VT_ARRAY) == 0 || values.parray == nullptr ||
-          SafeArrayElementCount(values.parray) != fields.size()) {
-        return MakeAdoError(AdoError::InvalidArgument, kSource);
-      }
-      int32_t lower = TRY(SafeArrayLowerBound(values.parray, 1));
-      for (size_t i = 0; i < fields.size(); ++i) {
-        int32_t index = lower + static_cast<int32_t>(i);
-        Variant value = TRY(SafeArrayGetElement(values.parray, &index, 1));
-        TRY(cursor->SetValue(fields[i], value));
-      }
-    }
-  }
+  if (IsPresent(arguments, 0)) TRY(AssignFields(*cursor, arguments));
   TRY(cursor->Update());
   return Variant();
 }

@@ -46,27 +46,30 @@ bool IsComparable(const ColumnInfo& column) {
 }  // namespace
 
 RecordsetCursor::RecordsetCursor(std::unique_ptr<OdbcStatement> statement, int32_t cursor_type,
-                                 int32_t lock_type, std::u16string table)
+                                 int32_t lock_type, std::u16string table, int32_t max_records)
     : statement_(std::move(statement)),
       columns_(statement_->columns()),
       cursor_type_(cursor_type == adOpenUnspecified ? adOpenForwardOnly : cursor_type),
       lock_type_(lock_type == adLockUnspecified ? adLockReadOnly : lock_type),
-      table_(std::move(table)) {
+      table_(std::move(table)),
+      max_records_(std::max(max_records, 0)) {
   if (cursor_type_ == adOpenKeyset || cursor_type_ == adOpenDynamic) cursor_type_ = adOpenStatic;
 }
 
 Result<std::shared_ptr<RecordsetCursor>> RecordsetCursor::Open(
     std::unique_ptr<OdbcStatement> statement, int32_t cursor_type, int32_t lock_type,
-    std::u16string table) {
-  std::shared_ptr<RecordsetCursor> cursor(
-      new RecordsetCursor(std::move(statement), cursor_type, lock_type, std::move(table)));
+    std::u16string table, int32_t max_records) {
+  std::shared_ptr<RecordsetCursor> cursor(new RecordsetCursor(
+      std::move(statement), cursor_type, lock_type, std::move(table), max_records));
   TRY(cursor->LoadRows());
   return cursor;
 }
 
 Result<bool> RecordsetCursor::FetchInto(std::vector<Variant>& cells) {
+  if (max_records_ > 0 && fetched_ >= max_records_) return false;
   size_t before = cells.size();
   bool fetched = TRY(statement_->FetchRow(cells));
+  if (fetched) ++fetched_;
   for (size_t i = before; i < cells.size(); ++i) buffered_bytes_ += CellBytes(cells[i]);
   if (buffered_bytes_ > kMaxBufferedBytes) return TooManyBufferedRows();
   return fetched;
@@ -77,6 +80,7 @@ Result<void> RecordsetCursor::LoadRows() {
   rows_ = 0;
   position_ = 0;
   buffered_bytes_ = 0;
+  fetched_ = 0;
   exhausted_ = false;
   current_deleted_ = false;
   if (!is_static()) {

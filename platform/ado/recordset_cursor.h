@@ -39,9 +39,11 @@ inline constexpr size_t kMaxBufferedBytes = size_t{512} << 20;
 class RecordsetCursor {
  public:
   /// Reads the first row (forward-only) or every row (static) of the statement's result.
+  /// `max_records` above 0 ends the rows there (MaxRecords).
   static Result<std::shared_ptr<RecordsetCursor>> Open(std::unique_ptr<OdbcStatement> statement,
                                                        int32_t cursor_type, int32_t lock_type,
-                                                       std::u16string table);
+                                                       std::u16string table,
+                                                       int32_t max_records = 0);
 
   const std::vector<ColumnInfo>& columns() const { return columns_; }
   int32_t cursor_type() const { return cursor_type_; }
@@ -92,7 +94,7 @@ class RecordsetCursor {
 
  private:
   RecordsetCursor(std::unique_ptr<OdbcStatement> statement, int32_t cursor_type,
-                  int32_t lock_type, std::u16string table);
+                  int32_t lock_type, std::u16string table, int32_t max_records);
   Result<void> LoadRows();
   Result<bool> FetchInto(std::vector<Variant>& cells);
   const Variant* CurrentRow() const;
@@ -107,6 +109,8 @@ class RecordsetCursor {
   int32_t cursor_type_;
   int32_t lock_type_;
   std::u16string table_;
+  int64_t max_records_;      // 0: all rows
+  int64_t fetched_ = 0;      // rows read from the statement
   // Static: every row; forward-only: the current row only.
   std::vector<Variant> cells_;
   int64_t rows_ = 0;

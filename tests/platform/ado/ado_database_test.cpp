@@ -400,6 +400,31 @@ TEST_P(AdoDatabaseTest, PooledConnectionComesBackWithoutTheOpenTransaction) {
   EXPECT_EQ(Count(u"kept"), 0);
 }
 
+TEST_P(AdoDatabaseTest, MaxRecordsEndsTheRows) {
+  Execute(u"CREATE TABLE limited (id INTEGER)");
+  Execute(u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 10) "
+          u"INSERT INTO limited SELECT i FROM n");
+  Variant recordset = Variant::FromDispatch(MakeObject<Recordset>().get());
+  Put(AsObject(recordset), u"MaxRecords", Int(4));
+  Call(AsObject(recordset), u"Open", {Text(u"SELECT id FROM limited ORDER BY id"),
+                                      Variant::FromDispatch(connection_.get()), Int(3)});
+  EXPECT_EQ(ToInt32(Call(AsObject(recordset), u"RecordCount")).value(), 4);
+}
+
+TEST_P(AdoDatabaseTest, NextRecordsetIsNothingAfterTheLastResult) {
+  Variant recordset = Execute(u"SELECT 1");
+  Variant next = Call(AsObject(recordset), u"NextRecordset");
+  EXPECT_EQ(next.vt, VT_DISPATCH);
+  EXPECT_EQ(next.pdispVal, nullptr);
+  EXPECT_EQ(ToInt32(Call(AsObject(recordset), u"State")).value(), 0);
+  if (GetParam() != "postgres") return;  // the SQLite driver runs one statement per call
+  Variant batch = Execute(u"SELECT 1 AS a; SELECT 2 AS b");
+  EXPECT_EQ(ToInt32(Call(AsObject(batch), u"Fields", {Int(0)})).value(), 1);
+  Variant second = Call(AsObject(batch), u"NextRecordset");
+  ASSERT_NE(AsObject(second), nullptr);
+  EXPECT_EQ(ToInt32(Call(AsObject(second), u"Fields", {Text(u"b")})).value(), 2);
+}
+
 INSTANTIATE_TEST_SUITE_P(Databases, AdoDatabaseTest, ::testing::Values("sqlite", "postgres"),
                          [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
 

@@ -85,6 +85,14 @@ TEST(AdoDataTypesTest, ParametersConvertToTheirDeclaredType) {
   EXPECT_EQ(buffer.timestamp.year, 2024);
   EXPECT_EQ(buffer.timestamp.second, 9);
 
+  ASSERT_TRUE(FillParameterBuffer(Variant::FromDate(DateFromParts(2024, 5, 6, 7, 8, 9).value()), adDBDate, 0, buffer).ok());
+  EXPECT_EQ(buffer.c_type, odbc::kCTypeDate);
+  EXPECT_EQ(buffer.date.day, 6);
+  EXPECT_EQ(buffer.data(), &buffer.date);
+  ASSERT_TRUE(FillParameterBuffer(Variant::FromString(u"07:08:09"), adDBTime, 0, buffer).ok());
+  EXPECT_EQ(buffer.c_type, odbc::kCTypeTime);
+  EXPECT_EQ(buffer.time.minute, 8);
+
   ASSERT_TRUE(FillParameterBuffer(Variant::FromR8(5e9), adBigInt, 0, buffer).ok());
   EXPECT_EQ(buffer.c_type, odbc::kCSBigInt);
   EXPECT_EQ(buffer.big_integer, 5000000000);

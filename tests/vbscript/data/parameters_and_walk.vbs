@@ -43,6 +43,12 @@ Do Until rs.EOF
   rs.MoveNext
 Loop
 
+' A record set that opens its own connection from a connection string.
+Set own = CreateObject("ADODB.Recordset")
+own.Open "SELECT COUNT(*) AS n FROM x WHERE note IS NULL", WScript.Arguments(0)
+WScript.Echo "own connection:", own("n"), TypeName(own.ActiveConnection), own.ActiveConnection.State
+own.Close
+
 For Each f In conn.Execute("SELECT id, name FROM x").Fields
   WScript.Echo "field", f.Name
 Next
