@@ -232,8 +232,10 @@ void AppendOdbcPair(std::u16string& target, std::u16string_view key, std::u16str
   if (!target.empty()) target += u';';
   target += key;
   target += u'=';
+  // Braced unless plain: no ';', '{', '}' or '=', no blank at either end, and no quote first
+  // (a reader of the string may take one as the start of a quoted value).
   bool plain = !value.empty() && value.find_first_of(u";{}=") == std::u16string_view::npos &&
-               Trim(value).size() == value.size();
+               Trim(value).size() == value.size() && value.front() != u'"' && value.front() != u'\'';
   if (plain) {
     target += value;
     return;

@@ -43,26 +43,32 @@ void DisconnectHandle(const odbc::DriverManager& calls, odbc::SqlHandle connecti
 }
 
 // What the shared pool does with real connections.
+// What the shared pool does with real connections. Without a driver manager no connection
+// exists, so none reaches it.
 class DriverPoolOperations final : public ConnectionPool::Operations {
  public:
-  explicit DriverPoolOperations(const odbc::DriverManager& calls) : calls_(calls) {}
-  void Disconnect(odbc::SqlHandle connection) override { DisconnectHandle(calls_, connection); }
+  explicit DriverPoolOperations(const odbc::DriverManager* calls) : calls_(calls) {}
+  void Disconnect(odbc::SqlHandle connection) override {
+    if (calls_ != nullptr) DisconnectHandle(*calls_, connection);
+  }
   bool Reset(odbc::SqlHandle connection) override {
+    if (calls_ == nullptr) return false;
     // Whatever a page left open is rolled back, and auto-commit is restored.
-    calls_.EndTran(odbc::kHandleConnection, connection, odbc::kRollback);
+    calls_->EndTran(odbc::kHandleConnection, connection, odbc::kRollback);
     void* on = reinterpret_cast<void*>(odbc::kAutocommitOn);
-    return odbc::Succeeded(calls_.SetConnectAttrW(connection, odbc::kAttributeAutocommit, on, 0));
+    return odbc::Succeeded(calls_->SetConnectAttrW(connection, odbc::kAttributeAutocommit, on, 0));
   }
   bool IsAlive(odbc::SqlHandle connection) override {
+    if (calls_ == nullptr) return false;
     uint32_t dead = 0;
-    odbc::SqlReturn code = calls_.GetConnectAttrW(connection, odbc::kAttributeConnectionDead,
-                                                  &dead, sizeof(dead), nullptr);
+    odbc::SqlReturn code = calls_->GetConnectAttrW(connection, odbc::kAttributeConnectionDead,
+                                                   &dead, sizeof(dead), nullptr);
     // A driver that cannot tell is taken at its word that the connection works.
     return !odbc::Succeeded(code) || dead != odbc::kConnectionDead;
   }
 
  private:
-  const odbc::DriverManager& calls_;
+  const odbc::DriverManager* calls_;
 };
 
 int64_t MonotonicMilliseconds() {
@@ -76,7 +82,7 @@ int64_t MonotonicMilliseconds() {
 ConnectionPool& SharedConnectionPool() {
   // Created with the driver manager it serves; never destroyed (connections may still be out
   // when the process exits, and the driver manager outlives every module).
-  static DriverPoolOperations* operations = new DriverPoolOperations(*odbc::LoadDriverManager());
+  static DriverPoolOperations* operations = new DriverPoolOperations(odbc::LoadDriverManager());
   static ConnectionPool* pool =
       new ConnectionPool(*operations, ConnectionPoolLimits{}, &MonotonicMilliseconds);
   return *pool;

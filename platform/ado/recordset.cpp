@@ -7,7 +7,6 @@
 #include "platform/ado/command_text.h"
 #include "platform/ado/connection.h"
 #include "platform/automation/safearray.h"
-#include "platform/automation/text_case.h"
 #include "platform/com/enum_variant.h"
 
 namespace {
@@ -528,11 +527,9 @@ Result<size_t> FieldCollection::ColumnIndex(const RecordsetCursor& cursor, const
   VARIANT value = PeekValue(index);
   const std::vector<ColumnInfo>& columns = cursor.columns();
   if (value.vt == VT_BSTR) {
-    std::u16string wanted = ToUpper(BstrView(value.bstrVal));
-    for (size_t i = 0; i < columns.size(); ++i) {
-      if (ToUpper(columns[i].name) == wanted) return i;
-    }
-    return MakeAdoError(AdoError::ItemNotFound, kSource);
+    std::optional<size_t> found = cursor.FindColumn(BstrView(value.bstrVal));
+    if (!found) return MakeAdoError(AdoError::ItemNotFound, kSource);
+    return *found;
   }
   Result<int32_t> number = ToInt32(value);
   if (!number.ok() || number.value() < 0 || static_cast<size_t>(number.value()) >= columns.size()) {

@@ -4,6 +4,7 @@
 
 #include "platform/automation/conversion.h"
 #include "platform/automation/safearray.h"
+#include "platform/automation/text_case.h"
 
 namespace {
 
@@ -54,6 +55,20 @@ RecordsetCursor::RecordsetCursor(std::unique_ptr<OdbcStatement> statement, int32
       table_(std::move(table)),
       max_records_(std::max(max_records, 0)) {
   if (cursor_type_ == adOpenKeyset || cursor_type_ == adOpenDynamic) cursor_type_ = adOpenStatic;
+  for (const ColumnInfo& column : columns_) upper_names_.push_back(ToUpper(column.name));
+}
+
+std::optional<size_t> RecordsetCursor::FindColumn(std::u16string_view name) const {
+  // Pages name fields on every row: the names are upper-cased once, and the wanted name only
+  // when no column matches it exactly.
+  for (size_t i = 0; i < columns_.size(); ++i) {
+    if (columns_[i].name == name) return i;
+  }
+  std::u16string wanted = ToUpper(name);
+  for (size_t i = 0; i < upper_names_.size(); ++i) {
+    if (upper_names_[i] == wanted) return i;
+  }
+  return std::nullopt;
 }
 
 Result<std::shared_ptr<RecordsetCursor>> RecordsetCursor::Open(

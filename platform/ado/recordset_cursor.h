@@ -46,6 +46,8 @@ class RecordsetCursor {
                                                        int32_t max_records = 0);
 
   const std::vector<ColumnInfo>& columns() const { return columns_; }
+  /// The column of a name, ignoring case; none when no column has it.
+  std::optional<size_t> FindColumn(std::u16string_view name) const;
   int32_t cursor_type() const { return cursor_type_; }
   int32_t lock_type() const { return lock_type_; }
   bool is_static() const { return cursor_type_ != adOpenForwardOnly; }
@@ -106,6 +108,7 @@ class RecordsetCursor {
 
   std::unique_ptr<OdbcStatement> statement_;
   std::vector<ColumnInfo> columns_;
+  std::vector<std::u16string> upper_names_;  // for FindColumn
   int32_t cursor_type_;
   int32_t lock_type_;
   std::u16string table_;

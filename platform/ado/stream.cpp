@@ -253,13 +253,12 @@ Result<Variant> Stream::ReadText(const DispatchArguments& arguments) {
   int32_t count = TRY(OptionalInt32(arguments, 0, adReadAll));
   if (count < adReadLine) return MakeAdoError(AdoError::InvalidArgument, kSource);
   SkipByteOrderMark();
-  size_t unit = UnitBytes();
-  size_t end = bytes_.size();
-  if (count >= 0) end = std::min(end, position_ + static_cast<size_t>(count) * unit);
   if (count == adReadLine) return Variant::FromString(TRY(ReadLine()));
+  // At most four bytes a character (UTF-8); the position moves by what the characters read take.
+  size_t end = bytes_.size();
+  if (count >= 0) end = std::min(end, position_ + static_cast<size_t>(count) * 4);
   std::u16string text = TRY(DecodeText(position_, end));
-  // UTF-8 pieces end on a whole character only when all the text is read; the position moves
-  // by what the characters take.
+  if (count >= 0 && text.size() > static_cast<size_t>(count)) text.resize(static_cast<size_t>(count));
   position_ = count == adReadAll ? bytes_.size() : position_ + TRY(EncodeText(text)).size();
   return Variant::FromString(text);
 }

@@ -30,6 +30,7 @@ TEST(ConnectionStringTest, MapsProvidersToOdbc) {
       {u"DSN=Sales;OLE DB Services=-1", u"", u"DSN=Sales", true},
       {u"DSN=Sales;OLE DB Services=-4", u"", u"DSN=Sales", false},
       {u"  DSN = Sales ; ; ", u"", u"DSN=Sales", true},
+      {u"\"/rvsN", u"", u"Driver=SQLite3;Database={\"/rvsN}", true},  // found by fuzzing
   };
   for (const MappingCase& test : kCases) {
     SCOPED_TRACE(std::string(test.text.begin(), test.text.end()));
@@ -67,7 +68,7 @@ TEST(ConnectionStringTest, ConnectTimeoutIsTheLoginTime) {
 TEST(ConnectionStringTest, MalformedStringsAreRefused) {
   const std::u16string_view kCases[] = {
       u"DSN=\"unterminated", u"DSN={open", u"DSN=a;justtext;UID=b", u"=value", u"D[S]N=x",
-      u"DSN=\"a\"b",
+      u"DSN=\"a\"b", u"DSN='x",
   };
   for (std::u16string_view text : kCases) {
     SCOPED_TRACE(std::string(text.begin(), text.end()));

@@ -80,6 +80,17 @@ TEST_F(AdoStreamTest, TextInEachCharsetRoundTripsThroughAFile) {
   }
 }
 
+TEST_F(AdoStreamTest, ReadTextCountsCharactersNotBytes) {
+  Put(u"Charset", Variant::FromString(u"utf-8"));
+  Call(u"Open");
+  Call(u"WriteText", {Variant::FromString(u"h\u00E9llo")});
+  EXPECT_EQ(ToInt32(Call(u"Size")).value(), 9);  // the mark, then 'é' in two bytes
+  Put(u"Position", Variant::FromI4(0));
+  EXPECT_EQ(Call(u"ReadText", {Variant::FromI4(2)}).StringView(), u"h\u00E9");
+  EXPECT_EQ(ToInt32(Call(u"Position")).value(), 6);
+  EXPECT_EQ(Call(u"ReadText").StringView(), u"llo");
+}
+
 TEST_F(AdoStreamTest, BinaryStreamsReadAndWriteByteArrays) {
   Put(u"Type", Variant::FromI4(1));
   Call(u"Open");
