@@ -2,6 +2,7 @@
 // PostgreSQL cluster, the same tests on both.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -398,6 +399,36 @@ TEST_P(AdoDatabaseTest, PooledConnectionComesBackWithoutTheOpenTransaction) {
   Call(again.get(), u"Open", {Text(connection_string_)});
   connection_ = again;
   EXPECT_EQ(Count(u"kept"), 0);
+}
+
+TEST_P(AdoDatabaseTest, BinaryDecimalAndLargeIntegerValues) {
+  bool postgres = GetParam() == "postgres";
+  Execute(postgres ? u"CREATE TABLE odd (b BYTEA, n NUMERIC(12,4), big BIGINT, flag BOOLEAN)"
+                   : u"CREATE TABLE odd (b BLOB, n NUMERIC(12,4), big BIGINT, flag BOOLEAN)");
+  ComPtr<Command> command = MakeObject<Command>();
+  Put(command.get(), u"ActiveConnection", Variant::FromDispatch(connection_.get()));
+  Put(command.get(), u"CommandText", Text(u"INSERT INTO odd (b, n, big, flag) VALUES (?, ?, ?, ?)"));
+  SAFEARRAY* bytes = SafeArrayCreateVector(VT_UI1, 0, 4);
+  const uint8_t kBytes[] = {0, 0xFF, 0x27, 0x3B};  // NUL, 255, quote, semicolon
+  std::copy(std::begin(kBytes), std::end(kBytes), static_cast<uint8_t*>(bytes->pvData));
+  SAFEARRAY* values = SafeArrayCreateVector(VT_VARIANT, 0, 4);
+  Variant items[] = {Variant::FromArray(VT_UI1, bytes), Variant::FromCurrency(CY{123456}),
+                     Variant::FromR8(6e9), Variant::FromBool(true)};
+  for (int32_t i = 0; i < 4; ++i) ASSERT_TRUE(SafeArrayPutElement(values, &i, 1, items[i]).ok());
+  Call(command.get(), u"Execute", {Variant::Missing(), Variant::FromArray(VT_VARIANT, values)});
+
+  Variant recordset = Execute(u"SELECT b, n, big, flag FROM odd");
+  Variant binary = Call(Call(AsObject(recordset), u"Fields", {Int(0)}).pdispVal, u"Value");
+  ASSERT_EQ(binary.vt, VT_ARRAY | VT_UI1);
+  ASSERT_EQ(SafeArrayElementCount(binary.parray), 4u);
+  EXPECT_TRUE(std::equal(std::begin(kBytes), std::end(kBytes), static_cast<uint8_t*>(binary.parray->pvData)));
+  Variant number = Call(Call(AsObject(recordset), u"Fields", {Int(1)}).pdispVal, u"Value");
+  EXPECT_DOUBLE_EQ(ToDouble(number).value(), 12.3456);
+  if (postgres) EXPECT_EQ(number.vt, VT_CY);  // the SQLite driver reports NUMERIC as a double
+  Variant big = Call(Call(AsObject(recordset), u"Fields", {Int(2)}).pdispVal, u"Value");
+  EXPECT_EQ(big.vt, VT_R8);  // past a 32-bit integer
+  EXPECT_EQ(big.dblVal, 6e9);
+  EXPECT_TRUE(ToBool(Call(AsObject(recordset), u"Fields", {Int(3)})).value());
 }
 
 TEST_P(AdoDatabaseTest, MaxRecordsEndsTheRows) {
