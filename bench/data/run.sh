@@ -11,7 +11,6 @@ root="$(cd "$here/../.." && pwd)"
 vbsrun="$root/build/release/apps/vbsrun"
 rows=${1:-100000}
 work=$(mktemp -d)
-chmod 0755 "$work"  # the PostgreSQL server runs as another user and must reach its folder
 trap '"$root/tests/support/data_sources.sh" teardown "$work/sources" >/dev/null 2>&1; rm -rf "$work"' EXIT
 export WENDREL_REGISTRY_DIR="$work/registry"
 "$root/tests/support/data_sources.sh" setup "$work/sources" >/dev/null

@@ -165,8 +165,12 @@ Result<Variant> ParameterCollection::Delete(const DispatchArguments& arguments) 
   return Variant();
 }
 
-// Parameters are described by the page: there is no provider description to read.
-Result<Variant> ParameterCollection::Refresh(const DispatchArguments&) { return Variant(); }
+// The driver's description of a command's parameters is not read: pages append theirs.
+Result<Variant> ParameterCollection::Refresh(const DispatchArguments&) {
+  return Error::Script(AdoErrorNumber(AdoError::FeatureNotAvailable),
+                       u"Parameters.Refresh is not available: append each parameter with CreateParameter.",
+                       u"ADODB.Parameters");
+}
 
 Result<Variant> ParameterCollection::NewEnum(const DispatchArguments&) {
   std::vector<Variant> items;

@@ -4,8 +4,9 @@
 # The databases the data-access tests run against, in a folder of their own:
 # - DIR/odbcinst.ini and DIR/odbc.ini (point ODBCSYSINI at DIR and ODBCINI at DIR/odbc.ini) with
 #   the SQLite and PostgreSQL drivers, and a DSN "SqliteTest" for DIR/dsn.db;
-# - a throwaway PostgreSQL cluster in DIR/pg on a free 127.0.0.1 port, run as "nobody" when
-#   started as root (the server refuses root), torn down by `teardown`;
+# - a throwaway PostgreSQL cluster on a free 127.0.0.1 port, run as "nobody" when started as
+#   root (the server refuses root), in a folder of its own under /tmp (which "nobody" can reach
+#   wherever DIR is; DIR/pg-dir names it), torn down by `teardown`;
 # - DIR/sources.env: one KEY=VALUE per line: SQLITE_DRIVER, POSTGRES (an ADO connection string
 #   for the cluster), or SQLITE_SKIP / POSTGRES_SKIP with the reason a side is missing.
 set -u
@@ -56,25 +57,27 @@ start_postgres() {
   local bin port
   if ! bin=$(find_postgres_bin); then echo "POSTGRES_SKIP=initdb and pg_ctl are not installed"; return; fi
   if [ -z "$postgres_driver" ]; then echo "POSTGRES_SKIP=the PostgreSQL ODBC driver (psqlodbcw.so) is not installed"; return; fi
-  mkdir -p "$dir/pg"
-  if [ "$(id -u)" -eq 0 ]; then chmod 0755 "$dir"; chown nobody "$dir/pg"; fi
-  if ! as_owner "$bin/initdb" -D "$dir/pg/data" -U postgres -A trust -E UTF8 --no-sync >"$dir/pg-init.log" 2>&1; then
+  local pg
+  pg=$(mktemp -d /tmp/wendrel-pg.XXXXXX) || { echo "POSTGRES_SKIP=no folder for the cluster"; return; }
+  echo "$pg" >"$dir/pg-dir"
+  if [ "$(id -u)" -eq 0 ]; then chown nobody "$pg"; fi
+  if ! as_owner "$bin/initdb" -D "$pg/data" -U postgres -A trust -E UTF8 --no-sync >"$dir/pg-init.log" 2>&1; then
     echo "POSTGRES_SKIP=initdb failed (see $dir/pg-init.log)"; return
   fi
   # A port found free may be taken before the server binds it: a few tries, each on another.
   local started=""
   for _ in 1 2 3; do
     port=$(free_port) || continue
-    if as_owner "$bin/pg_ctl" -D "$dir/pg/data" -l "$dir/pg/server.log" -w -t 60 \
-        -o "-p $port -k $dir/pg -c listen_addresses=127.0.0.1 -c fsync=off -c max_connections=200" \
+    if as_owner "$bin/pg_ctl" -D "$pg/data" -l "$pg/server.log" -w -t 60 \
+        -o "-p $port -k $pg -c listen_addresses=127.0.0.1 -c fsync=off -c max_connections=200" \
         start >"$dir/pg-start.log" 2>&1; then
       started=yes
       break
     fi
-    cat "$dir/pg/server.log" >>"$dir/pg-failures.log" 2>/dev/null
+    cat "$pg/server.log" >>"$dir/pg-failures.log" 2>/dev/null
   done
   if [ -z "$started" ]; then
-    echo "POSTGRES_SKIP=the server did not start: $(tail -1 "$dir/pg/server.log" 2>/dev/null)"; return
+    echo "POSTGRES_SKIP=the server did not start: $(tail -1 "$pg/server.log" 2>/dev/null)"; return
   fi
   echo "$bin" >"$dir/pg-bin"
   echo "POSTGRES=Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=$port;Database=postgres;UID=postgres;BoolsAsChar=0"
@@ -108,8 +111,12 @@ case "$command" in
     cat "$dir/sources.env"
     ;;
   teardown)
-    if [ -f "$dir/pg-bin" ]; then
-      as_owner "$(cat "$dir/pg-bin")/pg_ctl" -D "$dir/pg/data" -m immediate -w stop >/dev/null 2>&1
+    if [ -f "$dir/pg-dir" ]; then
+      pg=$(cat "$dir/pg-dir")
+      if [ -f "$dir/pg-bin" ]; then
+        as_owner "$(cat "$dir/pg-bin")/pg_ctl" -D "$pg/data" -m immediate -w stop >/dev/null 2>&1
+      fi
+      case "$pg" in /tmp/wendrel-pg.*) rm -rf "$pg" ;; esac
     fi
     rm -rf "$dir"
     ;;
