@@ -7,7 +7,7 @@ packages=(
   clang libclang-rt-14-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libpng-dev libssl-dev openssl libsqlite3-dev
-  unixodbc-dev libodbc2 odbcinst libsqliteodbc libpcre2-dev duktape-dev
+  unixodbc-dev libodbc2 odbcinst libsqliteodbc odbc-postgresql postgresql libpcre2-dev duktape-dev
 )
 
 missing=()

@@ -27,7 +27,8 @@ constexpr std::streamsize kMaxScriptBytes = 64 * 1024 * 1024;
 // The modules the host relies on, registered on first use when the registry lacks them.
 constexpr HostModule kPlatformModules[] = {
     {"libvbscript.so", u"VBScript"},
-    {"libscriptruntime.so", u"Scripting.Dictionary"},
+    {"libscriptruntime.so", u"Scripting.FileSystemObject"},
+    {"libado.so", u"ADODB.Connection"},
 };
 
 void PrintUsage() {

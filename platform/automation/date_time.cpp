@@ -1,6 +1,8 @@
 #include "platform/automation/date_time.h"
 
+#include <algorithm>
 #include <cmath>
+#include <ctime>
 
 #include "platform/automation/date_time_internal.h"
 
@@ -160,4 +162,13 @@ Result<DATE> TimeSerial(int hour, int minute, int second) {
   double time = static_cast<double>(kSecondsPerDay + remainder) /
                 static_cast<double>(kSecondsPerDay);
   return static_cast<double>(days) - time;
+}
+
+Result<DATE> LocalDateOfMoment(int64_t seconds_since_1970) {
+  std::time_t moment = static_cast<std::time_t>(seconds_since_1970);
+  struct tm fields {};
+  if (localtime_r(&moment, &fields) == nullptr) return ErrorNumber::Overflow;
+  // A leap second shows as :59.
+  return DateFromParts(fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday, fields.tm_hour,
+                       fields.tm_min, std::min(fields.tm_sec, 59));
 }

@@ -33,6 +33,9 @@ bool IsValidDate(double date);
 /// InvalidProcedureCall (5) for a month, day or time field out of its range.
 Result<DATE> DateFromParts(int year, int month, int day, int hour = 0, int minute = 0,
                            int second = 0);
+/// The local calendar time of a moment (seconds since 1970, e.g. a file time) as a date, whole
+/// seconds; Overflow (6) outside the valid range.
+Result<DATE> LocalDateOfMoment(int64_t seconds_since_1970);
 /// Calendar fields of a date; Overflow (6) for a date outside the valid range.
 Result<DateParts> SplitDate(DATE date);
 

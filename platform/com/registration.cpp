@@ -38,6 +38,12 @@ std::vector<ClassEntry> ClassEntries(const TypeLibrary& library, const TypeLibra
   entries.push_back({prog_id, std::u16string(type.name)});
   entries.push_back({prog_id + u"\\CLSID", GuidToString(type.clsid)});
   entries.push_back({clsid_key + u"\\TypeLib", GuidToString(library.libid)});
+  if (!type.versioned_prog_id.empty()) {
+    std::u16string versioned(type.versioned_prog_id);
+    entries.push_back({versioned, std::u16string(type.name)});
+    entries.push_back({versioned + u"\\CLSID", GuidToString(type.clsid)});
+    entries.push_back({prog_id + u"\\CurVer", versioned});
+  }
   return entries;
 }
 

@@ -31,6 +31,9 @@ struct TypeLibraryClass {
   ThreadingModel threading;
   /// A ProgID of its own ("VBScript"); empty for the usual library name, '.', class name.
   std::u16string_view prog_id = {};
+  /// A versioned ProgID registered beside it ("ADODB.Connection.6.0"), whose CurVer it is;
+  /// empty for none.
+  std::u16string_view versioned_prog_id = {};
 };
 
 struct TypeLibraryConstant {

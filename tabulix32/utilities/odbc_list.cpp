@@ -1,9 +1,7 @@
 // ODBCList: lists the data sources of the ODBC driver manager as a Scripting.Dictionary from
-// data-source name to driver description. The driver manager is bound by name at the first
-// call, so that the report engine loads on machines without one.
+// data-source name to driver description. The driver manager is the shared one, loaded at the
+// first call, so that the report engine loads on machines without one.
 #include "tabulix32/utilities/odbc_list.h"
-
-#include <dlfcn.h>
 
 #include <algorithm>
 #include <array>
@@ -18,37 +16,11 @@
 #include "platform/automation/dispatch_call.h"
 #include "platform/com/creation.h"
 #include "platform/system/code_page.h"
+#include "platform/system/odbc_driver_manager.h"
 #include "tabulix32/utilities/odbc_list_internal.h"
 
 namespace odbc_list_internal {
 namespace {
-
-constexpr char kDriverManagerLibrary[] = "libodbc.so.2";
-
-template <class Function>
-bool Resolve(void* library, const char* name, Function* function) {
-  void* address = dlsym(library, name);
-  if (address == nullptr) return false;
-  *function = reinterpret_cast<Function>(address);
-  return true;
-}
-
-std::optional<DriverManagerCalls> LoadDriverManager() {
-  void* library = dlopen(kDriverManagerLibrary, RTLD_NOW | RTLD_LOCAL);
-  if (library == nullptr) return std::nullopt;
-  DriverManagerCalls calls{};
-  bool complete = Resolve(library, "SQLAllocHandle", &calls.alloc_handle) &&
-                  Resolve(library, "SQLSetEnvAttr", &calls.set_environment_attribute) &&
-                  Resolve(library, "SQLDataSources", &calls.data_sources) &&
-                  Resolve(library, "SQLFreeHandle", &calls.free_handle);
-  if (!complete) {
-    dlclose(library);
-    return std::nullopt;
-  }
-  // The library stays loaded: the driver manager keeps process-wide state (configuration
-  // caches, loaded drivers) that other users in the process share.
-  return calls;
-}
 
 bool IsSuccess(SqlReturn code) { return code == kSqlSuccess || code == kSqlSuccessWithInfo; }
 
@@ -141,9 +113,13 @@ std::optional<uint16_t> DirectionOf(int32_t direction) {
 }  // namespace
 
 const DriverManagerCalls* SystemDriverManager() {
-  // Loaded at the first call, never when the module is loaded.
-  static const std::optional<DriverManagerCalls> loaded = LoadDriverManager();
-  return loaded ? &*loaded : nullptr;
+  static const std::optional<DriverManagerCalls> calls = []() -> std::optional<DriverManagerCalls> {
+    const odbc::DriverManager* manager = odbc::LoadDriverManager();
+    if (manager == nullptr) return std::nullopt;
+    return DriverManagerCalls{manager->AllocHandle, manager->SetEnvAttr, manager->DataSources,
+                              manager->FreeHandle};
+  }();
+  return calls ? &*calls : nullptr;
 }
 
 Variant ListDataSources(const DriverManagerCalls* calls, IDispatch* dictionary,

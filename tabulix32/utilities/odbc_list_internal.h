@@ -6,21 +6,22 @@
 
 #include "platform/automation/result.h"
 #include "platform/automation/variant.h"
+#include "platform/system/odbc_driver_manager.h"
 
 namespace odbc_list_internal {
 
-// The driver manager's types, as its narrow-character interface declares them.
-using SqlReturn = int16_t;
-using SqlHandle = void*;
+// The driver manager's types and values, as the shared loader declares them.
+using SqlReturn = odbc::SqlReturn;
+using SqlHandle = odbc::SqlHandle;
 
-inline constexpr SqlReturn kSqlSuccess = 0;
-inline constexpr SqlReturn kSqlSuccessWithInfo = 1;
-inline constexpr SqlReturn kSqlNoData = 100;
-inline constexpr SqlReturn kSqlError = -1;
-inline constexpr int16_t kSqlHandleEnvironment = 1;
-inline constexpr int32_t kSqlAttributeOdbcVersion = 200;
-inline constexpr intptr_t kSqlOdbcVersion3 = 3;
-inline constexpr uint16_t kSqlFetchNext = 1;
+inline constexpr SqlReturn kSqlSuccess = odbc::kSuccess;
+inline constexpr SqlReturn kSqlSuccessWithInfo = odbc::kSuccessWithInfo;
+inline constexpr SqlReturn kSqlNoData = odbc::kNoData;
+inline constexpr SqlReturn kSqlError = odbc::kError;
+inline constexpr int16_t kSqlHandleEnvironment = odbc::kHandleEnvironment;
+inline constexpr int32_t kSqlAttributeOdbcVersion = odbc::kAttributeOdbcVersion;
+inline constexpr intptr_t kSqlOdbcVersion3 = odbc::kOdbcVersion3;
+inline constexpr uint16_t kSqlFetchNext = odbc::kFetchNext;
 
 /// Characters of the name and description buffers (the terminating NUL included).
 inline constexpr int16_t kBufferCharacters = 1024;
@@ -40,8 +41,8 @@ struct DriverManagerCalls {
   SqlReturn (*free_handle)(int16_t type, SqlHandle handle);
 };
 
-/// unixODBC ("libodbc.so.2"), loaded by name at the first call and kept for the life of the
-/// process; null when it or one of the four calls cannot be found.
+/// The four calls of the process's driver manager (odbc::LoadDriverManager); null when it
+/// cannot be loaded.
 const DriverManagerCalls* SystemDriverManager();
 
 /// Enumerates the data sources starting with `direction` into `dictionary` (through its

@@ -746,7 +746,7 @@ TEST_F(DictionaryModule, TypeLibraryDescribesTheDictionaryClass) {
   EXPECT_EQ(library->major_version, 1);
   EXPECT_EQ(library->minor_version, 0);
   EXPECT_EQ(library->help_string, u"Script runtime");
-  ASSERT_EQ(library->classes.size(), 1u);
+  ASSERT_EQ(library->classes.size(), 2u);
   const TypeLibraryClass& type = library->classes[0];
   EXPECT_EQ(type.name, u"Dictionary");
   EXPECT_TRUE(type.clsid == kDictionaryClassId);
@@ -756,4 +756,10 @@ TEST_F(DictionaryModule, TypeLibraryDescribesTheDictionaryClass) {
   EXPECT_EQ(type.threading, ThreadingModel::Apartment);
   EXPECT_EQ(ProgIdOf(*library, type), u"Scripting.Dictionary");
   EXPECT_EQ(FindLibraryClass(*library, u"DICTIONARY"), &type);
+  const TypeLibraryClass* files = FindLibraryClass(*library, u"FileSystemObject");
+  ASSERT_NE(files, nullptr);
+  EXPECT_EQ(ProgIdOf(*library, *files), u"Scripting.FileSystemObject");
+  EXPECT_EQ(FindLibraryConstant(*library, u"ForAppending"), 8);
+  EXPECT_EQ(FindLibraryConstant(*library, u"TristateTrue"), -1);
+  EXPECT_EQ(FindLibraryConstant(*library, u"TemporaryFolder"), 2);
 }
