@@ -31,6 +31,7 @@ constexpr HostModule kHostModules[] = {
     {"libvbscript.so", u"VBScript"},
     {"libscriptruntime.so", u"Scripting.Dictionary"},
     {"libtabulix32.so", u"Tabulix32.StringBuffer"},
+    {"libado.so", u"ADODB.Connection"},
 };
 
 Variant Text(std::string_view text) { return Variant::FromString(BytesToText(text, CP_UTF8)); }
