@@ -188,9 +188,12 @@ Result<void> ResponseBody::Reserve(size_t more) {
     capacity = kFirstCapacity;
   } else if (needed >= kFirstCapacity) {
     capacity = needed + kLinearMargin;
+    // Growing by what is needed alone makes a page that writes megabytes piece by piece copy
+    // its body again and again; past kGeometricFrom the body at least doubles.
+    if (capacity_ >= kGeometricFrom) capacity = std::max(capacity, capacity_ * 2);
   }
   while (needed >= capacity) capacity *= 2;
-  return Resize(capacity);
+  return Resize(std::min(capacity, kMaxBytes + kLinearMargin));
 }
 
 Result<void> ResponseBody::Append(std::string_view bytes) {

@@ -40,13 +40,16 @@ enum class FileSendOutcome {
 
 /// The body buffer of a response. Growth rule for n more bytes that do not fit (length + n
 /// reaches the capacity): 4096 when nothing was allocated, length + n + 10 when length + n is
-/// at least 4096, else twice the capacity; then doubled until length + n is below it. Never
-/// more than kMaxBytes: past that, OutOfMemory (7) and the buffer is unchanged.
+/// at least 4096 (but at least twice the capacity once that is 64 KiB or more), else twice the
+/// capacity; then doubled until length + n is below it. Never more than kMaxBytes: past that,
+/// OutOfMemory (7) and the buffer is unchanged.
 class ResponseBody {
  public:
   static constexpr size_t kFirstCapacity = 4096;
   static constexpr size_t kLinearMargin = 10;
   static constexpr size_t kMaxBytes = size_t{1} << 30;
+  /// From this capacity on the body grows at least twofold (see Reserve).
+  static constexpr size_t kGeometricFrom = 65536;
 
   /// Makes room for `more` bytes beyond the current length by the growth rule.
   Result<void> Reserve(size_t more);

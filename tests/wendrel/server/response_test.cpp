@@ -178,6 +178,11 @@ TEST_F(ResponseTest, BodyGrowsByItsRule) {
   // From the shrunk capacity, 10000 more is past 4096: the length plus the margin.
   ASSERT_TRUE(Call(Dispatch(), u"ReserveSpace", {I(10000)}).ok());
   EXPECT_EQ(response_->BodyCapacity(), 10010u);
+  // Past 64 KiB the body at least doubles: writing megabytes in small pieces stays linear.
+  ASSERT_TRUE(Call(Dispatch(), u"ReserveSpace", {I(70000)}).ok());
+  EXPECT_EQ(response_->BodyCapacity(), 70010u);
+  ASSERT_TRUE(Call(Dispatch(), u"ReserveSpace", {I(70011)}).ok());
+  EXPECT_EQ(response_->BodyCapacity(), 140020u);
 }
 
 TEST(ResponseBody, FirstAllocationIs4096ThenDoubles) {
