@@ -184,6 +184,54 @@ TEST_F(WendrelCommand, ServesAFolderAndStopsCleanlyOnSigterm) {
   EXPECT_FALSE(fs::is_empty(base_ / "logs"));  // the access log of that request
 }
 
+// The site bash scripts/run.sh serves: every example page answers 200 with its content.
+TEST_F(WendrelCommand, ServesTheExampleSite) {
+  setenv("WENDREL_UPLOAD_BASE", base_.c_str(), 1);
+  WendrelProcess server({"--port", "0", "--keep-alive", EXAMPLE_SITE_PATH}, base_ / "registry");
+  int port = server.WaitForPort();
+  ASSERT_GT(port, 0) << server.out() << server.err();
+  auto get = [port](const std::string& path) {
+    return http_test::Fetch(port, "GET " + path + " HTTP/1.1\r\nHost: t\r\n\r\n");
+  };
+  struct Case {
+    std::string path;
+    std::vector<std::string> contains;
+  } cases[] = {
+      {"/", {"Wendrel example site", "hello.asp"}},
+      {"/hello.asp", {"<h1>Hello from Wendrel</h1>", "The time on the server is"}},
+      {"/form.asp", {"<form method=\"post\"", "<option>green</option>"}},
+      {"/form.asp?name=Ann%3Cb%3E&color=blue",
+       {"Hello, Ann&lt;b&gt;! You sent this form with GET and chose blue.",
+        "<option selected>blue</option>"}},
+      {"/table.asp", {"<tr><td>100</td><td>300</td><td>1,241.67</td><td>3,725,000.00</td>"
+                      "<td>1.98%</td></tr>"}},
+      {"/dictionary.asp", {"holds 3 entries", "<li>banana: 13</li>", "has \"durian\": False"}},
+      {"/error.asp", {"<b>Division by zero</b>", "In file <b>/error.asp</b>", "on line 10,"}},
+      {"/upload.asp", {"enctype=\"multipart/form-data\""}},
+      {"/reports/", {"<html>"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    std::optional<http_test::HttpResponse> page = get(c.path);
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->status, 200);
+    for (const std::string& text : c.contains) EXPECT_NE(page->body.find(text), std::string::npos) << text;
+  }
+  std::string body =
+      "--B\r\nContent-Disposition: form-data; name=\"description\"\r\n\r\nnotes\r\n"
+      "--B\r\nContent-Disposition: form-data; name=\"file\"; filename=\"a.txt\"\r\n\r\nabc\r\n--B--\r\n";
+  std::optional<http_test::HttpResponse> uploaded = http_test::Fetch(
+      port, "POST /upload.asp HTTP/1.1\r\nHost: t\r\nContent-Type: multipart/form-data; boundary=B\r\n"
+            "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
+  ASSERT_TRUE(uploaded);
+  EXPECT_NE(uploaded->body.find("Received <b>a.txt</b>\n(notes)"), std::string::npos)
+      << uploaded->body;
+  EXPECT_TRUE(fs::exists(base_ / ("wendrel-uploads-" + std::to_string(getuid())) / "a.txt"));
+  unsetenv("WENDREL_UPLOAD_BASE");
+  server.Signal(SIGTERM);
+  EXPECT_EQ(server.Wait(), 0);
+}
+
 TEST_F(WendrelCommand, LoadsAConfigurationFirstAndRefusesOneThatDoesNotLoad) {
   std::ofstream(base_ / "server.ini") << "[WEB Server]\r\nDefaultDirectory=" << (base_ / "site").string()
                                       << "\r\nDefaultDocument=home.htm\r\nPort=0\r\n";
