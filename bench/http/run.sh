@@ -15,6 +15,7 @@
 # Numbers only; nothing passes or fails.
 #
 #   bash bench/http/run.sh [--duration SECONDS] [--repeat N] [--quick]
+# ASP pages beside PHP-FPM: bench/http/pages.sh.
 #     --quick: -c15 and -c32 only, no idle/slow phases (a fast before/after check)
 set -euo pipefail
 cd "$(dirname "$0")/../.."

@@ -55,24 +55,6 @@ void AppendUtf16(std::u16string& text, char32_t code) {
   text.push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
 }
 
-void AppendUtf8(std::string& bytes, char32_t code) {
-  if (code < 0x80) {
-    bytes.push_back(static_cast<char>(code));
-  } else if (code < 0x800) {
-    bytes.push_back(static_cast<char>(0xC0 | (code >> 6)));
-    bytes.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  } else if (code < 0x10000) {
-    bytes.push_back(static_cast<char>(0xE0 | (code >> 12)));
-    bytes.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-    bytes.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  } else {
-    bytes.push_back(static_cast<char>(0xF0 | (code >> 18)));
-    bytes.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-    bytes.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-    bytes.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  }
-}
-
 std::u16string Utf8ToText(std::string_view bytes) {
   std::u16string text;
   text.reserve(bytes.size());
@@ -81,23 +63,46 @@ std::u16string Utf8ToText(std::string_view bytes) {
   return text;
 }
 
-std::string TextToUtf8(std::u16string_view text) {
-  std::string bytes;
-  bytes.reserve(text.size());
+// The UTF-8 bytes of one code point at `out`; the position after them.
+char* WriteUtf8(char* out, char32_t code) {
+  if (code < 0x80) {
+    *out++ = static_cast<char>(code);
+  } else if (code < 0x800) {
+    *out++ = static_cast<char>(0xC0 | (code >> 6));
+    *out++ = static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    *out++ = static_cast<char>(0xE0 | (code >> 12));
+    *out++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    *out++ = static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    *out++ = static_cast<char>(0xF0 | (code >> 18));
+    *out++ = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    *out++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    *out++ = static_cast<char>(0x80 | (code & 0x3F));
+  }
+  return out;
+}
+
+// UTF-8 of UTF-16 text into room for three bytes per unit; the count written.
+size_t EncodeUtf8Into(std::u16string_view text, char* out) {
+  char* start = out;
   for (size_t i = 0; i < text.size(); ++i) {
     char16_t unit = text[i];
+    if (unit < 0x80) {
+      *out++ = static_cast<char>(unit);
+      continue;
+    }
+    char32_t code = unit;
     bool high = unit >= 0xD800 && unit <= 0xDBFF;
     bool paired = high && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
     if (paired) {
-      AppendUtf8(bytes, 0x10000 + ((char32_t{unit} - 0xD800) << 10) + (text[i + 1] - 0xDC00));
-      ++i;
+      code = 0x10000 + ((char32_t{unit} - 0xD800) << 10) + (text[++i] - 0xDC00);
     } else if (unit >= 0xD800 && unit <= 0xDFFF) {
-      AppendUtf8(bytes, kReplacement);
-    } else {
-      AppendUtf8(bytes, unit);
+      code = kReplacement;
     }
+    out = WriteUtf8(out, code);
   }
-  return bytes;
+  return static_cast<size_t>(out - start);
 }
 
 char16_t Windows1252Char(unsigned char byte) {
@@ -139,20 +144,32 @@ std::u16string BytesToText(std::string_view bytes, uint32_t code_page) {
   return text;
 }
 
-std::string TextToBytes(std::u16string_view text, uint32_t code_page) {
-  if (code_page == CP_UTF8) return TextToUtf8(text);
-  std::string bytes(text.size(), '\0');
+size_t MaxEncodedBytes(size_t units, uint32_t code_page) {
+  return code_page == CP_UTF8 ? units * 3 : units;
+}
+
+size_t EncodeTextInto(std::u16string_view text, uint32_t code_page, char* out) {
+  if (code_page == CP_UTF8) return EncodeUtf8Into(text, out);
   for (size_t i = 0; i < text.size(); ++i) {
     char16_t c = text[i];
     int byte = -1;
-    if (code_page == kCodePageLatin1) {
+    if (c < 0x80) {
+      byte = c;
+    } else if (code_page == kCodePageLatin1) {
       byte = c <= 0xFF ? c : -1;
     } else if (code_page == kCodePageAscii) {
-      byte = c < 0x80 ? c : -1;
+      byte = -1;
     } else {
       byte = Windows1252ByteOf(c);
     }
-    bytes[i] = static_cast<char>(byte >= 0 ? byte : '?');
+    out[i] = static_cast<char>(byte >= 0 ? byte : '?');
   }
+  return text.size();
+}
+
+std::string TextToBytes(std::u16string_view text, uint32_t code_page) {
+  std::string bytes(MaxEncodedBytes(text.size(), code_page), '\0');
+  bytes.resize(EncodeTextInto(text, code_page, bytes.data()));
   return bytes;
 }
+

@@ -22,6 +22,11 @@ std::u16string BytesToText(std::string_view bytes, uint32_t code_page);
 /// UTF-16 to bytes. Characters the code page lacks become '?'; unpaired surrogates become
 /// U+FFFD in UTF-8.
 std::string TextToBytes(std::u16string_view text, uint32_t code_page);
+/// The most bytes TextToBytes can make of `units` UTF-16 code units in the code page.
+size_t MaxEncodedBytes(size_t units, uint32_t code_page);
+/// TextToBytes into `out`, which has room for MaxEncodedBytes(text.size(), code_page) bytes;
+/// the count written.
+size_t EncodeTextInto(std::u16string_view text, uint32_t code_page, char* out);
 
 /// The Windows-1252 byte for a character, or -1 when the code page has none.
 int Windows1252ByteOf(char16_t c);

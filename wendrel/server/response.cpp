@@ -204,6 +204,13 @@ Result<void> ResponseBody::Append(std::string_view bytes) {
   return {};
 }
 
+Result<void> ResponseBody::AppendText(std::u16string_view text, uint32_t code_page) {
+  if (text.empty()) return {};
+  TRY(Reserve(MaxEncodedBytes(text.size(), code_page)));
+  length_ += EncodeTextInto(text, code_page, data_.get() + length_);
+  return {};
+}
+
 Result<void> ResponseBody::Assign(std::string_view bytes) {
   length_ = 0;
   return Append(bytes);
@@ -332,6 +339,12 @@ std::string Response::Realm() {
 // --- Dispatch members: the body --------------------------------------------------------------
 
 Result<Variant> Response::Write(const DispatchArguments& arguments) {
+  // Text, the common case, goes straight into the body.
+  VARIANT value = PeekValue(arguments[0]);
+  if (value.vt == VT_BSTR) {
+    TRY(body_.AppendText(BstrView(value.bstrVal), code_page_));
+    return Variant();
+  }
   WriteContent content = TRY(ContentOf(arguments[0]));
   TRY(AppendBody(content.is_bytes ? content.bytes : TextToBytes(content.text, code_page_)));
   return Variant();

@@ -54,6 +54,8 @@ class ResponseBody {
   /// Makes room for `more` bytes beyond the current length by the growth rule.
   Result<void> Reserve(size_t more);
   Result<void> Append(std::string_view bytes);
+  /// Appends text converted to the code page, straight into the buffer.
+  Result<void> AppendText(std::u16string_view text, uint32_t code_page);
   Result<void> Assign(std::string_view bytes);
   /// Length 0, capacity kept.
   void Clear() { length_ = 0; }
