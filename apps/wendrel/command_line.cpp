@@ -31,6 +31,8 @@ constexpr OptionSpec kOptions[] = {
      "a request that finds no free worker within a second gets 503"},
     {"script-time-limit", "ScriptTimeLimit", K::Integer,
      "seconds an ASP page may run before it is stopped (0: no limit, the default)"},
+    {"max-sessions", "MaxSessions", K::Integer,
+     "sessions kept at most; past it the oldest idle ones go (100000)"},
     {"log-folder", "", K::Text, "write access logs there (sets --log-level 1 unless given)"},
     {"config", "", K::Text, "load settings first from a location: file://PATH, /PATH.ini, "
                             "HKCU\\KEY, HKLM\\KEY, HKCR\\KEY or a key under HKCU"},

@@ -125,6 +125,33 @@ int MatchQuality(uint16_t kinds, WORD flags) {
   return 0;
 }
 
+HRESULT PutThroughMemberValue(IDispatch* object, DISPID member, WORD flags, DISPPARAMS* params,
+                              uint8_t reader_max_arguments, EXCEPINFO* exception) {
+  // rgvarg[0] is the value (named DISPID_PROPERTYPUT or the last positional argument); the
+  // indices follow, last first.
+  if (params == nullptr || params->cArgs < 2 || params->rgvarg == nullptr ||
+      params->cNamedArgs > 1 ||
+      (params->cNamedArgs == 1 && (params->rgdispidNamedArgs == nullptr ||
+                                   params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT))) {
+    return DISP_E_MEMBERNOTFOUND;
+  }
+  UINT indices = params->cArgs - 1;
+  bool reader_takes_indices = indices <= reader_max_arguments;
+  DISPPARAMS read{reader_takes_indices ? params->rgvarg + 1 : nullptr, nullptr,
+                  reader_takes_indices ? indices : 0, 0};
+  Variant holder;
+  HRESULT hr = object->Invoke(member, GUID_NULL, 0, DISPATCH_PROPERTYGET, &read, &holder,
+                              exception, nullptr);
+  if (FAILED(hr)) return hr;
+  VARIANT target = PeekValue(holder);
+  if (target.vt != VT_DISPATCH || target.pdispVal == nullptr) return DISP_E_MEMBERNOTFOUND;
+  DISPID put_id = DISPID_PROPERTYPUT;
+  DISPPARAMS write = reader_takes_indices ? DISPPARAMS{params->rgvarg, &put_id, 1, 1}
+                                          : DISPPARAMS{params->rgvarg, &put_id, params->cArgs, 1};
+  return target.pdispVal->Invoke(DISPID_VALUE, GUID_NULL, 0, flags, &write, nullptr, exception,
+                                 nullptr);
+}
+
 HRESULT CompleteInvoke(Result<Variant> outcome, std::u16string_view source, VARIANT* result,
                        EXCEPINFO* exception) {
   if (!outcome.ok()) {

@@ -81,6 +81,13 @@ HRESULT CompleteInvoke(Result<Variant> outcome, std::u16string_view source, VARI
 /// lenient rules (a method call may read a property and a property read may call a method; a
 /// put may use put-by-reference and back), 0 not at all.
 int MatchQuality(uint16_t kinds, WORD flags);
+/// `object.Member(indices) = value` where Member can only be read: the value is assigned
+/// through what Member returns, as scripts expect of collections ("Session.Contents(k) = v",
+/// "Response.Cookies(k) = v"). A reader that takes the indices is read with them and the value
+/// goes to the default member of the result; otherwise it is read without them and the result's
+/// default member is assigned with the indices. DISP_E_MEMBERNOTFOUND when nothing fits.
+HRESULT PutThroughMemberValue(IDispatch* object, DISPID member, WORD flags, DISPPARAMS* params,
+                              uint8_t reader_max_arguments, EXCEPINFO* exception);
 
 template <class T>
 class DispatchObject : public IDispatch, public IObjectTypeName {
@@ -128,7 +135,13 @@ class DispatchObject : public IDispatch, public IObjectTypeName {
   HRESULT Invoke(DISPID member, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                  EXCEPINFO* exception, UINT*) override {
     const DispatchMember<T>* entry = FindMember(member, flags);
-    if (entry == nullptr) return DISP_E_MEMBERNOTFOUND;
+    if (entry == nullptr) {
+      constexpr WORD kWriting = DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF;
+      const DispatchMember<T>* reader =
+          (flags & kWriting) != 0 ? FindMember(member, DISPATCH_PROPERTYGET) : nullptr;
+      if (reader == nullptr) return DISP_E_MEMBERNOTFOUND;
+      return PutThroughMemberValue(this, member, flags, params, reader->max_arguments, exception);
+    }
     DispatchArguments arguments;
     HRESULT hr = arguments.Fill(params, flags, entry->min_arguments, entry->max_arguments);
     if (FAILED(hr)) return hr;

@@ -13,7 +13,10 @@ constexpr char16_t kObjectModelFixedText[] =
 AspRuntime::AspRuntime(AspServerServices& server)
     : server_(server), application_(MakeObject<CASPApplication>()) {}
 
-AspRuntime::~AspRuntime() { application_->Clear(); }
+AspRuntime::~AspRuntime() {
+  sessions_.Clear();
+  application_->Clear();
+}
 
 Result<void> AspRuntime::AddHostObject(std::u16string_view name, ComPtr<IDispatch> object) {
   if (page_served_.load()) return Error::Script(kObjectModelFixedError, kObjectModelFixedText);

@@ -1,7 +1,7 @@
 #pragma once
 // AspRuntime: what a running server keeps for its ASP pages (the "script engine manager"): the
-// template engines, the compiled pages, the Application object, the host's objects
-// (AddASPObject), the include callback and the script time limit. Made by StartServer, given
+// template engines, the compiled pages, the sessions, the Application object, the host's
+// objects (AddASPObject), the include callback and the script time limit. Made by StartServer, given
 // up by StopServer; shared by every worker. What it needs of the server comes through
 // AspServerServices.
 
@@ -20,6 +20,7 @@
 #include "wendrel/asp/page_files.h"
 #include "wendrel/asp/script_engine_table.h"
 #include "wendrel/asp/script_watchdog.h"
+#include "wendrel/asp/session_store.h"
 
 class HostEvents;
 struct SiteSnapshot;
@@ -51,6 +52,9 @@ class AspRuntime {
   ScriptEngineTable& Engines() { return engines_; }
   CompiledPageCache& Pages() { return pages_; }
   CASPApplication& Application() { return *application_; }
+  SessionStore& Sessions() { return sessions_; }
+  /// Set once the host's include callback had no global.asa.
+  std::atomic<bool>& HostLacksGlobalFile() { return host_lacks_global_file_; }
   ScriptWatchdog& Watchdog() { return watchdog_; }
 
   /// AddASPObject: a named object every page sees. Fails with 1003 once a page has been served.
@@ -67,7 +71,9 @@ class AspRuntime {
   AspServerServices& server_;
   ScriptEngineTable engines_;
   CompiledPageCache pages_;
+  SessionStore sessions_;
   ComPtr<CASPApplication> application_;
+  std::atomic<bool> host_lacks_global_file_{false};
   ScriptWatchdog watchdog_;
   std::atomic<bool> page_served_{false};
   std::atomic<uint64_t> compilations_{0};

@@ -18,7 +18,10 @@
 #include "platform/system/code_page.h"
 #include "wendrel/asp/asp_runtime.h"
 #include "wendrel/asp/asp_script_site.h"
+#include "wendrel/asp/asp_session.h"
 #include "wendrel/asp/asp_texts.h"
+#include "wendrel/asp/declared_objects.h"
+#include "wendrel/asp/object_creation.h"
 #include "wendrel/asp/html_encode.h"
 #include "wendrel/asp/request.h"
 #include "wendrel/common/formatted.h"
@@ -43,6 +46,9 @@ constexpr DISPID kUrlEncodeDispid = 0x60020008;
 constexpr DWORD kParseFlags =
     SCRIPTTEXT_ISVISIBLE | SCRIPTTEXT_ISPERSISTENT | SCRIPTTEXT_HOSTMANAGESSOURCE;
 constexpr DWORD kPersistentTypeLibrary = 0x40;
+// Objects OBJECT tags declare: visible, kept by the clones of the compiled page, no code.
+constexpr DWORD kDeclaredObjectFlags =
+    SCRIPTITEM_ISVISIBLE | SCRIPTITEM_ISPERSISTENT | SCRIPTITEM_NOCODE;
 constexpr int32_t kCannotCreateError = 429;
 constexpr int16_t kGeneratedScriptLogLevel = 2;
 
@@ -95,6 +101,7 @@ void CASPServer::RunPage(const PageRun& run) {
   if (top) {
     cancelled_ = false;
     SetPageCancelFlag(&cancelled_);
+    AcquireSession(run);
   }
   if (std::shared_ptr<const CompiledPage> page = CompiledFor(run)) {
     page_ = page;
@@ -105,6 +112,29 @@ void CASPServer::RunPage(const PageRun& run) {
   if (top) {
     SetPageCancelFlag(nullptr);
     runtime_.Application().ReleaseLockOfThisThread();
+    ReleaseSession();
+  }
+}
+
+void CASPServer::AcquireSession(const PageRun& run) {
+  std::optional<std::string> cookie =
+      run.request.CookiesCollection().FindEntryValue(SessionStore::kCookieName);
+  session_ = runtime_.Sessions().Acquire(cookie ? *cookie : std::string_view(), ProcessLocaleId());
+  if (session_) run.response.SetSessionCookie(session_->Key(), run.request.OverTls());
+}
+
+void CASPServer::ReleaseSession() {
+  if (!session_) return;
+  runtime_.Sessions().Release(*session_);
+  session_.Reset();
+}
+
+void CASPServer::ApplyPageLocale(const CompiledPage& page) {
+  if (page.lcid != 0) {
+    SetThreadLocale(page.lcid);
+    if (session_) session_->SetLocale(page.lcid);
+  } else if (session_) {
+    SetThreadLocale(session_->Locale());
   }
 }
 
@@ -125,7 +155,8 @@ std::shared_ptr<const CompiledPage> CASPServer::Compile(const PageRun& run) {
   PageFiles files(PageFilesContext{
       &site.site, run.request.ServerName(), run.request.RequestPage(), run.root, callback,
       parameter, [this](std::string_view line) { runtime_.Server().LogServerLine(line); },
-      [&site](std::string_view folder) { return site.RootFor(folder); }});
+      [&site](std::string_view folder) { return site.RootFor(folder); },
+      &runtime_.HostLacksGlobalFile()});
   Result<std::string> text = files.ReadPage(run.path);
   if (!text.ok()) {
     ReportUnreadablePage(files.LastErrno());
@@ -181,6 +212,12 @@ std::shared_ptr<const CompiledPage> CASPServer::Compile(const PageRun& run) {
     WriteAspError(static_cast<int>(AspError::SetSiteFailed));
     return nullptr;
   }
+  for (const std::u16string& name : DeclaredNames(page->objects)) {
+    if (FAILED(engine->AddNamedItem(name.c_str(), kDeclaredObjectFlags))) {
+      WriteAspError(static_cast<int>(AspError::NamedItemsFailed));
+      return nullptr;
+    }
+  }
   for (const TypeLibraryReference& library : pre.type_libraries) {
     if (!library.guid) continue;  // a FILE= library has no registered identity to add
     DWORD major = library.major < 0 ? 0 : static_cast<DWORD>(library.major);
@@ -225,7 +262,11 @@ bool CASPServer::RunCompiled(const CompiledPage& page) {
   run.response.SetCodePage(page.code_page);
   run.response.SetScriptRunning(true);
   LCID outer_locale = GetThreadLocale();
-  if (page.lcid != 0) SetThreadLocale(page.lcid);
+  if (!page.objects.empty()) {
+    DeclareObjects(page.objects, runtime_.Application().StaticObjects(),
+                   session_ ? &session_->StaticObjects() : nullptr);
+  }
+  ApplyPageLocale(page);
   AskAboutTheDebugger();
   int limit = run.site.settings->script_time_limit_seconds;
   uint64_t watched = 0;
@@ -298,11 +339,13 @@ void CASPServer::WriteGeneratedScript(const CompiledPage& page, std::string_view
 
 // --- What the engine asks --------------------------------------------------------------------
 
-// The intrinsic objects first, then the host's objects. A new reference is returned.
+// The intrinsic objects first, then the host's objects, then the objects OBJECT tags declared
+// for the session and for the application (made on first use). A new reference is returned.
 IUnknown* CASPServer::ItemFor(std::u16string_view name) {
   if (run_ == nullptr) return nullptr;
   IDispatch* found = nullptr;
   ComPtr<IDispatch> host_object;
+  ComPtr<IDispatch> declared;
   if (EqualsIgnoringCase(name, u"Server")) {
     found = this;
   } else if (EqualsIgnoringCase(name, u"Request")) {
@@ -311,8 +354,14 @@ IUnknown* CASPServer::ItemFor(std::u16string_view name) {
     found = &run_->response;
   } else if (EqualsIgnoringCase(name, u"Application")) {
     found = &runtime_.Application();
+  } else if (EqualsIgnoringCase(name, u"Session")) {
+    found = session_.get();
   } else if ((host_object = runtime_.HostObject(name))) {
     found = host_object.get();
+  } else {
+    if (session_) declared = DeclaredObject(session_->StaticObjects(), name);
+    if (!declared) declared = DeclaredObject(runtime_.Application().StaticObjects(), name);
+    found = declared.get();
   }
   if (found == nullptr) return nullptr;
   found->AddRef();
@@ -417,6 +466,7 @@ Result<Variant> CASPServer::RunChildPage(const DispatchArguments& arguments, boo
   std::optional<std::string> resolved = ResolvePath(path);
   if (!resolved) return Variant();
   ComPtr<CASPServer> child = MakeObject<CASPServer>(runtime_, depth_ + 1);
+  child->session_ = session_;
   MappedPath mapped = path.starts_with('/')
                           ? MapUrlPath(run_->site.site, path, run_->request.ServerName())
                           : MappedPath{*resolved, run_->root};
@@ -427,41 +477,16 @@ Result<Variant> CASPServer::RunChildPage(const DispatchArguments& arguments, boo
   return Variant();
 }
 
-// A class identifier in braces or a ProgID; when creation for IDispatch fails, the class
-// factory is asked, then an IUnknown asked for IDispatch, then IDispatch once more.
+// A class identifier or a ProgID; an unknown class and a failed creation have their own texts.
 Result<Variant> CASPServer::CreateObject(const DispatchArguments& arguments) {
   Bstr name = TRY(ToBstr(arguments[0]));
-  CLSID clsid{};
-  HRESULT found = name.view().starts_with(u"{") ? CLSIDFromString(name.view(), &clsid)
-                                                : CLSIDFromProgID(name.view(), &clsid);
-  if (FAILED(found)) {
+  std::optional<CLSID> clsid = ClassNamedBy(name.view());
+  if (!clsid) {
     std::string text = Formatted(AspTextFormat(AspText::ClassNotRegistered),
                                  TextToBytes(name.view(), CP_ACP).c_str());
     return Error::Script(kCannotCreateError, BytesToText(text, CP_ACP));
   }
-  ComPtr<IDispatch> object;
-  HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                                reinterpret_cast<void**>(object.Receive()));
-  if (FAILED(hr) || !object) {
-    ComPtr<IClassFactory> factory;
-    if (SUCCEEDED(CoGetClassObject(clsid, CLSCTX_INPROC_SERVER, IID_IClassFactory,
-                                   reinterpret_cast<void**>(factory.Receive()))) &&
-        factory) {
-      factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(object.Receive()));
-    }
-  }
-  if (!object) {
-    ComPtr<IUnknown> unknown;
-    if (SUCCEEDED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                                   reinterpret_cast<void**>(unknown.Receive()))) &&
-        unknown) {
-      object = unknown.As<IDispatch>(IID_IDispatch);
-    }
-  }
-  if (!object) {
-    CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                     reinterpret_cast<void**>(object.Receive()));
-  }
+  ComPtr<IDispatch> object = CreateScriptObject(*clsid);
   if (!object) {
     return Error::Script(kCannotCreateError,
                          BytesToText(AspTextFormat(AspText::CannotCreateObject), CP_ACP));

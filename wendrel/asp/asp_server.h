@@ -20,6 +20,7 @@
 
 class AspRuntime;
 class AspScriptSite;
+class CASPSession;
 class Request;
 class Response;
 struct SiteSnapshot;
@@ -77,6 +78,11 @@ class CASPServer : public DispatchObject<CASPServer> {
   std::optional<std::string> ResolvePath(std::string_view path);
   Result<Variant> RunChildPage(const DispatchArguments& arguments, bool transfer);
   std::string DisplayName(uint32_t file_index) const;
+  // The visitor's session for a top-level page; its cookie goes into the response.
+  void AcquireSession(const PageRun& run);
+  void ReleaseSession();
+  // The locale the page formats with: its @LCID (which the session keeps), else the session's.
+  void ApplyPageLocale(const CompiledPage& page);
 
   AspRuntime& runtime_;
   const int depth_;
@@ -84,5 +90,6 @@ class CASPServer : public DispatchObject<CASPServer> {
   // The page being run (null between runs).
   const PageRun* run_ = nullptr;
   std::shared_ptr<const CompiledPage> page_;
+  ComPtr<CASPSession> session_;  // shared with the pages Server.Execute runs
   std::atomic<bool> cancelled_{false};
 };

@@ -82,6 +82,13 @@ ComPtr<IDispatch> Collection::FindEntry(std::string_view key) {
   return found ? entries_[*found].object : nullptr;
 }
 
+std::optional<std::string> Collection::FindEntryValue(std::string_view key) {
+  std::lock_guard lock(mutex_);
+  std::optional<size_t> found = FindLocked(key);
+  if (!found || entries_[*found].entry == nullptr) return std::nullopt;
+  return entries_[*found].entry->EntryValue();
+}
+
 void Collection::RemoveAllEntries() {
   std::vector<CollectionEntryHandle> released;
   {

@@ -53,6 +53,8 @@ class Collection : public DispatchObject<Collection> {
   ComPtr<IDispatch> AddEntry(std::string_view key, std::optional<std::string_view> value);
   /// The first entry with this key (ignoring case), or null.
   ComPtr<IDispatch> FindEntry(std::string_view key);
+  /// The (first) value of the first entry with this key, or nothing.
+  std::optional<std::string> FindEntryValue(std::string_view key);
   /// Releases every entry; raw text that was set becomes empty.
   void RemoveAllEntries();
   /// The unparsed text the collection was filled from; Item without an index answers it.

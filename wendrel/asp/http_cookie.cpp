@@ -131,6 +131,8 @@ std::string CHTTPCookie::SetCookieLine() const {
     line += "; domain=";
     line += HeaderSafeText(domain_);
   }
+  // A cookie the page marked secure must not travel over plain HTTP.
+  if (secure_) line += "; secure";
   return line;
 }
 

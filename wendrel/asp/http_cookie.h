@@ -2,8 +2,8 @@
 // CHTTPCookie: one cookie, received (Request.Cookies) or to be sent (Response.Cookies). Element
 // 0 is (name, whole value); a value with '&' or '=' is split into sub-keys, elements 1 on.
 // Item(name) reads a sub-key, Item without a key the elements joined with ','. A cookie to be
-// sent is written as a Set-Cookie line with its expiry, path and domain. Belongs to one
-// request: no lock.
+// sent is written as a Set-Cookie line with its expiry, path, domain and secure flag. Belongs
+// to one request: no lock.
 
 #include <cstdint>
 #include <ctime>
@@ -47,7 +47,8 @@ class CHTTPCookie : public DispatchObject<CHTTPCookie>, public CollectionEntry {
   std::time_t Expiry() const { return expiry_; }
   bool HasKeys() const { return has_keys_; }
   int32_t ElementCount() const { return static_cast<int32_t>(names_.size()); }
-  /// The header line without its line end: "Set-Cookie: name=value; expires=...; path=/".
+  /// The header line without its line end:
+  /// "Set-Cookie: name=value; expires=...; path=/; domain=...; secure".
   std::string SetCookieLine() const;
 
   // Dispatch members.
@@ -74,7 +75,7 @@ class CHTTPCookie : public DispatchObject<CHTTPCookie>, public CollectionEntry {
   std::time_t expiry_ = kNoExpiry;
   std::string path_ = "/";
   std::string domain_;
-  bool secure_ = false;  // kept; the Set-Cookie line does not carry it
+  bool secure_ = false;
 };
 
 /// A cookie value as the Set-Cookie line carries it: a space becomes '+', letters, digits and

@@ -125,9 +125,15 @@ Result<std::string> PageFiles::ReadPage(const std::string& path) {
 std::optional<IncludedFile> PageFiles::ReadGlobalFile() {
   std::string path = NormalisedRoot(context_.root);
   path += path == "/" ? kGlobalFileName : std::string("/") + kGlobalFileName;
+  std::atomic<bool>* host_lacks = context_.host_lacks_global_file;
+  if (context_.include_callback != nullptr && (host_lacks == nullptr || !host_lacks->load())) {
+    if (std::optional<std::string> text = AskHost(path, context_.root)) {
+      return IncludedFile{path, std::move(*text)};
+    }
+    if (host_lacks != nullptr) host_lacks->store(true);  // the host is not asked again
+  }
   if (!Exists(path)) return std::nullopt;
   IncludeCallback callback = std::exchange(context_.include_callback, nullptr);
-  // global.asa is never asked from the host.
   Result<IncludedFile> global = ReadContained(path, context_.root, kDefaultMaxExpandedBytes);
   context_.include_callback = callback;
   if (!global.ok()) return std::nullopt;

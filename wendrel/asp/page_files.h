@@ -16,6 +16,7 @@
 // Every file read from disk is stamped (modification time, size, inode) so a compiled page can
 // tell later whether any of its files changed.
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -54,6 +55,8 @@ struct PageFilesContext {
   std::function<void(std::string_view)> log;  // the server log
   /// The opened root folder of a folder the path map names; null when the snapshot lacks it.
   std::function<const FileRoot*(std::string_view folder)> root_for;
+  /// Set once the host's include callback had no global.asa: it is not asked for it again.
+  std::atomic<bool>* host_lacks_global_file = nullptr;
 };
 
 class PageFiles final : public PreprocessorSite {
@@ -68,7 +71,8 @@ class PageFiles final : public PreprocessorSite {
   /// The page's text; an error (with errno's number as the HRESULT's low bits) when it cannot
   /// be read.
   Result<std::string> ReadPage(const std::string& path);
-  /// global.asa of the page's root, when there is one (the host is never asked for it).
+  /// global.asa of the page's root, when there is one: from the host's include callback until
+  /// it once has none, else from the root folder on disk.
   std::optional<IncludedFile> ReadGlobalFile();
   Result<IncludedFile> ReadInclude(const IncludeRequest& request) override;
   void Log(std::string_view line) override;

@@ -62,6 +62,19 @@ void CQuavDictionary::Set(std::u16string_view key, const VARIANT& value) {
   values_.push_back(std::move(stored));
 }
 
+bool CQuavDictionary::SetIfEmpty(std::u16string_view key, const VARIANT& value) {
+  Variant stored(PeekValue(value));
+  std::lock_guard lock(mutex_);
+  if (std::optional<size_t> found = FindLocked(key)) {
+    if (values_[*found].vt != VT_EMPTY) return false;
+    std::swap(values_[*found], stored);
+    return true;
+  }
+  keys_.emplace_back(key);
+  values_.push_back(std::move(stored));
+  return true;
+}
+
 void CQuavDictionary::RemoveAllValues() {
   std::vector<Variant> released;
   std::lock_guard lock(mutex_);

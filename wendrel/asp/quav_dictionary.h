@@ -23,6 +23,8 @@ class CQuavDictionary : public DispatchObject<CQuavDictionary> {
   Variant Get(std::u16string_view key);
   /// Stores `value` as given (a reference is dereferenced): replaces or appends.
   void Set(std::u16string_view key, const VARIANT& value);
+  /// As Set when `key` is missing or Empty; false (nothing changed) otherwise.
+  bool SetIfEmpty(std::u16string_view key, const VARIANT& value);
   void RemoveAllValues();
   int32_t KeyCount();
   std::vector<std::u16string> KeyTexts();

@@ -40,8 +40,7 @@ struct ComputedVariableEntry {
 };
 
 std::string HttpsState(const Request& request) {
-  const RequestServer* server = request.Server();
-  return server != nullptr && server->HoldsSslContext() ? "ON" : "OFF";
+  return request.OverTls() ? "ON" : "OFF";
 }
 std::string LocalAddress(const Request& request) {
   return request.Server() != nullptr ? request.Server()->LocalAddress() : std::string();

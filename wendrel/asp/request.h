@@ -69,6 +69,8 @@ class Request : public DispatchObject<Request> {
   int32_t ContentLength() const { return request_length_; }
   bool FullParse() const { return full_parse_; }
   const RequestServer* Server() const { return server_; }
+  /// The request came over HTTPS (the server holds a TLS context).
+  bool OverTls() const { return server_ != nullptr && server_->HoldsSslContext(); }
 
   Collection& QueryStringCollection() { return *query_string_; }
   Collection& FormCollection() { return *form_; }

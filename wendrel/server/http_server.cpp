@@ -183,6 +183,8 @@ std::span<const DispatchMember<CHTTPServer>> CHTTPServer::Members() {
       {u"BoundPort", 104, kPropertyGet, 0, 0, &S::GetBoundPort},
       {u"ScriptTimeLimit", 105, kPropertyGet, 0, 0, &S::GetScriptTimeLimit},
       {u"ScriptTimeLimit", 105, kPropertyPut, 0, 0, &S::PutScriptTimeLimit},
+      {u"MaxSessions", 106, kPropertyGet, 0, 0, &S::GetMaxSessions},
+      {u"MaxSessions", 106, kPropertyPut, 0, 0, &S::PutMaxSessions},
       {u"AddVirtualDir", 27, kMethod, 2, 2, &S::AddVirtualDir, u"VirtualDir,RealDir"},
       {u"VirtualDirs", 28, kPropertyGet | kMethod, 0, 0, &S::GetVirtualDirs},
       {u"HostId", 29, kPropertyGet | kMethod, 0, 0, &S::GetHostId},
@@ -273,12 +275,16 @@ Error CHTTPServer::Refuse(int32_t number, ServerTextId text_id, KeepInLastError 
   return Error::Script(number, BytesToText(text, CP_ACP));
 }
 
-void CHTTPServer::Housekeeping() {}
+// Sessions idle past their timeout go (the listener thread, every few seconds).
+void CHTTPServer::Housekeeping() {
+  if (asp_) asp_->Sessions().Sweep();
+}
 
 // The script engine manager: the template of the default language is made here, on the host
 // thread. When no engine can be made the server still starts, without ASP pages.
 void CHTTPServer::StartAspRuntime() {
   auto asp = std::make_unique<AspRuntime>(*this);
+  asp->Sessions().SetMaxSessions(static_cast<size_t>(Settings()->max_sessions));
   std::string log_line;
   if (!asp->Engines().TemplateFor(Settings()->script_language, &log_line).ok()) {
     if (!log_line.empty()) EventLog::Error(log_line);
@@ -598,6 +604,17 @@ Result<Variant> CHTTPServer::PutScriptTimeLimit(const DispatchArguments& argumen
   int32_t seconds = TRY(ToInt32(arguments.value()));
   if (seconds < 0) return ErrorNumber::InvalidProcedureCall;
   UpdateSettings([&](ServerSettings& settings) { settings.script_time_limit_seconds = seconds; });
+  return Variant();
+}
+
+Result<Variant> CHTTPServer::GetMaxSessions(const DispatchArguments&) {
+  return Variant::FromI4(Settings()->max_sessions);
+}
+Result<Variant> CHTTPServer::PutMaxSessions(const DispatchArguments& arguments) {
+  int32_t limit = TRY(ToInt32(arguments.value()));
+  if (limit < 1) return ErrorNumber::InvalidProcedureCall;
+  UpdateSettings([&](ServerSettings& settings) { settings.max_sessions = limit; });
+  if (asp_) asp_->Sessions().SetMaxSessions(static_cast<size_t>(limit));
   return Variant();
 }
 

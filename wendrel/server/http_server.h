@@ -145,6 +145,8 @@ class CHTTPServer : public DispatchObject<CHTTPServer>,
   Result<Variant> ExecuteASPPageFromFile(const DispatchArguments& arguments);
   Result<Variant> GetScriptTimeLimit(const DispatchArguments& arguments);
   Result<Variant> PutScriptTimeLimit(const DispatchArguments& arguments);
+  Result<Variant> GetMaxSessions(const DispatchArguments& arguments);
+  Result<Variant> PutMaxSessions(const DispatchArguments& arguments);
   Result<Variant> InitSSL(const DispatchArguments& arguments);
   Result<Variant> URLEncode(const DispatchArguments& arguments);
   Result<Variant> GetMaxHeaderSize(const DispatchArguments& arguments);

@@ -287,6 +287,7 @@ void Response::Bind(Connection* connection, Request* request) {
 
 void Response::ResetForRequest(std::string_view protocol) {
   ResetContent();
+  session_cookie_line_.clear();
   protocol_ = protocol.empty() ? std::string("HTTP/1.1") : std::string(protocol);
   headers_only_ = false;
   headers_sent_ = false;
@@ -314,6 +315,14 @@ void Response::ResetContent() {
   if (cookies_) cookies_->RemoveAllEntries();
   stream_.Reset();
   body_.ClearAndShrink(kKeptBodyCapacity);
+}
+
+void Response::SetSessionCookie(std::string_view id, bool secure) {
+  session_cookie_line_ = "Set-Cookie: ASPSESSIONID=";
+  session_cookie_line_ += CookieValueEncoded(id);
+  session_cookie_line_ += "; path=/; HttpOnly";
+  if (secure) session_cookie_line_ += "; Secure";
+  session_cookie_line_ += "\r\n";
 }
 
 Result<void> Response::AppendBody(std::string_view bytes) { return body_.Append(bytes); }

@@ -176,6 +176,9 @@ class Response : public DispatchObject<Response> {
   uint32_t CodePage() const { return code_page_; }
   /// End or Redirect ended the response: nothing more goes out for this request.
   bool Ended() const { return ended_; }
+  /// The session cookie this response carries, whatever the page does with Clear and Cookies:
+  /// "ASPSESSIONID=<id>; path=/; HttpOnly", with "; Secure" on an encrypted connection.
+  void SetSessionCookie(std::string_view id, bool secure);
   /// Appends bytes to the body as they are (error pages of the ASP runtime).
   Result<void> AppendBytes(std::string_view bytes) { return AppendBody(bytes); }
   /// Response.End without a script to stop: sends what there is, announces the close, and
@@ -288,6 +291,7 @@ class Response : public DispatchObject<Response> {
   int64_t last_modified_ = 0;  // file time of a sent file; 0 = none
   std::vector<std::pair<std::string, std::string>> added_headers_;
   ComPtr<Collection> cookies_;
+  std::string session_cookie_line_;  // empty when the page has no session
   ComPtr<IStream> stream_;
   ResponseBody body_;
   std::shared_ptr<const std::string> page_text_;

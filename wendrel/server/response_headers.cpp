@@ -93,6 +93,7 @@ void Response::AppendExpiry(std::string& headers, std::time_t now) const {
 
 // Entries of the cookie collection are made by CHTTPCookie::Make only, so each is a cookie.
 void Response::AppendCookieLines(std::string& headers) {
+  headers += session_cookie_line_;
   if (!cookies_) return;
   size_t count = cookies_->EntryCount();
   for (size_t position = 1; position <= count; ++position) {

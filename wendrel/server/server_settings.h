@@ -34,6 +34,7 @@ struct ServerSettings {
   int32_t request_timeout_seconds = 30;   // from the first byte of a request to its end
   bool hand_over_mode = false;            // a request finds no free worker in ~1 s: 503
   int32_t script_time_limit_seconds = 0;  // a page running longer is stopped; 0 = no limit
+  int32_t max_sessions = 100000;          // past it the oldest idle sessions are dropped
 };
 
 class ServerSettingsStore {

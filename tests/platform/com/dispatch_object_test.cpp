@@ -83,6 +83,72 @@ class DispatchObjectTest : public testing::Test {
   }
 };
 
+// A store whose members can only be read, as Session.Contents and Response.Cookies are.
+class Cell : public DispatchObject<Cell> {
+ public:
+  static std::span<const DispatchMember<Cell>> Members() {
+    static constexpr DispatchMember<Cell> kMembers[] = {
+        {u"Value", DISPID_VALUE, kPropertyGet, 0, 0, &Cell::Get},
+        {u"Value", DISPID_VALUE, kPropertyPut, 0, 0, &Cell::Put},
+    };
+    return kMembers;
+  }
+  Variant value;
+
+ private:
+  Result<Variant> Get(const DispatchArguments&) { return value; }
+  Result<Variant> Put(const DispatchArguments& arguments) {
+    value = Variant(arguments.value());
+    return Variant();
+  }
+};
+
+class Shelf : public DispatchObject<Shelf> {
+ public:
+  static std::span<const DispatchMember<Shelf>> Members() {
+    static constexpr DispatchMember<Shelf> kMembers[] = {
+        {u"Item", DISPID_VALUE, kPropertyGet, 1, 1, &Shelf::Get},
+        {u"Item", DISPID_VALUE, kPropertyPut, 1, 1, &Shelf::Put},
+        {u"Contents", 1, kPropertyGet, 0, 0, &Shelf::Contents},
+        {u"Cell", 2, kPropertyGet, 0, 1, &Shelf::CellAt, u"Index"},
+        {u"Count", 3, kPropertyGet, 0, 0, &Shelf::Count},
+    };
+    return kMembers;
+  }
+  ComPtr<Cell> cell = MakeObject<Cell>();
+  std::u16string key;
+  Variant stored;
+
+ private:
+  Result<Variant> Get(const DispatchArguments&) { return stored; }
+  Result<Variant> Put(const DispatchArguments& arguments) {
+    key = std::u16string(PeekValue(arguments[0]).bstrVal);
+    stored = Variant(arguments.value());
+    return Variant();
+  }
+  Result<Variant> Contents(const DispatchArguments&) { return Variant::FromDispatch(this); }
+  Result<Variant> CellAt(const DispatchArguments&) { return Variant::FromDispatch(cell.get()); }
+  Result<Variant> Count(const DispatchArguments&) { return Variant::FromI4(1); }
+};
+
+TEST(DispatchPutThroughValueTest, AssigningToAReadOnlyMemberWithIndicesGoesThroughItsValue) {
+  ComPtr<Shelf> shelf = MakeObject<Shelf>();
+  // Contents takes no index: Contents("k") = 5 assigns Contents' default member with "k".
+  Variant k = Variant::FromString(u"k");
+  const VARIANT key[] = {k};
+  ASSERT_TRUE(PutMember(shelf.get(), u"Contents", key, Variant::FromI4(5)).ok());
+  EXPECT_EQ(shelf->key, u"k");
+  EXPECT_EQ(shelf->stored.lVal, 5);
+  // Cell takes the index: Cell("x") = "v" reads Cell("x") and assigns its default member.
+  Variant x = Variant::FromString(u"x");
+  const VARIANT index[] = {x};
+  ASSERT_TRUE(PutMember(shelf.get(), u"Cell", index, Variant::FromString(u"v")).ok());
+  EXPECT_EQ(shelf->cell->value.StringView(), u"v");
+  // Without indices, or when the member's value is no object, the member cannot be assigned.
+  EXPECT_FALSE(PutMember(shelf.get(), u"Contents", {}, Variant::FromI4(1)).ok());
+  EXPECT_FALSE(PutMember(shelf.get(), u"Count", index, Variant::FromI4(1)).ok());
+}
+
 }  // namespace
 
 TEST_F(DispatchObjectTest, NamesIgnoreCaseAndUnknownNamesFail) {

@@ -19,11 +19,22 @@ namespace {
 constexpr int kNiceStopMs = 200;
 constexpr int kInterruptedStopMs = 3500;
 
+// A stop on the host's main thread keeps serving the calls workers hand to it (objects pages
+// share live there), so a worker in such a call can finish. A negative time-out waits until
+// the worker has ended.
 bool WaitForEnd(const std::atomic<WorkerState>& state, int timeout_ms) {
+  auto ended = [&state] { return state.load() == WorkerState::Ended; };
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-  while (state.load() != WorkerState::Ended) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  auto past_deadline = [&] { return timeout_ms >= 0 && std::chrono::steady_clock::now() >= deadline; };
+  bool pump = IsMainApartmentThread();
+  while (!ended()) {
+    if (past_deadline()) return false;
+    if (pump) {
+      // WM_QUIT waiting in the queue stops the pumping; it stays there for the host's loop.
+      pump = PumpMessagesUntil([&] { return ended() || past_deadline(); }, 5);
+    } else {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
   }
   return true;
 }
@@ -130,6 +141,7 @@ void WorkerPool::StopSlot(WorkerSlot& slot) {
   }
   if (!WaitForEnd(slot.state, kInterruptedStopMs)) {
     TraceMessage(Formatted("Terminating thread %i", index));
+    WaitForEnd(slot.state, -1);
   }
   if (slot.thread.joinable()) slot.thread.join();
 }
