@@ -182,6 +182,10 @@ class FunctionCompiler {
   void PatchTo(size_t instruction, size_t target) { procedure_.code[instruction].b = static_cast<int32_t>(target); }
   void PatchJump(size_t instruction, size_t target) { procedure_.code[instruction].a = static_cast<int32_t>(target); }
   void MarkStatementStart();
+  void AddResumeOverride(size_t first, size_t last, size_t target, int32_t number) {
+    procedure_.resume_overrides.push_back({static_cast<uint32_t>(first), static_cast<uint32_t>(last),
+                                           static_cast<uint32_t>(target), number});
+  }
   Result<uint16_t> ArgumentCount(size_t count, SourcePosition position);
 
   // Names
@@ -626,6 +630,9 @@ Result<void> FunctionCompiler::CompileIf(const Stmt* statement) {
     TRY(EmitExpression(branch.condition, Use::Operand));
     size_t skip = Emit(Opcode::JumpIfFalse);
     TRY(CompileBlock(branch.body));
+    // A statement of its own, so that Resume Next after the branch's last statement leaves
+    // the If instead of entering the next branch.
+    MarkStatementStart();
     end_jumps.push_back(Emit(Opcode::Jump));
     PatchJump(skip, Here());
   }
@@ -634,30 +641,32 @@ Result<void> FunctionCompiler::CompileIf(const Stmt* statement) {
   return {};
 }
 
-// select-statement -> subject into a temporary; each Case compares it for equality
+// select-statement -> subject into a temporary; each Case compares it for equality and is
+// followed by its block, so that Resume Next after a failing Case value enters that block
 Result<void> FunctionCompiler::CompileSelect(const Stmt* statement) {
   uint32_t subject = AllocateTemps(1);
   TRY(EmitExpression(statement->subject, Use::Value));
   EmitTemp(Opcode::AssignLocal, subject);
   cleanups_.push_back(subject);
-  std::vector<std::vector<size_t>> matches(statement->cases.size());
-  for (size_t i = 0; i < statement->cases.size(); ++i) {
-    position_ = statement->cases[i].position;
-    for (const Expr* value : statement->cases[i].values) {
-      EmitTemp(Opcode::LoadLocalRef, subject);
-      TRY(EmitExpression(value, Use::Operand));
-      Emit(Opcode::Equal);
-      matches[i].push_back(Emit(Opcode::JumpIfTrue));
-    }
-  }
-  size_t to_else = Emit(Opcode::Jump);
   std::vector<size_t> end_jumps;
-  for (size_t i = 0; i < statement->cases.size(); ++i) {
-    for (size_t jump : matches[i]) PatchJump(jump, Here());
-    TRY(CompileBlock(statement->cases[i].body));
+  for (const CaseClause& clause : statement->cases) {
+    position_ = clause.position;
+    std::vector<size_t> matches;
+    size_t no_match = 0;
+    for (size_t v = 0; v < clause.values.size(); ++v) {
+      EmitTemp(Opcode::LoadLocalRef, subject);
+      TRY(EmitExpression(clause.values[v], Use::Operand));
+      Emit(Opcode::Equal);
+      bool last = v + 1 == clause.values.size();
+      size_t jump = Emit(last ? Opcode::JumpIfFalse : Opcode::JumpIfTrue);
+      (last ? no_match : matches.emplace_back()) = jump;
+    }
+    for (size_t jump : matches) PatchJump(jump, Here());
+    TRY(CompileBlock(clause.body));
+    MarkStatementStart();
     end_jumps.push_back(Emit(Opcode::Jump));
+    PatchJump(no_match, Here());
   }
-  PatchJump(to_else, Here());
   TRY(CompileBlock(statement->else_block));
   for (size_t jump : end_jumps) PatchJump(jump, Here());
   MarkStatementStart();
@@ -685,6 +694,7 @@ void FunctionCompiler::EmitAddress(const NameRef& ref) {
 // for-statement -> var-ref start limit step ForPrep(exit) body: block ForNext(body) exit:
 Result<void> FunctionCompiler::CompileFor(const Stmt* statement) {
   NameRef variable = TRY(LoopVariable(statement));
+  size_t header = Here();
   EmitAddress(variable);
   TRY(EmitExpression(statement->start, Use::Value));
   TRY(EmitExpression(statement->limit, Use::Value));
@@ -698,10 +708,13 @@ Result<void> FunctionCompiler::CompileFor(const Stmt* statement) {
   size_t body = Here();
   LoopContext loop{LoopType::For, cleanups_.size(), {}};
   TRY(CompileLoopBody(statement->body, loop));
+  MarkStatementStart();
   EmitTemp(Opcode::ForNext, temps, static_cast<int32_t>(body));
   MarkStatementStart();
   PatchTo(prep, Here());
   PatchLoopExits(loop, Here());
+  // A header that fails leaves the counter as it was and the loop not entered.
+  AddResumeOverride(header, prep, Here(), static_cast<int32_t>(ErrorNumber::ForLoopNotInitialized));
   FreeTemps(3);
   return {};
 }
@@ -710,6 +723,7 @@ Result<void> FunctionCompiler::CompileFor(const Stmt* statement) {
 //                       exit: ClearLocal(iterator)
 Result<void> FunctionCompiler::CompileForEach(const Stmt* statement) {
   NameRef variable = TRY(LoopVariable(statement));
+  size_t header = Here();
   EmitAddress(variable);
   // A variable's array is walked in place (and locked meanwhile), anything else as a copy.
   const Expr* subject = statement->subject;
@@ -721,10 +735,12 @@ Result<void> FunctionCompiler::CompileForEach(const Stmt* statement) {
   cleanups_.push_back(temps);
   LoopContext loop{LoopType::For, cleanups_.size(), {}};
   TRY(CompileLoopBody(statement->body, loop));
+  MarkStatementStart();
   EmitTemp(Opcode::ForEachNext, temps, static_cast<int32_t>(body));
   MarkStatementStart();
   PatchTo(prep, Here());
   PatchLoopExits(loop, Here());
+  AddResumeOverride(header, prep, Here(), 0);
   EmitTemp(Opcode::ClearLocal, temps);
   cleanups_.pop_back();
   FreeTemps(2);
@@ -756,6 +772,7 @@ Result<void> FunctionCompiler::CompileDoLoop(const Stmt* statement) {
   }
   LoopContext loop{kind == LoopKind::WhileWend ? LoopType::While : LoopType::Do, cleanups_.size(), {}};
   TRY(CompileLoopBody(statement->body, loop));
+  MarkStatementStart();
   if (kind == LoopKind::WhileAfter || kind == LoopKind::UntilAfter) {
     position_ = statement->position;
     TRY(EmitExpression(statement->condition, Use::Operand));
@@ -877,7 +894,9 @@ Result<void> FunctionCompiler::EmitCall(const Expr* call, Use use) {
     }
     if (ref.IsVariable()) {
       TRY(EmitArguments(call->arguments));
-      Emit(use == Use::Argument ? Opcode::CallVarRef : Opcode::CallVar, ref.a, ref.b, count, ref.Mode());
+      Opcode op = use == Use::Argument ? Opcode::CallVarRef : Opcode::CallVar;
+      if (count == 0) op = Opcode::CallVarParens;
+      Emit(op, ref.a, ref.b, count, ref.Mode());
       return {};
     }
   }

@@ -310,6 +310,27 @@ void Interpreter::UnwindFrame() {
   if (!is_entry && !frames_.empty()) frames_.back().sp = return_slot;
 }
 
+namespace {
+
+const ResumeOverride* FindResumeOverride(const Procedure& procedure, size_t failed_instruction) {
+  // Loop headers never overlap, so at most one override covers an instruction.
+  for (const ResumeOverride& override : procedure.resume_overrides) {
+    if (failed_instruction >= override.first && failed_instruction <= override.last) return &override;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+// Where Resume Next continues after the failing instruction: the next statement, or the end of
+// a loop whose header failed.
+uint32_t Interpreter::ResumePoint(const Frame& frame, size_t failed_instruction) const {
+  if (const ResumeOverride* override = FindResumeOverride(*frame.procedure, failed_instruction)) {
+    return override->target;
+  }
+  return NextStatement(frame, failed_instruction);
+}
+
 // The first statement after the failing instruction (the procedure's Return at the latest).
 uint32_t Interpreter::NextStatement(const Frame& frame, size_t failed_instruction) const {
   const std::vector<uint32_t>& starts = frame.procedure->statement_starts;
@@ -358,12 +379,20 @@ bool Interpreter::HandleError(Error error, size_t entry_depth) {
   while (frames_.size() > entry_depth) {
     Frame& frame = frames_.back();
     if (!stop && frame.resume_next) {
+      size_t failed_at = static_cast<size_t>(frame.pc - frame.procedure->code.data()) - 1;
+      if (const ResumeOverride* override = FindResumeOverride(*frame.procedure, failed_at);
+          override != nullptr && override->number != 0) {
+        pending_.number = override->number;
+        pending_.hresult = ScriptErrorHresult(override->number);
+        pending_.description = StandardErrorDescription(override->number);
+        pending_.source = kRuntimeErrorSource;
+      }
       err_->Set(pending_);
       pending_valid_ = false;
       ClearRange(frame.stack_base, frame.sp);
       frame.sp = frame.stack_base;
       size_t failed = static_cast<size_t>(frame.pc - frame.procedure->code.data()) - 1;
-      frame.pc = frame.procedure->code.data() + NextStatement(frame, failed);
+      frame.pc = frame.procedure->code.data() + ResumePoint(frame, failed);
       return true;
     }
     ClearRange(frame.stack_base, frame.sp);
@@ -776,12 +805,14 @@ Result<Variant> Interpreter::Execute(size_t entry_depth) {
 
         case Opcode::CallVar:
         case Opcode::CallVarRef:
+        case Opcode::CallVarParens:
         case Opcode::CallSub: {
           SAVE_FRAME();
           VARIANT* base = sp - ins.count;
-          CallUse use = ins.op == Opcode::CallVarRef ? CallUse::Reference
-                        : ins.op == Opcode::CallSub  ? CallUse::Statement
-                                                     : CallUse::Value;
+          CallUse use = ins.op == Opcode::CallVarRef      ? CallUse::Reference
+                        : ins.op == Opcode::CallSub       ? CallUse::Statement
+                        : ins.op == Opcode::CallVarParens ? CallUse::Parens
+                                                          : CallUse::Value;
           bool entered = PROTECT(CallVariable(ins, base, ins.count, use));
           if (entered) {
             if (ins.op == Opcode::CallSub) frames_.back().discard_result = true;
@@ -813,7 +844,7 @@ Result<Variant> Interpreter::Execute(size_t entry_depth) {
         case Opcode::CallValue: {
           SAVE_FRAME();
           VARIANT* base = sp - ins.count - 1;
-          Variant result = PROTECT(CallValue(*base, base + 1, ins.count));
+          Variant result = PROTECT(ins.count == 0 ? CallWithEmptyParens(*base) : CallValue(*base, base + 1, ins.count));
           ClearRange(base, sp);
           PutValue(base, result.Detach());
           sp = base + 1;

@@ -139,6 +139,7 @@ class Interpreter : public std::enable_shared_from_this<Interpreter> {
   void CaptureError(const Error& error);
   void UnwindFrame();
   uint32_t NextStatement(const Frame& frame, size_t failed_instruction) const;
+  uint32_t ResumePoint(const Frame& frame, size_t failed_instruction) const;
   Result<void> CheckInterrupt();
   Result<Variant> RunEntry(const Procedure* procedure, LoadedUnit* unit, GlobalSlot* const* links,
                            ScriptInstance* me, std::span<const VARIANT> arguments, ArgumentPassing passing,
@@ -183,6 +184,7 @@ class Interpreter : public std::enable_shared_from_this<Interpreter> {
   Result<bool> ApplyValue(VARIANT* storage, VARIANT* arguments, uint32_t count, CallUse use,
                           std::u16string_view name);
   Result<Variant> CallValue(const VARIANT& callee, VARIANT* arguments, uint32_t count);
+  Result<Variant> CallWithEmptyParens(const VARIANT& callee);
   Result<void> StoreIndexed(const Instruction& instruction, VARIANT* arguments, AssignMode mode);
   Result<void> StoreInto(const VARIANT& container, VARIANT* arguments, uint32_t count, VARIANT* value,
                          AssignMode mode);

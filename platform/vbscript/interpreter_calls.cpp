@@ -185,7 +185,9 @@ Result<bool> Interpreter::CallSlot(GlobalSlot* slot, VARIANT* arguments, uint32_
       return ApplyValue(slot->storage, arguments, count, by_value, slot->name);
     case SlotKind::Undefined:
       if (frames_.back().unit->code->option_explicit) return NamedError(ErrorNumber::VariableIsUndefined, slot->name);
-      if (count > 0 || use == CallUse::Statement) return NamedError(ErrorNumber::TypeMismatch, slot->name);
+      if (count > 0 || use == CallUse::Statement || use == CallUse::Parens) {
+        return NamedError(ErrorNumber::TypeMismatch, slot->name);
+      }
       PutEmpty(arguments);
       return false;
     case SlotKind::Procedure:
@@ -244,6 +246,13 @@ Result<bool> Interpreter::ApplyValue(VARIANT* storage, VARIANT* arguments, uint3
     PutValue(arguments, result.Detach());
     return false;
   }
+  if (use == CallUse::Parens) {
+    // x(): an array stays itself, an object's default member is called.
+    if ((value.vt & VT_ARRAY) == 0 && value.vt != VT_DISPATCH) return NamedError(ErrorNumber::TypeMismatch, name);
+    Variant result = TRY(CallWithEmptyParens(*storage));
+    PutValue(arguments, result.Detach());
+    return false;
+  }
   if (count > 0 || as_statement) return NamedError(ErrorNumber::TypeMismatch, name);
   if (as_reference) {
     PutReference(arguments, storage->vt == (VT_BYREF | VT_VARIANT) ? storage->pvarVal : storage);
@@ -269,6 +278,21 @@ Result<Variant> Interpreter::CallValue(const VARIANT& callee, VARIANT* arguments
     return InvokeObject(object.get(), DISPID_VALUE, kGetFlags, arguments, count);
   }
   if (count > 0) return ErrorNumber::TypeMismatch;
+  Variant copy;
+  if (FAILED(VariantCopyInd(&copy, &callee))) return ErrorNumber::OutOfMemory;
+  return copy;
+}
+
+// value(): the result of calling an object's default member (GetRef("F")() calls F); an array
+// is itself; anything else is Type mismatch.
+Result<Variant> Interpreter::CallWithEmptyParens(const VARIANT& callee) {
+  VARIANT value = PeekValue(callee);
+  if (value.vt == VT_DISPATCH) {
+    if (value.pdispVal == nullptr) return ErrorNumber::ObjectVariableNotSet;
+    ComPtr<IDispatch> object(value.pdispVal);
+    return InvokeObject(object.get(), DISPID_VALUE, kGetFlags, nullptr, 0);
+  }
+  if ((value.vt & VT_ARRAY) == 0) return ErrorNumber::TypeMismatch;
   Variant copy;
   if (FAILED(VariantCopyInd(&copy, &callee))) return ErrorNumber::OutOfMemory;
   return copy;

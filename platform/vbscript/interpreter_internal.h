@@ -105,8 +105,9 @@ struct Frame {
 };
 
 /// How a name applied to arguments is wanted: its value, a reference (an argument that may be
-/// written through), or a statement (a plain value is then an error).
-enum class CallUse : uint8_t { Value, Reference, Statement };
+/// written through), a statement (a plain value is then an error), or its value with empty
+/// parentheses ("x()": an object's default member is called, a plain value is an error).
+enum class CallUse : uint8_t { Value, Reference, Statement, Parens };
 
 enum class RedimMode : uint8_t { Fresh, Preserve };
 enum class FrameKind : uint8_t { Nested, Entry };

@@ -48,6 +48,10 @@ OperatorInfo BinaryOperatorOf(const Token& token) {
   }
 }
 
+// Whether a reference heads a statement: there "f (x).y" passes "(x).y" to f, so a '(' after
+// blanks ends the reference once its arguments are read.
+enum class Head { Expression, Statement };
+
 // Where a statement stands: top-level statements may declare procedures and classes; the
 // statements of a one-line If end at Else as well.
 enum class Place { TopLevel, Inner, InlineIf };
@@ -142,8 +146,8 @@ class Parser {
   Result<Expr*> ParseBinary(int min_level);
   Result<Expr*> ParseUnary();
   Result<Expr*> ParsePrimary();
-  Result<Expr*> ParseReference();
-  Result<Expr*> ParsePostfix(Expr* base);
+  Result<Expr*> ParseReference(Head head = Head::Expression);
+  Result<Expr*> ParsePostfix(Expr* base, Head head = Head::Expression);
   Result<void> ParseArguments(std::vector<Expr*>& arguments);
   Result<void> ParseBareArguments(std::vector<Expr*>& arguments, Place place);
   Result<Expr*> StatementCall(Expr* target);
@@ -303,7 +307,7 @@ Result<Stmt*> Parser::ParseKeywordStatement(Place place) {
 // simple-statement -> reference '=' expression | reference [arguments]
 Result<Stmt*> Parser::ParseSimpleStatement(Place place) {
   SourcePosition position = Current().position;
-  Expr* target = TRY(ParseReference());
+  Expr* target = TRY(ParseReference(Head::Statement));
   if (Accept(TokenKind::Equal)) {
     Stmt* statement = arena_.NewStmt(StmtKind::Assign, position);
     statement->target = target;
@@ -383,14 +387,16 @@ Result<Stmt*> Parser::ParseSetStatement() {
   return statement;
 }
 
-// call-statement -> Call reference
+// call-statement -> Call (reference | '(' expression ')' postfix)
 Result<Stmt*> Parser::ParseCallStatement() {
   SourcePosition position = Current().position;
   Advance();
-  if (!Current().Is(TokenKind::Identifier) && !Current().Is(TokenKind::Dot) && !Current().Is(Keyword::Me)) {
+  bool parenthesised = Current().Is(TokenKind::LeftParen);
+  if (!Current().Is(TokenKind::Identifier) && !Current().Is(TokenKind::Dot) && !Current().Is(Keyword::Me) &&
+      !parenthesised) {
     return Fail(ErrorNumber::ExpectedIdentifier);
   }
-  Expr* target = TRY(ParseReference());
+  Expr* target = TRY(parenthesised ? ParsePrimary() : ParseReference());
   if (target->kind == ExprKind::Me) return Fail(ErrorNumber::InvalidUseOfMe);
   Stmt* statement = arena_.NewStmt(StmtKind::Call, position);
   if (target->kind == ExprKind::Call) {
@@ -895,7 +901,7 @@ Result<Expr*> Parser::ParseBinary(int min_level) {
 
 // unary -> Not binary(comparison) | ('-' | '+') binary(power) | primary
 Result<Expr*> Parser::ParseUnary() {
-  if (seed_ != nullptr) return std::exchange(seed_, nullptr);
+  if (seed_ != nullptr) return ParsePostfix(std::exchange(seed_, nullptr));
   const Token& token = Current();
   bool is_not = token.Is(Keyword::Not);
   bool is_sign = token.Is(TokenKind::Minus) || token.Is(TokenKind::Plus);
@@ -947,10 +953,11 @@ Result<Expr*> Parser::ParsePrimary() {
     return node;
   }
   if (Accept(TokenKind::LeftParen)) {
+    // "(New C).Run", "(f)(1)": a parenthesised value takes members and arguments too.
     Expr* node = arena_.NewExpr(ExprKind::Paren, position);
     node->operand = TRY(ParseExpression());
     TRY(Expect(TokenKind::RightParen, ErrorNumber::ExpectedCloseParen));
-    return node;
+    return ParsePostfix(node);
   }
   Expr* literal = MakeLiteral(token);
   if (literal == nullptr) return Fail(ErrorNumber::ExpectedExpression);
@@ -959,7 +966,7 @@ Result<Expr*> Parser::ParsePrimary() {
 }
 
 // reference -> (name | Me | '.' name) { '.' name | '(' arguments ')' }
-Result<Expr*> Parser::ParseReference() {
+Result<Expr*> Parser::ParseReference(Head head) {
   const Token& token = Current();
   Expr* base = nullptr;
   if (token.Is(Keyword::Me)) {
@@ -973,11 +980,11 @@ Result<Expr*> Parser::ParseReference() {
     base = arena_.NewExpr(ExprKind::Identifier, token.position);
     base->name = TRY(ExpectIdentifier());
   }
-  return ParsePostfix(base);
+  return ParsePostfix(base, head);
 }
 
 // postfix -> { '.' name | '(' arguments ')' }; a '.' after blanks starts a With member instead
-Result<Expr*> Parser::ParsePostfix(Expr* base) {
+Result<Expr*> Parser::ParsePostfix(Expr* base, Head head) {
   while (true) {
     const Token& token = Current();
     if (token.Is(TokenKind::Dot) && !token.space_before) {
@@ -989,11 +996,13 @@ Result<Expr*> Parser::ParsePostfix(Expr* base) {
       continue;
     }
     if (!token.Is(TokenKind::LeftParen)) return base;
+    bool ends_head = head == Head::Statement && token.space_before;
     Expr* call = arena_.NewExpr(ExprKind::Call, token.position);
     Advance();
     call->callee = base;
     TRY(ParseArguments(call->arguments));
     base = call;
+    if (ends_head) return base;
   }
 }
 

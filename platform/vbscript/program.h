@@ -62,6 +62,16 @@ struct ArrayDecl {
   std::vector<int32_t> upper_bounds;
 };
 
+/// Where On Error Resume Next continues after an error inside instructions [first, last]
+/// when that is not the next statement: a For header that fails skips its loop. A nonzero
+/// `number` replaces the error Err then holds.
+struct ResumeOverride {
+  uint32_t first = 0;
+  uint32_t last = 0;
+  uint32_t target = 0;
+  int32_t number = 0;
+};
+
 struct Procedure {
   std::u16string name;
   ProcedureKind kind = ProcedureKind::Sub;
@@ -77,6 +87,7 @@ struct Procedure {
   std::vector<Instruction> code;
   std::vector<SourcePosition> positions;    // per instruction: its statement's start
   std::vector<uint32_t> statement_starts;   // ascending instruction indices
+  std::vector<ResumeOverride> resume_overrides;
 };
 
 /// A member of a script class as callers see it: a field, or the procedures of one name.
