@@ -44,10 +44,14 @@ class UnitBuilder {
     unit_.constants.push_back(value);
     return static_cast<uint32_t>(unit_.constants.size() - 1);
   }
-  /// A global declaration of this unit; a second one of the same name is NameRedefined.
+  /// A global declaration of this unit; a second one of the same name is NameRedefined, except
+  /// that a procedure may be defined again (the last definition is the one that counts).
   Result<void> Declare(GlobalDeclaration::Kind kind, std::u16string_view name, int32_t index,
                        bool is_public, SourcePosition position) {
-    if (!declared_.insert(NameKey(name)).second) return Fail(ErrorNumber::NameRedefined, position);
+    auto [entry, added] = declared_.try_emplace(NameKey(name), kind);
+    bool redefined_procedure = entry->second == GlobalDeclaration::Kind::Procedure &&
+                               kind == GlobalDeclaration::Kind::Procedure;
+    if (!added && !redefined_procedure) return Fail(ErrorNumber::NameRedefined, position);
     unit_.declarations.push_back({kind, GlobalName(name), index, is_public});
     return {};
   }
@@ -57,7 +61,7 @@ class UnitBuilder {
   CodeUnit& unit_;
   CompileDiagnostic& diagnostic_;
   std::unordered_map<std::u16string, uint32_t> global_index_;
-  std::unordered_set<std::u16string> declared_;
+  std::unordered_map<std::u16string, GlobalDeclaration::Kind> declared_;
 };
 
 // Visits every statement of a block and of the blocks nested in it (procedure bodies aside).
@@ -926,7 +930,12 @@ Result<void> FunctionCompiler::EmitArguments(const std::vector<Expr*>& arguments
 // The object of a member access; inside With, ".name" uses the With subject.
 Result<void> FunctionCompiler::EmitObject(const Expr* object, SourcePosition position) {
   if (object != nullptr) return EmitExpression(object, Use::Value);
-  if (with_subjects_.empty()) return unit_.Fail(ErrorNumber::InvalidOrUnqualifiedReference, position);
+  if (with_subjects_.empty()) {
+    // ".name" outside With fails when it runs, not when the text compiles.
+    Emit(Opcode::Raise, static_cast<int32_t>(ErrorNumber::InvalidOrUnqualifiedReference));
+    Emit(Opcode::PushEmpty);
+    return {};
+  }
   EmitTemp(Opcode::LoadLocal, with_subjects_.back());
   return {};
 }
@@ -1042,11 +1051,10 @@ Result<void> ClassCompiler::AddProcedure(const ProcedureDecl* procedure, int32_t
     case ProcedureKind::PropertyLet: slot = &member.property_let; break;
     case ProcedureKind::PropertySet: slot = &member.property_set; break;
   }
-  bool is_property = procedure->kind != ProcedureKind::Sub && procedure->kind != ProcedureKind::Function;
-  bool has_property = member.property_get >= 0 || member.property_let >= 0 || member.property_set >= 0;
-  if (*slot >= 0 || (is_property && member.method >= 0) || (!is_property && has_property)) {
-    return unit_.Fail(ErrorNumber::NameRedefined, procedure->position);
-  }
+  if (*slot >= 0) return unit_.Fail(ErrorNumber::NameRedefined, procedure->position);
+  // A Function (or Sub) and a Property Get of one name: the later one is what reads call.
+  if (procedure->kind == ProcedureKind::PropertyGet) member.method = -1;
+  if (slot == &member.method) member.property_get = -1;
   *slot = index;
   if (procedure->visibility == Visibility::Private) member.is_public = false;
   if (procedure->is_default) TRY(CheckDefault(procedure, member_index));
@@ -1142,21 +1150,23 @@ Result<void> DeclareGlobals(const ParsedScript& script, UnitBuilder& unit) {
   });
 }
 
-// Compiles procedures and classes into the slots DeclareGlobals reserved, in the same order.
+// Compiles procedures and classes into the slots DeclareGlobals reserved, in the same order
+// (those declared inside blocks of the global code included).
 Result<void> CompileDefinitions(const ParsedScript& script, UnitBuilder& unit) {
   CodeUnit& code = unit.unit();
   size_t procedure_index = 0;
   size_t class_index = 0;
-  for (const Stmt* statement : script.statements) {
+  return WalkStatements(script.statements, unit, [&](const Stmt* statement) -> Result<void> {
     if (statement->kind == StmtKind::Procedure) {
       FunctionCompiler compiler(unit, *code.procedures[procedure_index++], nullptr);
-      TRY(compiler.CompileProcedure(*statement->procedure));
-    } else if (statement->kind == StmtKind::Class) {
-      ClassCompiler compiler(unit, *statement->class_decl, *code.classes[class_index++]);
-      TRY(compiler.Compile());
+      return compiler.CompileProcedure(*statement->procedure);
     }
-  }
-  return {};
+    if (statement->kind == StmtKind::Class) {
+      ClassCompiler compiler(unit, *statement->class_decl, *code.classes[class_index++]);
+      return compiler.Compile();
+    }
+    return {};
+  });
 }
 
 }  // namespace

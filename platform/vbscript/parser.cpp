@@ -100,9 +100,31 @@ class Parser {
   Result<void> Expect(Keyword keyword, ErrorNumber number);
   Result<std::u16string> ExpectIdentifier();
   Result<void> EnterNesting();
+  const Token& Following() const { return tokens_[index_ + 1 < tokens_.size() ? index_ + 1 : index_]; }
   bool EndsStatement(Place place) const {
-    return Current().EndsStatement() || (place == Place::InlineIf && Current().Is(Keyword::Else));
+    return Current().EndsStatement() || (place == Place::InlineIf && Current().Is(Keyword::Else)) ||
+           AtBlockEnd();
   }
+  /// "End If", "End Sub", ... may follow a statement on its line without ':'.
+  bool AtBlockEnd() const {
+    if (!Current().Is(Keyword::End)) return false;
+    const Token& next = Following();
+    return next.Is(Keyword::If) || next.Is(Keyword::Sub) || next.Is(Keyword::Function) ||
+           next.Is(Keyword::Class) || next.Is(Keyword::With) || next.Is(Keyword::Select) ||
+           next.IsWord(u"Property");
+  }
+  /// "Property Get|Let|Set name": Property is a keyword only there ("Property = 1" assigns).
+  bool AtPropertyHeader() const {
+    const Token& next = Following();
+    return Current().IsWord(u"Property") &&
+           (next.Is(TokenKind::Identifier) || next.Is(Keyword::Let) || next.Is(Keyword::Set));
+  }
+  bool AtProcedureHeader() const {
+    return Current().Is(Keyword::Sub) || Current().Is(Keyword::Function) || AtPropertyHeader();
+  }
+  /// Procedures and classes are declared in global code, nested blocks included, never inside
+  /// a procedure.
+  bool DeclarationsAllowed(Place place) const { return place != Place::InlineIf && procedure_depth_ == 0; }
   Result<void> ExpectStatementEnd(Place place);
   Result<void> ExpectLineEnd();
 
@@ -159,6 +181,7 @@ class Parser {
   AstArena& arena_;
   CompileDiagnostic& diagnostic_;
   int depth_ = 0;
+  int procedure_depth_ = 0;  // procedures and classes being parsed
   // A statement call "f (a) + 1, b" re-reads "(a)" as the start of its first argument.
   Expr* seed_ = nullptr;
 };
@@ -254,6 +277,12 @@ Result<void> Parser::ParseStatementList(Block& block, Place place) {
 // statement -> keyword-statement | simple-statement
 Result<Stmt*> Parser::ParseStatement(Place place) {
   const Token& token = Current();
+  if (AtPropertyHeader()) {
+    if (!DeclarationsAllowed(place)) return Fail(ErrorNumber::SyntaxError);
+    Stmt* statement = arena_.NewStmt(StmtKind::Procedure, Current().position);
+    statement->procedure = TRY(ParseProcedure(Visibility::Default));
+    return statement;
+  }
   if (token.Is(TokenKind::Identifier) || token.Is(TokenKind::Dot) || token.Is(Keyword::Me)) {
     return ParseSimpleStatement(place);
   }
@@ -262,7 +291,7 @@ Result<Stmt*> Parser::ParseStatement(Place place) {
 }
 
 Result<Stmt*> Parser::ParseKeywordStatement(Place place) {
-  bool top = place == Place::TopLevel;
+  bool top = DeclarationsAllowed(place);
   switch (Current().keyword) {
     case Keyword::Dim: Advance(); return ParseDimStatement(Visibility::Default);
     case Keyword::ReDim: return ParseRedimStatement();
@@ -290,8 +319,7 @@ Result<Stmt*> Parser::ParseKeywordStatement(Place place) {
       if (!top) return Fail(ErrorNumber::SyntaxError);
       return ParseModifiedDeclaration(place);
     case Keyword::Sub:
-    case Keyword::Function:
-    case Keyword::Property: {
+    case Keyword::Function: {
       if (!top) return Fail(ErrorNumber::SyntaxError);
       Stmt* statement = arena_.NewStmt(StmtKind::Procedure, Current().position);
       statement->procedure = TRY(ParseProcedure(Visibility::Default));
@@ -566,6 +594,14 @@ Result<void> Parser::ParseInlineStatements(Block& block) {
         Current().Is(Keyword::Else)) {
       return {};
     }
+    if (AtBlockEnd()) {
+      // "If c Then x = 1 End If": the one-line If may be closed like a block.
+      if (Following().Is(Keyword::If)) {
+        Advance();
+        Advance();
+      }
+      return {};
+    }
     if (!Accept(TokenKind::Colon)) {
       Stmt* statement = TRY(ParseStatement(Place::InlineIf));
       if (statement != nullptr) block.push_back(statement);
@@ -687,8 +723,10 @@ Result<Stmt*> Parser::ParseExitStatement() {
     case Keyword::For: statement->exit_kind = ExitKind::For; break;
     case Keyword::Sub: statement->exit_kind = ExitKind::Sub; break;
     case Keyword::Function: statement->exit_kind = ExitKind::Function; break;
-    case Keyword::Property: statement->exit_kind = ExitKind::Property; break;
-    default: return Fail(ErrorNumber::SyntaxError);
+    default:
+      if (!Current().IsWord(u"Property")) return Fail(ErrorNumber::SyntaxError);
+      statement->exit_kind = ExitKind::Property;
+      break;
   }
   Advance();
   return statement;
@@ -743,7 +781,7 @@ Result<Stmt*> Parser::ParseModifiedDeclaration(Place place) {
   Visibility visibility = Current().Is(Keyword::Public) ? Visibility::Public : Visibility::Private;
   Advance();
   if (Current().IsWord(u"Default")) return Fail(ErrorNumber::MustBeInsideClass);
-  if (Current().Is(Keyword::Sub) || Current().Is(Keyword::Function) || Current().Is(Keyword::Property)) {
+  if (AtProcedureHeader()) {
     Stmt* statement = arena_.NewStmt(StmtKind::Procedure, position);
     statement->procedure = TRY(ParseProcedure(visibility));
     return statement;
@@ -777,8 +815,12 @@ Result<ProcedureDecl*> Parser::ParseProcedure(Visibility visibility) {
   }
   procedure->name = TRY(ExpectIdentifier());
   TRY(ParseParameters(procedure));
-  TRY(ExpectLineEnd());
-  TRY(ParseStatementList(procedure->body, Place::Inner));
+  // The body may start on the header's line, with or without ':'.
+  if (Current().Is(TokenKind::EndOfInput)) return Fail(ErrorNumber::ExpectedEnd);
+  ++procedure_depth_;
+  Result<void> body = ParseStatementList(procedure->body, Place::Inner);
+  --procedure_depth_;
+  TRY(std::move(body));
   TRY(ParseProcedureEnd(procedure));
   return procedure;
 }
@@ -813,7 +855,10 @@ Result<void> Parser::ParseProcedureEnd(ProcedureDecl* procedure) {
   switch (procedure->kind) {
     case ProcedureKind::Sub: return Expect(Keyword::Sub, ErrorNumber::ExpectedSub);
     case ProcedureKind::Function: return Expect(Keyword::Function, ErrorNumber::ExpectedFunction);
-    default: return Expect(Keyword::Property, ErrorNumber::ExpectedProperty);
+    default:
+      if (!Current().IsWord(u"Property")) return Fail(ErrorNumber::ExpectedProperty);
+      Advance();
+      return {};
   }
 }
 
@@ -829,7 +874,10 @@ Result<Stmt*> Parser::ParseClassStatement() {
     while (Accept(TokenKind::Newline) || Accept(TokenKind::Colon)) {
     }
     if (Current().Is(Keyword::End) || Current().Is(TokenKind::EndOfInput)) break;
-    TRY(ParseClassMember(decl));
+    ++procedure_depth_;
+    Result<void> member = ParseClassMember(decl);
+    --procedure_depth_;
+    TRY(std::move(member));
     TRY(ExpectStatementEnd(Place::Inner));
   }
   if (!Current().Is(Keyword::End)) return Fail(ErrorNumber::ExpectedEnd);
@@ -855,9 +903,7 @@ Result<void> Parser::ParseClassMember(ClassDecl* decl) {
     is_default = true;
     Advance();
   }
-  bool is_procedure = Current().Is(Keyword::Sub) || Current().Is(Keyword::Function) ||
-                      Current().Is(Keyword::Property);
-  if (is_procedure) {
+  if (AtProcedureHeader()) {
     ProcedureDecl* procedure = TRY(ParseProcedure(visibility));
     procedure->is_default = is_default;
     decl->procedures.push_back(procedure);
@@ -983,11 +1029,12 @@ Result<Expr*> Parser::ParseReference(Head head) {
   return ParsePostfix(base, head);
 }
 
-// postfix -> { '.' name | '(' arguments ')' }; a '.' after blanks starts a With member instead
+// postfix -> { '.' name | '(' arguments ')' }; a '.' after blanks starts a With member instead,
+// unless a line continuation put it at the start of its line
 Result<Expr*> Parser::ParsePostfix(Expr* base, Head head) {
   while (true) {
     const Token& token = Current();
-    if (token.Is(TokenKind::Dot) && !token.space_before) {
+    if (token.Is(TokenKind::Dot) && (!token.space_before || token.after_continuation)) {
       Advance();
       Expr* member = arena_.NewExpr(ExprKind::Member, Current().position);
       member->object = base;

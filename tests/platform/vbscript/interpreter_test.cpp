@@ -71,7 +71,7 @@ TEST(Operators, LogicalOperatorsOnNumbersAreBitwise) {
 
 TEST(Literals, NumbersStringsDatesAndKeywords) {
   ExpectOutputs({
-      {"Out.Write &HFF & \" \" & &HFFFF & \" \" & &HFFFF& & \" \" & &O10", "255 -1 65535 8"},
+      {"Out.Write &HFF & \" \" & &HFFFF & \" \" & &HFFFF& & \" \" & &O10 & \" \" & &10", "255 -1 65535 8 8"},
       {"Out.Write #1/2/2003#", "1/2/2003"},
       {"Out.Write \"say \"\"hi\"\"\"", "say \"hi\""},
       {"Out.Write True & False & IsEmpty(Empty) & IsNull(Null)", "TrueFalseTrueTrue"},
