@@ -120,6 +120,22 @@ Opcode BinaryOpcode(BinaryOperator op) {
   return Opcode::Add;
 }
 
+bool IsOrderingComparison(Opcode op) {
+  return op == Opcode::Equal || op == Opcode::NotEqual || op == Opcode::Less || op == Opcode::Greater ||
+         op == Opcode::LessEqual || op == Opcode::GreaterEqual;
+}
+
+// A number written in the text, signed or parenthesised.
+bool IsNumberLiteral(const Expr* expression) {
+  while (expression->kind == ExprKind::Paren ||
+         (expression->kind == ExprKind::Unary && expression->unary_operator != UnaryOperator::Not)) {
+    expression = expression->operand;
+  }
+  if (expression->kind != ExprKind::Literal) return false;
+  VARTYPE type = expression->value.vt;
+  return type == VT_I2 || type == VT_I4 || type == VT_R8;
+}
+
 // How an expression's value is wanted on the stack.
 enum class Use : uint8_t {
   Value,     // an owned copy
@@ -398,6 +414,8 @@ Result<void> FunctionCompiler::Finish() {
   for (size_t at : temp_fixups_) procedure_.code[at].a += static_cast<int32_t>(named_count_);
   procedure_.local_count = named_count_ + max_temps_;
   procedure_.local_names.resize(procedure_.local_count);
+  procedure_.implicit_locals.assign(procedure_.local_count, false);
+  for (const auto& [name, slot] : implicit_) procedure_.implicit_locals[slot] = true;
   procedure_.max_stack = static_cast<uint32_t>(max_depth_) + kStackMargin;
   return {};
 }
@@ -529,8 +547,9 @@ Result<void> FunctionCompiler::CompileIndexedAssign(const Stmt* statement) {
     return {};
   }
   if (callee->kind != ExprKind::Identifier) {
-    // a.Cookies("k")("sub") = v: the default member of a computed object.
-    TRY(EmitExpression(callee, Use::Value));
+    // a.Cookies("k")("sub") = v: the default member of a computed object; a(0)(1) = v: the
+    // element of the array held in a(0) itself, so the container is taken by reference.
+    TRY(EmitExpression(callee, Use::Argument));
     TRY(EmitArguments(target->arguments));
     TRY(EmitExpression(statement->value, Use::Value));
     Emit(statement->is_set ? Opcode::SetValueIndexed : Opcode::StoreValueIndexed, 0, 0, count);
@@ -660,7 +679,7 @@ Result<void> FunctionCompiler::CompileSelect(const Stmt* statement) {
     for (size_t v = 0; v < clause.values.size(); ++v) {
       EmitTemp(Opcode::LoadLocalRef, subject);
       TRY(EmitExpression(clause.values[v], Use::Operand));
-      Emit(Opcode::Equal);
+      Emit(Opcode::Equal, IsNumberLiteral(clause.values[v]) ? kRightIsNumberLiteral : 0);
       bool last = v + 1 == clause.values.size();
       size_t jump = Emit(last ? Opcode::JumpIfFalse : Opcode::JumpIfTrue);
       (last ? no_match : matches.emplace_back()) = jump;
@@ -817,6 +836,7 @@ Result<void> FunctionCompiler::CompileExit(const Stmt* statement) {
 Result<void> FunctionCompiler::CompileWith(const Stmt* statement) {
   uint32_t subject = AllocateTemps(1);
   TRY(EmitExpression(statement->subject, Use::Value));
+  Emit(Opcode::RequireObject);
   EmitTemp(Opcode::AssignLocal, subject);
   with_subjects_.push_back(subject);
   cleanups_.push_back(subject);
@@ -861,7 +881,17 @@ Result<void> FunctionCompiler::EmitBinary(const Expr* expression) {
   TRY(EmitExpression(leaf, Use::Operand));
   for (size_t i = chain.size(); i-- > 0;) {
     TRY(EmitExpression(chain[i]->right, Use::Operand));
-    Emit(BinaryOpcode(chain[i]->binary_operator));
+    Opcode op = BinaryOpcode(chain[i]->binary_operator);
+    if (!IsOrderingComparison(op)) {
+      Emit(op);
+      continue;
+    }
+    // A string compared with a number literal is read as a number; with any other number it
+    // is compared as text. Only the compiler knows which operand was written as a literal.
+    const Expr* left = i + 1 < chain.size() ? chain[i + 1] : leaf;
+    int32_t literals = (IsNumberLiteral(left) ? kLeftIsNumberLiteral : 0) |
+                       (IsNumberLiteral(chain[i]->right) ? kRightIsNumberLiteral : 0);
+    Emit(op, literals);
   }
   return {};
 }
@@ -929,6 +959,13 @@ Result<void> FunctionCompiler::EmitArguments(const std::vector<Expr*>& arguments
 
 // The object of a member access; inside With, ".name" uses the With subject.
 Result<void> FunctionCompiler::EmitObject(const Expr* object, SourcePosition position) {
+  if (object != nullptr && object->kind == ExprKind::Nothing) {
+    // "Nothing.Member": the literal is no object to call (424), unlike a variable set to
+    // Nothing (91).
+    Emit(Opcode::Raise, static_cast<int32_t>(ErrorNumber::ObjectRequired));
+    Emit(Opcode::PushEmpty);
+    return {};
+  }
   if (object != nullptr) return EmitExpression(object, Use::Value);
   if (with_subjects_.empty()) {
     // ".name" outside With fails when it runs, not when the text compiles.

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <optional>
 
 #include "platform/automation/arithmetic.h"
 #include "platform/automation/bstr.h"
@@ -40,8 +41,43 @@ Result<bool> ConditionValue(const VARIANT& slot) {
   }
 }
 
-// The comparison of two stack values; Null when either is Null.
-Result<Comparison> CompareValues(const VARIANT& left_slot, const VARIANT& right_slot) {
+bool IsNumberType(VARTYPE type) {
+  switch (type) {
+    case VT_I2:
+    case VT_I4:
+    case VT_R4:
+    case VT_R8:
+    case VT_CY:
+    case VT_UI1:
+    case VT_DECIMAL: return true;
+    default: return false;
+  }
+}
+
+// The language's rules for a string beside a number or a Boolean, before the value layer's
+// Compare: a number written as a literal reads the string as a number (a non-numeric string is
+// a Type mismatch); any other number compares as its text; a Boolean compares as its text.
+// `number_is_literal` tells whether the non-string operand was a literal.
+Result<std::optional<Comparison>> CompareWithString(const VARIANT& left, const VARIANT& right,
+                                                    bool string_on_left, bool number_is_literal) {
+  const VARIANT& other = string_on_left ? right : left;
+  std::u16string_view text = BstrView((string_on_left ? left : right).bstrVal);
+  if (other.vt != VT_BOOL && !IsNumberType(other.vt)) return std::optional<Comparison>();
+  if (other.vt != VT_BOOL && number_is_literal) {
+    double number = TRY(ToDouble(string_on_left ? left : right));
+    Variant as_number = Variant::FromR8(number);
+    Comparison order = string_on_left ? TRY(Compare(as_number, right)) : TRY(Compare(left, as_number));
+    return std::optional<Comparison>(order);
+  }
+  Bstr other_text = TRY(ToBstr(other));
+  Comparison order = string_on_left ? CompareStrings(text, other_text.view(), CompareMode::Binary)
+                                    : CompareStrings(other_text.view(), text, CompareMode::Binary);
+  return std::optional<Comparison>(order);
+}
+
+// The comparison of two stack values; Null when either is Null. `literals` says which operands
+// were number literals (kLeftIsNumberLiteral, kRightIsNumberLiteral).
+Result<Comparison> CompareValues(const VARIANT& left_slot, const VARIANT& right_slot, int32_t literals) {
   const VARIANT* left = Through(&left_slot);
   const VARIANT* right = Through(&right_slot);
   if (IsSmallInteger(left->vt) && IsSmallInteger(right->vt)) {
@@ -56,7 +92,24 @@ Result<Comparison> CompareValues(const VARIANT& left_slot, const VARIANT& right_
   if (left->vt == VT_BSTR && right->vt == VT_BSTR) {
     return CompareStrings(BstrView(left->bstrVal), BstrView(right->bstrVal), CompareMode::Binary);
   }
+  if (left->vt == VT_BSTR || right->vt == VT_BSTR) {
+    bool string_on_left = left->vt == VT_BSTR;
+    bool literal = (literals & (string_on_left ? kRightIsNumberLiteral : kLeftIsNumberLiteral)) != 0;
+    std::optional<Comparison> order = TRY(CompareWithString(*left, *right, string_on_left, literal));
+    if (order) return *order;
+  }
   return Compare(*left, *right, CompareMode::Binary);
+}
+
+// And, Or, Xor, Eqv, Imp and Not beside Empty give a Long, whatever the other operand's type.
+bool IsLogicalOperator(Opcode op) {
+  return op == Opcode::And || op == Opcode::Or || op == Opcode::Xor || op == Opcode::Eqv || op == Opcode::Imp;
+}
+
+void WidenLogicalResult(Variant& result) {
+  if (result.vt == VT_I2) result = Variant::FromI4(result.iVal);
+  if (result.vt == VT_BOOL) result = Variant::FromI4(result.boolVal != 0 ? -1 : 0);
+  if (result.vt == VT_UI1) result = Variant::FromI4(result.bVal);
 }
 
 bool ComparisonHolds(Opcode op, Comparison comparison) {
@@ -89,6 +142,13 @@ Result<Variant> Arithmetic(Opcode op, const VARIANT& left_slot, const VARIANT& r
     case Opcode::Eqv: return Eqv(left, right);
     default: return Imp(left, right);
   }
+}
+
+Result<Variant> LogicalWithEmpty(Opcode op, const VARIANT& left_slot, const VARIANT& right_slot) {
+  Variant result = TRY(Arithmetic(op, left_slot, right_slot));
+  bool beside_empty = Through(&left_slot)->vt == VT_EMPTY || Through(&right_slot)->vt == VT_EMPTY;
+  if (beside_empty && IsLogicalOperator(op)) WidenLogicalResult(result);
+  return result;
 }
 
 bool IsObject(const VARIANT& value) { return value.vt == VT_DISPATCH || value.vt == VT_UNKNOWN; }
@@ -405,6 +465,7 @@ bool Interpreter::HandleError(Error error, size_t entry_depth) {
 }
 
 Result<void> Interpreter::CheckInterrupt() {
+  if (step_limit_ != 0 && ++steps_taken_ > step_limit_) interrupt_requested_.store(true);
   if (!interrupt_requested_.load(std::memory_order_relaxed)) return {};
   return Error::FromHresult(SCRIPT_E_STOP_WITHOUT_ERROR);
 }
@@ -541,8 +602,9 @@ VARIANT* Interpreter::DirectVariable(const Instruction& instruction, const Frame
   }
   if (instruction.mode != VariableMode::Implicit) return nullptr;
   const GlobalSlot* slot = frame.links[instruction.a];
+  // Once an Execute ran in this procedure, it may have defined a procedure of the name.
   bool known_local = slot->kind == SlotKind::Undefined && slot->checked_generation == definitions_ &&
-                     ImplicitLocalAllowed(instruction, frame);
+                     frame.execute == nullptr && ImplicitLocalAllowed(instruction, frame);
   return known_local ? &frame.locals[instruction.b] : nullptr;
 }
 
@@ -924,7 +986,7 @@ Result<Variant> Interpreter::Execute(size_t entry_depth) {
           }
           SAVE_FRAME();
           if (ins.op == Opcode::Concatenate) PROTECT(CheckConcatenation(sp[-2], sp[-1]));
-          Variant result = PROTECT(Arithmetic(ins.op, sp[-2], sp[-1]));
+          Variant result = PROTECT(LogicalWithEmpty(ins.op, sp[-2], sp[-1]));
           ReleaseSlot(sp - 1);
           ReleaseSlot(sp - 2);
           PutValue(sp - 2, result.Detach());
@@ -948,7 +1010,7 @@ Result<Variant> Interpreter::Execute(size_t entry_depth) {
             break;
           }
           SAVE_FRAME();
-          Comparison comparison = PROTECT(CompareValues(sp[-2], sp[-1]));
+          Comparison comparison = PROTECT(CompareValues(sp[-2], sp[-1], ins.a));
           ReleaseSlot(sp - 1);
           ReleaseSlot(sp - 2);
           --sp;
@@ -983,12 +1045,21 @@ Result<Variant> Interpreter::Execute(size_t entry_depth) {
             if (FAILED(VariantCopyInd(&result, &shallow))) PROTECT(Result<void>(ErrorNumber::OutOfMemory));
           } else {
             result = PROTECT(ins.op == Opcode::Negate ? ::Negate(shallow) : ::Not(shallow));
+            if (ins.op == Opcode::Not && shallow.vt == VT_EMPTY) WidenLogicalResult(result);
           }
           ReleaseSlot(sp - 1);
           PutValue(sp - 1, result.Detach());
           break;
         }
 
+        case Opcode::RequireObject: {
+          VARTYPE type = Through(sp - 1)->vt;
+          if (type != VT_DISPATCH && type != VT_UNKNOWN) {
+            SAVE_FRAME();
+            PROTECT(Result<void>(ErrorNumber::ObjectRequired));
+          }
+          break;
+        }
         case Opcode::Jump:
           if (ins.a <= pc - code - 1) {
             SAVE_FRAME();

@@ -46,6 +46,8 @@ struct ScriptError {
   int32_t number = 0;         // what Err.Number shows
   std::u16string description;
   std::u16string source;
+  std::u16string help_file;   // what Err.HelpFile and Err.HelpContext show
+  int32_t help_context = 0;
   std::shared_ptr<const CodeUnit> unit;  // the unit whose statement failed, when known
   SourcePosition position;    // 1-based line, 0-based column within the unit's text
   bool has_position = false;
@@ -112,6 +114,13 @@ class Interpreter : public std::enable_shared_from_this<Interpreter> {
   /// run-time error.
   void Interrupt(const EXCEPINFO* exception);
 
+  /// Ends runs as a stop once they have taken `steps` loop turns, calls and returns together
+  /// (0: no limit). For fuzzing and other untrusted text run without a host to interrupt it.
+  void SetStepLimit(uint64_t steps) {
+    step_limit_ = steps;
+    steps_taken_ = 0;
+  }
+
   const ScriptError& last_error() const { return last_error_; }
   uint64_t generation() const { return generation_; }
 
@@ -128,6 +137,8 @@ class Interpreter : public std::enable_shared_from_this<Interpreter> {
   LoadedUnit* LinkUnit(std::shared_ptr<const CodeUnit> code, Frame* scope);
   GlobalSlot* const* LinkScopeView(LoadedUnit* unit, Frame& scope);
   GlobalSlot* LocalAlias(Frame& scope, std::u16string_view name);
+  /// A procedure an Execute defined in the scope of `frame`'s procedure, or null.
+  GlobalSlot* ExecutedProcedure(const Frame& frame, std::u16string_view name) const;
   void DropIfSpent(LoadedUnit* unit);
 
   // The machine (interpreter.cpp)
@@ -240,6 +251,8 @@ class Interpreter : public std::enable_shared_from_this<Interpreter> {
   ScriptError pending_;
   bool pending_valid_ = false;
   std::atomic<bool> interrupt_requested_{false};
+  uint64_t step_limit_ = 0;
+  uint64_t steps_taken_ = 0;
   std::mutex interrupt_mutex_;
   std::optional<ScriptError> interrupt_error_;
 };

@@ -167,6 +167,9 @@ Result<bool> Interpreter::PushVariableRef(const Instruction& instruction, VARIAN
                     global->kind == SlotKind::EngineFunction || global->kind == SlotKind::GlobalMember ||
                     global->kind == SlotKind::Class;
     if (callable) return false;
+    bool executed = instruction.mode == VariableMode::Implicit && global->kind == SlotKind::Undefined &&
+                    ExecutedProcedure(frames_.back(), global->name) != nullptr;
+    if (executed) return false;
   }
   bool read_only = global != nullptr && (global->kind == SlotKind::Constant || global->kind == SlotKind::NamedItem);
   VARIANT* storage = TRY(VariableAddress(instruction, for_writing && !read_only ? Access::Write : Access::Read));

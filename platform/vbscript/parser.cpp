@@ -990,7 +990,8 @@ Result<Expr*> Parser::ParsePrimary() {
   }
   if (token.Is(Keyword::Nothing)) {
     Advance();
-    return arena_.NewExpr(ExprKind::Nothing, position);
+    // "Nothing.Member" parses; running it is Object required.
+    return ParsePostfix(arena_.NewExpr(ExprKind::Nothing, position));
   }
   if (token.Is(Keyword::New)) {
     Advance();

@@ -37,6 +37,10 @@ enum class VariableMode : uint8_t {
   Implicit,  // a: global name, b: local slot used when no such global exists
 };
 
+/// Operand `a` of a comparison: which operands were number literals in the text.
+inline constexpr int32_t kLeftIsNumberLiteral = 1;
+inline constexpr int32_t kRightIsNumberLiteral = 2;
+
 /// Let assigns a value (an object gives its default value), Set an object reference.
 enum class AssignMode : uint8_t { Let, Set };
 constexpr AssignMode AssignModeOf(bool is_set) { return is_set ? AssignMode::Set : AssignMode::Let; }
@@ -84,6 +88,7 @@ struct Procedure {
   uint32_t local_count = 0;     // every slot, parameters included
   uint32_t max_stack = 0;       // the deepest the operand stack gets
   std::vector<std::u16string> local_names;  // per slot (empty for temporaries)
+  std::vector<bool> implicit_locals;        // per slot: an undeclared name's fallback local
   std::vector<Instruction> code;
   std::vector<SourcePosition> positions;    // per instruction: its statement's start
   std::vector<uint32_t> statement_starts;   // ascending instruction indices
