@@ -190,6 +190,7 @@ class FunctionCompiler {
   Result<void> DeclareLocals(const Block& body);
   Result<void> DeclareLocal(const std::u16string& name, SourcePosition position);
   void EmitArrayPrologue(const std::vector<std::pair<NameRef, const VariableDecl*>>& arrays);
+  void EmitGlobalArrays(const Stmt* statement);
   uint32_t AllocateTemps(uint32_t count);
   void FreeTemps(uint32_t count) { temp_count_ -= count; }
   Result<void> Finish();
@@ -355,6 +356,17 @@ Result<void> FunctionCompiler::DeclareLocals(const Block& body) {
   return {};
 }
 
+// The arrays a global Dim declares, made when the statement runs: before it the name holds
+// Empty.
+void FunctionCompiler::EmitGlobalArrays(const Stmt* statement) {
+  std::vector<std::pair<NameRef, const VariableDecl*>> arrays;
+  for (const VariableDecl& decl : statement->variables) {
+    if (!decl.is_array) continue;
+    arrays.emplace_back(NameRef{NameRef::Kind::Global, static_cast<int32_t>(unit_.GlobalName(decl.name))}, &decl);
+  }
+  EmitArrayPrologue(arrays);
+}
+
 void FunctionCompiler::EmitArrayPrologue(
     const std::vector<std::pair<NameRef, const VariableDecl*>>& arrays) {
   for (const auto& [ref, decl] : arrays) {
@@ -389,17 +401,7 @@ Result<void> FunctionCompiler::CompileGlobalCode(const ParsedScript& script) {
     Emit(Opcode::AssignLocal, static_cast<int32_t>(procedure_.result_slot));
     return Finish();
   }
-  std::vector<std::pair<NameRef, const VariableDecl*>> arrays;
-  TRY(WalkStatements(script.statements, unit_, [&](const Stmt* statement) -> Result<void> {
-    if (statement->kind != StmtKind::Dim) return {};
-    for (const VariableDecl& decl : statement->variables) {
-      if (decl.is_array) {
-        arrays.emplace_back(NameRef{NameRef::Kind::Global, static_cast<int32_t>(unit_.GlobalName(decl.name))}, &decl);
-      }
-    }
-    return {};
-  }));
-  EmitArrayPrologue(arrays);
+  // A global array comes to exist when its Dim runs (see CompileStatement).
   TRY(CompileBlock(script.statements));
   return Finish();
 }
@@ -487,8 +489,10 @@ Result<void> FunctionCompiler::CompileStatement(const Stmt* statement) {
     case StmtKind::OnError:
       Emit(statement->resume_next ? Opcode::OnErrorResumeNext : Opcode::OnErrorGoto0);
       return {};
-    // Declarations take effect before the code runs.
     case StmtKind::Dim:
+      if (procedure_.is_global_code) EmitGlobalArrays(statement);
+      return {};
+    // Declarations take effect before the code runs.
     case StmtKind::Const:
     case StmtKind::Procedure:
     case StmtKind::Class:

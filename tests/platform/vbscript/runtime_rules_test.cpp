@@ -150,6 +150,13 @@ TEST(RuntimeRules, ProceduresExecuteDefinesInsideAProcedureStayThere) {
   ExpectOutputs({{"Execute \"Sub Q: Out.Write 1: End Sub\"\nSub P\n Q\nEnd Sub\nP", "1"}});
 }
 
+TEST(RuntimeRules, AGlobalArrayExistsOnceItsDimRan) {
+  ExpectOutputs({
+      {"Out.Write TypeName(a) & \"|\"\nDim a(2)\nOut.Write TypeName(a) & UBound(a)", "Empty|Variant()2"},
+      {"Sub Show\n Out.Write IsArray(g)\nEnd Sub\nShow\nDim g(1)\nShow", "FalseTrue"},
+  });
+}
+
 TEST(RuntimeRules, MessageBoxConstants) {
   ExpectOutputs({
       {"Option Explicit\nOut.Write vbMsgBoxHelpButton & \" \" & vbMsgBoxSetForeground & \" \" & vbMsgBoxRight & \" \" & "
