@@ -1,5 +1,6 @@
 #include "platform/vbscript/compiler.h"
 
+#include <optional>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -221,6 +222,7 @@ class FunctionCompiler {
   Result<void> CompileNameAssign(const Stmt* statement, const NameRef& ref);
   Result<void> CompileIndexedAssign(const Stmt* statement);
   bool IsSelfAppend(const Stmt* statement) const;
+  std::optional<std::pair<int16_t, bool>> SelfIncrement(const Stmt* statement) const;
   Result<void> CompileAppend(const Stmt* statement, const NameRef& ref);
   Result<void> CompileCallStatement(const Stmt* statement);
   Result<void> CompileRedim(const Stmt* statement);
@@ -240,6 +242,7 @@ class FunctionCompiler {
   // Expressions
   Result<void> EmitExpression(const Expr* expression, Use use);
   Result<void> EmitBinary(const Expr* expression);
+  bool EmitWithIntegerOperand(Opcode op, const Expr* right);
   Result<void> EmitUnary(const Expr* expression, Use use);
   Result<void> EmitCall(const Expr* call, Use use);
   Result<void> EmitArguments(const std::vector<Expr*>& arguments);
@@ -321,6 +324,7 @@ Result<void> FunctionCompiler::DeclareParameters(const ProcedureDecl& decl) {
   for (const Parameter& parameter : decl.parameters) {
     TRY(DeclareLocal(parameter.name, parameter.position));
     procedure_.by_value.push_back(parameter.by_value);
+    procedure_.any_by_value = procedure_.any_by_value || parameter.by_value;
   }
   procedure_.result_slot = named_count_++;
   bool has_result = decl.kind == ProcedureKind::Function || decl.kind == ProcedureKind::PropertyGet;
@@ -532,6 +536,12 @@ Result<void> FunctionCompiler::CompileNameAssign(const Stmt* statement, const Na
     return {};
   }
   if (!statement->is_set && IsSelfAppend(statement)) return CompileAppend(statement, ref);
+  if (!statement->is_set && ref.kind == NameRef::Kind::Local) {
+    if (std::optional<std::pair<int16_t, bool>> step = SelfIncrement(statement)) {
+      Emit(Opcode::AddLocalInteger, ref.a, step->first, step->second ? 1 : 0);
+      return {};
+    }
+  }
   TRY(EmitExpression(statement->value, Use::Value));
   EmitStore(ref, AssignModeOf(statement->is_set));
   return {};
@@ -573,6 +583,21 @@ Result<void> FunctionCompiler::CompileIndexedAssign(const Stmt* statement) {
   }
   Emit(statement->is_set ? Opcode::SetIndexed : Opcode::StoreIndexed, ref.a, ref.b, count, ref.Mode());
   return {};
+}
+
+// "x = x + k" or "x = x - k" with k an Integer literal: the literal and whether it subtracts.
+std::optional<std::pair<int16_t, bool>> FunctionCompiler::SelfIncrement(const Stmt* statement) const {
+  const Expr* value = statement->value;
+  if (value->kind != ExprKind::Binary) return std::nullopt;
+  bool subtracts = value->binary_operator == BinaryOperator::Subtract;
+  if (value->binary_operator != BinaryOperator::Add && !subtracts) return std::nullopt;
+  const Expr* left = value->left;
+  const Expr* right = value->right;
+  if (left->kind != ExprKind::Identifier || !EqualsIgnoringCase(left->name, statement->target->name)) {
+    return std::nullopt;
+  }
+  if (right->kind != ExprKind::Literal || right->value.vt != VT_I2) return std::nullopt;
+  return std::make_pair(right->value.iVal, subtracts);
 }
 
 // "x = x & a & b": x's string grows in place instead of being copied each time.
@@ -682,8 +707,10 @@ Result<void> FunctionCompiler::CompileSelect(const Stmt* statement) {
     size_t no_match = 0;
     for (size_t v = 0; v < clause.values.size(); ++v) {
       EmitTemp(Opcode::LoadLocalRef, subject);
-      TRY(EmitExpression(clause.values[v], Use::Operand));
-      Emit(Opcode::Equal, IsNumberLiteral(clause.values[v]) ? kRightIsNumberLiteral : 0);
+      if (!EmitWithIntegerOperand(Opcode::Equal, clause.values[v])) {
+        TRY(EmitExpression(clause.values[v], Use::Operand));
+        Emit(Opcode::Equal, IsNumberLiteral(clause.values[v]) ? kRightIsNumberLiteral : 0);
+      }
       bool last = v + 1 == clause.values.size();
       size_t jump = Emit(last ? Opcode::JumpIfFalse : Opcode::JumpIfTrue);
       (last ? no_match : matches.emplace_back()) = jump;
@@ -884,8 +911,9 @@ Result<void> FunctionCompiler::EmitBinary(const Expr* expression) {
   }
   TRY(EmitExpression(leaf, Use::Operand));
   for (size_t i = chain.size(); i-- > 0;) {
-    TRY(EmitExpression(chain[i]->right, Use::Operand));
     Opcode op = BinaryOpcode(chain[i]->binary_operator);
+    if (EmitWithIntegerOperand(op, chain[i]->right)) continue;
+    TRY(EmitExpression(chain[i]->right, Use::Operand));
     if (!IsOrderingComparison(op)) {
       Emit(op);
       continue;
@@ -898,6 +926,25 @@ Result<void> FunctionCompiler::EmitBinary(const Expr* expression) {
     Emit(op, literals);
   }
   return {};
+}
+
+// "x Mod 2", "i + 1", "n = 0": an operator whose right operand is an Integer literal takes it
+// as an operand of the instruction. False when the operator or operand does not fit.
+bool FunctionCompiler::EmitWithIntegerOperand(Opcode op, const Expr* right) {
+  if (right->kind != ExprKind::Literal || right->value.vt != VT_I2) return false;
+  int32_t literal = right->value.iVal;
+  if (IsOrderingComparison(op)) {
+    Emit(Opcode::CompareInteger, static_cast<int32_t>(op) - static_cast<int32_t>(Opcode::Equal), literal);
+    return true;
+  }
+  constexpr Opcode kArithmetic[] = {Opcode::Add, Opcode::Subtract, Opcode::Multiply, Opcode::Modulo,
+                                    Opcode::IntegerDivide};
+  for (uint16_t which = 0; which < std::size(kArithmetic); ++which) {
+    if (kArithmetic[which] != op) continue;
+    Emit(Opcode::ArithmeticInteger, 0, literal, which);
+    return true;
+  }
+  return false;
 }
 
 Result<void> FunctionCompiler::EmitUnary(const Expr* expression, Use use) {

@@ -146,19 +146,44 @@ class Interpreter : public std::enable_shared_from_this<Interpreter> {
   Result<void> EnterProcedure(const Procedure* procedure, LoadedUnit* unit, GlobalSlot* const* links,
                               ScriptInstance* me, VARIANT* arguments, uint32_t count, FrameKind kind);
   Variant LeaveProcedure();
+  void LeaveProcedure(VARIANT* result);
   bool HandleError(Error error, size_t entry_depth);
   void CaptureError(const Error& error);
   void UnwindFrame();
   uint32_t NextStatement(const Frame& frame, size_t failed_instruction) const;
   uint32_t ResumePoint(const Frame& frame, size_t failed_instruction) const;
-  Result<void> CheckInterrupt();
+  /// A stop requested from another thread, or a step limit to count against; CheckInterruptSlow
+  /// then gives the error that unwinds.
+  bool InterruptPending() const {
+    return step_limit_ != 0 || interrupt_requested_.load(std::memory_order_relaxed);
+  }
+  Result<void> CheckInterruptSlow();
   Result<Variant> RunEntry(const Procedure* procedure, LoadedUnit* unit, GlobalSlot* const* links,
                            ScriptInstance* me, std::span<const VARIANT> arguments, ArgumentPassing passing,
                            Frame* scope);
   RunOutcome Finish(Result<Variant> outcome, Variant* result);
   HRESULT CompleteInvoke(Result<Variant> outcome, VARIANT* result, EXCEPINFO* exception);
-  void ReleaseSlot(VARIANT* slot);
-  void ClearRange(VARIANT* from, VARIANT* to);
+  /// Releases what a stack slot or local holds; an element reference gives back its array lock.
+  [[gnu::always_inline]] void ReleaseSlot(VARIANT* slot) {
+    // Numbers, Empty, Null and plain references own nothing (OwnsResources, inlined here).
+    VARTYPE type = slot->vt;
+    bool owns = (type & VT_BYREF) == 0 &&
+                (type == VT_BSTR || type == VT_DISPATCH || type == VT_UNKNOWN || (type & VT_ARRAY) != 0);
+    if (slot->wReserved1 != kElementReferenceMark && !owns) {
+      PutEmptySlot(slot);
+      return;
+    }
+    ReleaseOwningSlot(slot);
+  }
+  static void PutEmptySlot(VARIANT* slot) {
+    slot->vt = VT_EMPTY;
+    slot->wReserved1 = 0;
+  }
+  void ReleaseOwningSlot(VARIANT* slot);
+  /// Clears slots from the top down: temporaries (which may lock arrays) go before variables.
+  [[gnu::always_inline]] void ClearRange(VARIANT* from, VARIANT* to) {
+    for (VARIANT* slot = to; slot-- > from;) ReleaseSlot(slot);
+  }
   VARIANT* DirectVariable(const Instruction& instruction, const Frame& frame) const;
   /// Whether an undeclared name of a procedure may be its local: always without Option
   /// Explicit, else only once ReDim declared it (its slot then holds an array).
@@ -238,7 +263,7 @@ class Interpreter : public std::enable_shared_from_this<Interpreter> {
   bool closing_ = false;
 
   // The machine
-  std::deque<Frame> frames_;
+  FrameStack frames_;
   std::vector<std::unique_ptr<VARIANT[]>> chunks_;
   std::vector<uint32_t> chunk_sizes_;
   size_t stack_slots_ = 0;

@@ -4,6 +4,7 @@
 // instances, function references); not part of the engine's contract.
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -102,6 +103,38 @@ struct Frame {
   std::unique_ptr<ExecuteScope> execute;
   /// For Execute'd code: the procedure frame whose scope it runs in.
   Frame* scope = nullptr;
+};
+
+/// The active calls, innermost last. Frames keep their addresses while they are active (a
+/// deque), and their storage is reused after they return, so a call allocates nothing.
+class FrameStack {
+ public:
+  Frame& back() { return *top_; }
+  const Frame& back() const { return *top_; }
+  size_t size() const { return count_; }
+  bool empty() const { return count_ == 0; }
+  /// A new innermost frame: no Execute scope, every other field as a previous frame left it
+  /// (the caller sets them all).
+  Frame& push() {
+    if (count_ == frames_.size()) frames_.emplace_back();
+    top_ = &frames_[count_++];
+    return *top_;
+  }
+  /// Ends the innermost frame; what Execute added to its scope goes with it.
+  void pop_back() {
+    top_->execute.reset();
+    --count_;
+    top_ = count_ > 0 ? &frames_[count_ - 1] : nullptr;
+  }
+  void clear() {
+    while (count_ > 0) pop_back();
+    frames_.clear();
+  }
+
+ private:
+  std::deque<Frame> frames_;
+  size_t count_ = 0;
+  Frame* top_ = nullptr;
 };
 
 /// How a name applied to arguments is wanted: its value, a reference (an argument that may be

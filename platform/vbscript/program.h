@@ -83,6 +83,7 @@ struct Procedure {
   bool is_public = true;
   uint32_t parameter_count = 0;
   std::vector<bool> by_value;   // per parameter
+  bool any_by_value = false;    // some parameter is ByVal
   /// Slots: parameters first, then the result, named locals and hidden temporaries.
   uint32_t result_slot = 0;
   uint32_t local_count = 0;     // every slot, parameters included
