@@ -665,6 +665,7 @@ VARIANT* Interpreter::DirectVariable(const Instruction& instruction, const Frame
   } while (0)
 
 // Ends the run when a stop was requested or the step limit is reached; one flag test otherwise.
+// The failure path saves the registers itself.
 #define CHECK_INTERRUPT()                                  \
   do {                                                     \
     if (InterruptPending()) PROTECT(CheckInterruptSlow()); \
@@ -1138,7 +1139,6 @@ Result<Variant> Interpreter::Execute(size_t entry_depth) {
           const Instruction& jump = *pc++;
           if (holds != (jump.op == Opcode::JumpIfTrue)) NEXT();
           if (jump.a <= pc - code - 1) {
-            SAVE_FRAME();
             CHECK_INTERRUPT();
           }
           pc = code + jump.a;
@@ -1167,7 +1167,6 @@ Result<Variant> Interpreter::Execute(size_t entry_depth) {
             const Instruction& jump = *pc++;
             if (holds != (jump.op == Opcode::JumpIfTrue)) NEXT();
             if (jump.a <= pc - code - 1) {
-              SAVE_FRAME();
               CHECK_INTERRUPT();
             }
             pc = code + jump.a;
@@ -1226,7 +1225,6 @@ Result<Variant> Interpreter::Execute(size_t entry_depth) {
         }
         case Opcode::Jump: handle_Jump:
           if (ins.a <= pc - code - 1) {
-            SAVE_FRAME();
             CHECK_INTERRUPT();
           }
           pc = code + ins.a;
@@ -1243,7 +1241,6 @@ Result<Variant> Interpreter::Execute(size_t entry_depth) {
           }
           if (condition == (ins.op == Opcode::JumpIfTrue)) {
             if (ins.a <= pc - code - 1) {
-              frame->sp = sp;
               CHECK_INTERRUPT();
             }
             pc = code + ins.a;
@@ -1269,7 +1266,6 @@ Result<Variant> Interpreter::Execute(size_t entry_depth) {
               int32_t at = SmallIntegerOf(next);
               int32_t end = SmallIntegerOf(temps[0]);
               bool again = SmallIntegerOf(temps[1]) >= 0 ? at <= end : at >= end;
-              SAVE_FRAME();
               CHECK_INTERRUPT();
               if (again) pc = code + ins.b;
               NEXT();

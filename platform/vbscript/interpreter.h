@@ -137,6 +137,7 @@ class Interpreter : public std::enable_shared_from_this<Interpreter> {
   LoadedUnit* LinkUnit(std::shared_ptr<const CodeUnit> code, Frame* scope);
   GlobalSlot* const* LinkScopeView(LoadedUnit* unit, Frame& scope);
   GlobalSlot* LocalAlias(Frame& scope, std::u16string_view name);
+  Result<void> CheckConstants(const CodeUnit& code, Frame* scope);
   /// A procedure an Execute defined in the scope of `frame`'s procedure, or null.
   GlobalSlot* ExecutedProcedure(const Frame& frame, std::u16string_view name) const;
   void DropIfSpent(LoadedUnit* unit);

@@ -643,6 +643,7 @@ Result<Variant> Interpreter::EvaluateText(const VARIANT& text_value, EngineFunct
   Frame* scope = caller.scope;
   if (scope == nullptr && !caller.procedure->is_global_code) scope = &caller;
   if (function == EngineFunction::ExecuteGlobal) scope = nullptr;
+  TRY(CheckConstants(*compiled.value(), scope));
   LoadedUnit* unit = LinkUnit(std::move(compiled).value(), scope);
   GlobalSlot* const* links = scope != nullptr ? LinkScopeView(unit, *scope) : unit->links.data();
   ScriptInstance* me = scope != nullptr ? scope->me : caller.me;

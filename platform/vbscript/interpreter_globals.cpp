@@ -167,6 +167,7 @@ void Interpreter::DeclareUnit(LoadedUnit* unit, Frame* scope) {
       case GlobalDeclaration::Kind::Variable:
         if (slot->kind != SlotKind::Variable) {
           slot->value.Clear();
+          slot->declared_by = unit;
           Define(slot, SlotKind::Variable);
         }
         break;
@@ -260,6 +261,27 @@ GlobalSlot* Interpreter::LocalAlias(Frame& scope, std::u16string_view name) {
   alias->kind = SlotKind::Variable;
   alias->storage = storage;
   return extras.aliases.emplace_back(std::move(alias)).get();
+}
+
+// A Const of a later text (Execute, ExecuteGlobal) over a name the scripts already defined is
+// Name redefined (1041); a Dim over a constant is allowed and makes it a variable.
+Result<void> Interpreter::CheckConstants(const CodeUnit& code, Frame* scope) {
+  for (const GlobalDeclaration& declaration : code.declarations) {
+    if (declaration.kind != GlobalDeclaration::Kind::Constant) continue;
+    const std::u16string& name = code.global_names[declaration.name];
+    bool taken = false;
+    if (scope != nullptr) {
+      taken = LocalAlias(*scope, name) != nullptr;
+    } else if (GlobalSlot* slot = FindScriptGlobal(name)) {
+      taken = slot->kind != SlotKind::Undefined;
+    }
+    if (taken) {
+      auto number = static_cast<int32_t>(ErrorNumber::NameRedefined);
+      return Error::Script(number, std::u16string(StandardErrorDescription(number)),
+                           std::u16string(kCompileErrorSource));
+    }
+  }
+  return {};
 }
 
 GlobalSlot* Interpreter::ExecutedProcedure(const Frame& frame, std::u16string_view name) const {

@@ -54,6 +54,8 @@ struct GlobalSlot {
   EngineFunction engine_function = EngineFunction::Eval;
   ComPtr<IDispatch> member_owner;
   DISPID member_id = DISPID_UNKNOWN;
+  /// For variables: the unit whose Dim made the name a variable (identity only).
+  const LoadedUnit* declared_by = nullptr;
   /// For Undefined slots: the definitions generation of the last unsuccessful lookup.
   uint64_t checked_generation = ~uint64_t{0};
 };

@@ -157,6 +157,17 @@ TEST(RuntimeRules, AGlobalArrayExistsOnceItsDimRan) {
   });
 }
 
+TEST(RuntimeRules, LaterTextsRedeclaringNames) {
+  ExpectOutputs({
+      {"Const C = 1\nExecuteGlobal \"Dim C: C = 5\"\nOut.Write C", "5"},
+      {"Dim V\nOn Error Resume Next\nExecuteGlobal \"Const V = 2\"\nOut.Write Err.Number & \"|\" & IsEmpty(V)",
+       "1041|True"},
+      {"Dim a(2)\nOn Error Resume Next\nExecuteGlobal \"Dim a(3)\"\nOut.Write Err.Number & \" \" & UBound(a)", "13 2"},
+      {"Sub P\n Dim L\n On Error Resume Next\n Execute \"Const L = 1\"\n Out.Write Err.Number\nEnd Sub\nP", "1041"},
+      {"ExecuteGlobal \"Const K = 3\"\nOut.Write K", "3"},
+  });
+}
+
 TEST(RuntimeRules, MessageBoxConstants) {
   ExpectOutputs({
       {"Option Explicit\nOut.Write vbMsgBoxHelpButton & \" \" & vbMsgBoxSetForeground & \" \" & vbMsgBoxRight & \" \" & "
