@@ -1010,7 +1010,7 @@ Result<Variant> Interpreter::Execute(size_t entry_depth) {
           ClearRange(base, sp);
           PutValue(base, result.Detach());
           sp = base + 1;
-          NEXT();
+          continue;  // not NEXT(): the handler's objects must be destroyed
         }
         case Opcode::CallMember: handle_CallMember:
         case Opcode::StoreMember: handle_StoreMember:
@@ -1038,7 +1038,7 @@ Result<Variant> Interpreter::Execute(size_t entry_depth) {
           SAVE_FRAME();
           Variant instance = PROTECT(NewInstance(links[ins.a]));
           PutValue(sp++, instance.Detach());
-          NEXT();
+          continue;  // not NEXT(): the handler's objects must be destroyed
         }
 
         case Opcode::Add: handle_Add:
@@ -1091,7 +1091,7 @@ Result<Variant> Interpreter::Execute(size_t entry_depth) {
           ReleaseSlot(sp - 2);
           PutValue(sp - 2, result.Detach());
           --sp;
-          NEXT();
+          continue;  // not NEXT(): the handler's objects must be destroyed
         }
         case Opcode::ArithmeticInteger: handle_ArithmeticInteger: {
           constexpr Opcode kOperators[] = {Opcode::Add, Opcode::Subtract, Opcode::Multiply, Opcode::Modulo,
@@ -1109,7 +1109,7 @@ Result<Variant> Interpreter::Execute(size_t entry_depth) {
           Variant result = PROTECT(Arithmetic(op, sp[-1], right));
           ReleaseSlot(sp - 1);
           PutValue(sp - 1, result.Detach());
-          NEXT();
+          continue;  // not NEXT(): the handler's objects must be destroyed
         }
         case Opcode::CompareInteger: handle_CompareInteger: {
           Opcode op = static_cast<Opcode>(static_cast<int>(Opcode::Equal) + ins.a);
@@ -1212,7 +1212,7 @@ Result<Variant> Interpreter::Execute(size_t entry_depth) {
           }
           ReleaseSlot(sp - 1);
           PutValue(sp - 1, result.Detach());
-          NEXT();
+          continue;  // not NEXT(): the handler's objects must be destroyed
         }
 
         case Opcode::RequireObject: handle_RequireObject: {
@@ -1293,7 +1293,7 @@ Result<Variant> Interpreter::Execute(size_t entry_depth) {
           Result<void> stored = Assign(local, &slot, AssignMode::Let);
           ReleaseSlot(&slot);
           PROTECT(std::move(stored));
-          NEXT();
+          continue;  // not NEXT(): the handler's objects must be destroyed
         }
         case Opcode::ForEachPrep: handle_ForEachPrep: {
           SAVE_FRAME();
