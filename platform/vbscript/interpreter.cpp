@@ -56,17 +56,11 @@ VARIANT* LocalVectorElement(VARIANT& local, const VARIANT& index_slot) {
   return static_cast<VARIANT*>(array->pvData) + offset;
 }
 
+// The number subtypes a string is compared with as text or as a number (Booleans and dates
+// have rules of their own).
 bool IsNumberType(VARTYPE type) {
-  switch (type) {
-    case VT_I2:
-    case VT_I4:
-    case VT_R4:
-    case VT_R8:
-    case VT_CY:
-    case VT_UI1:
-    case VT_DECIMAL: return true;
-    default: return false;
-  }
+  return type == VT_I2 || type == VT_I4 || type == VT_R4 || type == VT_R8 || type == VT_CY ||
+         type == VT_UI1 || type == VT_DECIMAL;
 }
 
 // The language's rules for a string beside a number or a Boolean, before the value layer's
@@ -671,6 +665,23 @@ VARIANT* Interpreter::DirectVariable(const Instruction& instruction, const Frame
     if (InterruptPending()) PROTECT(CheckInterruptSlow()); \
   } while (0)
 
+// A comparison's outcome over its `operands` stack values: pushed as a Boolean, or, when a
+// conditional jump follows, taken at once without pushing anything.
+#define PUSH_OR_BRANCH(holds, operands)                                 \
+  do {                                                                  \
+    if (pc->op != Opcode::JumpIfFalse && pc->op != Opcode::JumpIfTrue) { \
+      sp -= (operands) - 1;                                             \
+      PutBoolean(sp - 1, holds);                                        \
+      NEXT();                                                           \
+    }                                                                   \
+    sp -= (operands);                                                   \
+    const Instruction& jump = *pc++;                                    \
+    if ((holds) != (jump.op == Opcode::JumpIfTrue)) NEXT();             \
+    if (jump.a <= pc - code - 1) CHECK_INTERRUPT();                     \
+    pc = code + jump.a;                                                 \
+    NEXT();                                                             \
+  } while (0)
+
 // Saves the registers before anything that may run other frames or fail.
 #define SAVE_FRAME()   \
   do {                 \
@@ -1131,18 +1142,7 @@ Result<Variant> Interpreter::Execute(size_t entry_depth) {
             }
             holds = ComparisonHolds(op, comparison);
           }
-          if (pc->op != Opcode::JumpIfFalse && pc->op != Opcode::JumpIfTrue) {
-            PutBoolean(sp - 1, holds);
-            NEXT();
-          }
-          --sp;
-          const Instruction& jump = *pc++;
-          if (holds != (jump.op == Opcode::JumpIfTrue)) NEXT();
-          if (jump.a <= pc - code - 1) {
-            CHECK_INTERRUPT();
-          }
-          pc = code + jump.a;
-          NEXT();
+          PUSH_OR_BRANCH(holds, 1);
         }
         case Opcode::Equal: handle_Equal:
         case Opcode::NotEqual: handle_NotEqual:
@@ -1157,20 +1157,7 @@ Result<Variant> Interpreter::Execute(size_t entry_depth) {
             int32_t r = SmallIntegerOf(*right);
             Comparison order = l < r ? Comparison::Less : (l > r ? Comparison::Greater : Comparison::Equal);
             bool holds = ComparisonHolds(ins.op, order);
-            if (pc->op != Opcode::JumpIfFalse && pc->op != Opcode::JumpIfTrue) {
-              --sp;
-              PutBoolean(sp - 1, holds);
-              NEXT();
-            }
-            // Compare and branch in one step: the Boolean is never pushed.
-            sp -= 2;
-            const Instruction& jump = *pc++;
-            if (holds != (jump.op == Opcode::JumpIfTrue)) NEXT();
-            if (jump.a <= pc - code - 1) {
-              CHECK_INTERRUPT();
-            }
-            pc = code + jump.a;
-            NEXT();
+            PUSH_OR_BRANCH(holds, 2);
           }
           SAVE_FRAME();
           Comparison comparison = PROTECT(CompareValues(sp[-2], sp[-1], ins.a));
