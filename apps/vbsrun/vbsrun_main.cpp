@@ -26,7 +26,8 @@ constexpr std::streamsize kMaxScriptBytes = 64 * 1024 * 1024;
 
 // The modules the host relies on, registered on first use when the registry lacks them.
 constexpr HostModule kPlatformModules[] = {
-    {"libvbscript.so", u"VBScript"},
+    // Its newest class: a registry from before RegExp was creatable is brought up to date.
+    {"libvbscript.so", u"VBScript.RegExp"},
     {"libscriptruntime.so", u"Scripting.FileSystemObject"},
     {"libado.so", u"ADODB.Connection"},
 };

@@ -1,8 +1,12 @@
 function addOne(a, b) {
   return a + b;
 }
-var total = 0;
-for (var i = 0; i < 1000000; i++) {
-  total = addOne(total, 1);
+
+function callMillion() {
+  var total = 0;
+  for (var i = 0; i < 1000000; i++) {
+    total = addOne(total, 1);
+  }
+  return total;
 }
-print(total);
+print(callMillion());

@@ -1,8 +1,12 @@
 local function add_one(a, b)
   return a + b
 end
-local total = 0
-for i = 1, 1000000 do
-  total = add_one(total, 1)
+
+local function call_million()
+  local total = 0
+  for _ = 1, 1000000 do
+    total = add_one(total, 1)
+  end
+  return total
 end
-print(total)
+print(call_million())

@@ -1,9 +1,13 @@
 Function AddOne(a, b)
   AddOne = a + b
 End Function
-Dim i, total
-total = 0
-For i = 1 To 1000000
-  total = AddOne(total, 1)
-Next
-WScript.Echo total
+
+Function CallMillion()
+  Dim i, total
+  total = 0
+  For i = 1 To 1000000
+    total = AddOne(total, 1)
+  Next
+  CallMillion = total
+End Function
+WScript.Echo CallMillion()

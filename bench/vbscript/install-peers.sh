@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Installs the interpreters the script benchmarks compare against (Duktape's duk, Lua 5.4,
-# bc for the timing arithmetic); CPython 3 is expected on the machine.
+# Installs the interpreters the script benchmarks compare against: Lua 5.4, CPython 3.11 and
+# Duktape's duk, all from Debian.
 set -euo pipefail
 missing=()
-for package in duktape lua5.4 bc; do
+for package in duktape lua5.4 python3.11; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
 done
 if [ ${#missing[@]} -gt 0 ]; then

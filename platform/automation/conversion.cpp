@@ -23,13 +23,14 @@ std::u16string_view TrimBlanks(std::u16string_view text) {
 }
 
 // Reads the texts "True" and "False" (any case, surrounding blanks allowed).
+// "True" and "False" in any case, and the platform's locale-free forms "#TRUE#" and "#FALSE#".
 bool ParseBooleanText(std::u16string_view text, bool* value) {
   std::u16string_view trimmed = TrimBlanks(text);
-  if (EqualsIgnoringCase(trimmed, u"True")) {
+  if (EqualsIgnoringCase(trimmed, u"True") || EqualsIgnoringCase(trimmed, u"#TRUE#")) {
     *value = true;
     return true;
   }
-  if (EqualsIgnoringCase(trimmed, u"False")) {
+  if (EqualsIgnoringCase(trimmed, u"False") || EqualsIgnoringCase(trimmed, u"#FALSE#")) {
     *value = false;
     return true;
   }

@@ -1,5 +1,6 @@
 #include "platform/vbscript/compiler.h"
 
+#include <optional>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -44,10 +45,14 @@ class UnitBuilder {
     unit_.constants.push_back(value);
     return static_cast<uint32_t>(unit_.constants.size() - 1);
   }
-  /// A global declaration of this unit; a second one of the same name is NameRedefined.
+  /// A global declaration of this unit; a second one of the same name is NameRedefined, except
+  /// that a procedure may be defined again (the last definition is the one that counts).
   Result<void> Declare(GlobalDeclaration::Kind kind, std::u16string_view name, int32_t index,
                        bool is_public, SourcePosition position) {
-    if (!declared_.insert(NameKey(name)).second) return Fail(ErrorNumber::NameRedefined, position);
+    auto [entry, added] = declared_.try_emplace(NameKey(name), kind);
+    bool redefined_procedure = entry->second == GlobalDeclaration::Kind::Procedure &&
+                               kind == GlobalDeclaration::Kind::Procedure;
+    if (!added && !redefined_procedure) return Fail(ErrorNumber::NameRedefined, position);
     unit_.declarations.push_back({kind, GlobalName(name), index, is_public});
     return {};
   }
@@ -57,7 +62,7 @@ class UnitBuilder {
   CodeUnit& unit_;
   CompileDiagnostic& diagnostic_;
   std::unordered_map<std::u16string, uint32_t> global_index_;
-  std::unordered_set<std::u16string> declared_;
+  std::unordered_map<std::u16string, GlobalDeclaration::Kind> declared_;
 };
 
 // Visits every statement of a block and of the blocks nested in it (procedure bodies aside).
@@ -116,6 +121,22 @@ Opcode BinaryOpcode(BinaryOperator op) {
   return Opcode::Add;
 }
 
+bool IsOrderingComparison(Opcode op) {
+  return op == Opcode::Equal || op == Opcode::NotEqual || op == Opcode::Less || op == Opcode::Greater ||
+         op == Opcode::LessEqual || op == Opcode::GreaterEqual;
+}
+
+// A number written in the text, signed or parenthesised.
+bool IsNumberLiteral(const Expr* expression) {
+  while (expression->kind == ExprKind::Paren ||
+         (expression->kind == ExprKind::Unary && expression->unary_operator != UnaryOperator::Not)) {
+    expression = expression->operand;
+  }
+  if (expression->kind != ExprKind::Literal) return false;
+  VARTYPE type = expression->value.vt;
+  return type == VT_I2 || type == VT_I4 || type == VT_R8;
+}
+
 // How an expression's value is wanted on the stack.
 enum class Use : uint8_t {
   Value,     // an owned copy
@@ -170,6 +191,7 @@ class FunctionCompiler {
   Result<void> DeclareLocals(const Block& body);
   Result<void> DeclareLocal(const std::u16string& name, SourcePosition position);
   void EmitArrayPrologue(const std::vector<std::pair<NameRef, const VariableDecl*>>& arrays);
+  void EmitGlobalArrays(const Stmt* statement);
   uint32_t AllocateTemps(uint32_t count);
   void FreeTemps(uint32_t count) { temp_count_ -= count; }
   Result<void> Finish();
@@ -182,6 +204,10 @@ class FunctionCompiler {
   void PatchTo(size_t instruction, size_t target) { procedure_.code[instruction].b = static_cast<int32_t>(target); }
   void PatchJump(size_t instruction, size_t target) { procedure_.code[instruction].a = static_cast<int32_t>(target); }
   void MarkStatementStart();
+  void AddResumeOverride(size_t first, size_t last, size_t target, int32_t number) {
+    procedure_.resume_overrides.push_back({static_cast<uint32_t>(first), static_cast<uint32_t>(last),
+                                           static_cast<uint32_t>(target), number});
+  }
   Result<uint16_t> ArgumentCount(size_t count, SourcePosition position);
 
   // Names
@@ -196,6 +222,7 @@ class FunctionCompiler {
   Result<void> CompileNameAssign(const Stmt* statement, const NameRef& ref);
   Result<void> CompileIndexedAssign(const Stmt* statement);
   bool IsSelfAppend(const Stmt* statement) const;
+  std::optional<std::pair<int16_t, bool>> SelfIncrement(const Stmt* statement) const;
   Result<void> CompileAppend(const Stmt* statement, const NameRef& ref);
   Result<void> CompileCallStatement(const Stmt* statement);
   Result<void> CompileRedim(const Stmt* statement);
@@ -215,6 +242,7 @@ class FunctionCompiler {
   // Expressions
   Result<void> EmitExpression(const Expr* expression, Use use);
   Result<void> EmitBinary(const Expr* expression);
+  bool EmitWithIntegerOperand(Opcode op, const Expr* right);
   Result<void> EmitUnary(const Expr* expression, Use use);
   Result<void> EmitCall(const Expr* call, Use use);
   Result<void> EmitArguments(const std::vector<Expr*>& arguments);
@@ -296,6 +324,7 @@ Result<void> FunctionCompiler::DeclareParameters(const ProcedureDecl& decl) {
   for (const Parameter& parameter : decl.parameters) {
     TRY(DeclareLocal(parameter.name, parameter.position));
     procedure_.by_value.push_back(parameter.by_value);
+    procedure_.any_by_value = procedure_.any_by_value || parameter.by_value;
   }
   procedure_.result_slot = named_count_++;
   bool has_result = decl.kind == ProcedureKind::Function || decl.kind == ProcedureKind::PropertyGet;
@@ -329,6 +358,17 @@ Result<void> FunctionCompiler::DeclareLocals(const Block& body) {
   }));
   EmitArrayPrologue(arrays);
   return {};
+}
+
+// The arrays a global Dim declares, made when the statement runs: before it the name holds
+// Empty.
+void FunctionCompiler::EmitGlobalArrays(const Stmt* statement) {
+  std::vector<std::pair<NameRef, const VariableDecl*>> arrays;
+  for (const VariableDecl& decl : statement->variables) {
+    if (!decl.is_array) continue;
+    arrays.emplace_back(NameRef{NameRef::Kind::Global, static_cast<int32_t>(unit_.GlobalName(decl.name))}, &decl);
+  }
+  EmitArrayPrologue(arrays);
 }
 
 void FunctionCompiler::EmitArrayPrologue(
@@ -365,17 +405,7 @@ Result<void> FunctionCompiler::CompileGlobalCode(const ParsedScript& script) {
     Emit(Opcode::AssignLocal, static_cast<int32_t>(procedure_.result_slot));
     return Finish();
   }
-  std::vector<std::pair<NameRef, const VariableDecl*>> arrays;
-  TRY(WalkStatements(script.statements, unit_, [&](const Stmt* statement) -> Result<void> {
-    if (statement->kind != StmtKind::Dim) return {};
-    for (const VariableDecl& decl : statement->variables) {
-      if (decl.is_array) {
-        arrays.emplace_back(NameRef{NameRef::Kind::Global, static_cast<int32_t>(unit_.GlobalName(decl.name))}, &decl);
-      }
-    }
-    return {};
-  }));
-  EmitArrayPrologue(arrays);
+  // A global array comes to exist when its Dim runs (see CompileStatement).
   TRY(CompileBlock(script.statements));
   return Finish();
 }
@@ -390,6 +420,8 @@ Result<void> FunctionCompiler::Finish() {
   for (size_t at : temp_fixups_) procedure_.code[at].a += static_cast<int32_t>(named_count_);
   procedure_.local_count = named_count_ + max_temps_;
   procedure_.local_names.resize(procedure_.local_count);
+  procedure_.implicit_locals.assign(procedure_.local_count, false);
+  for (const auto& [name, slot] : implicit_) procedure_.implicit_locals[slot] = true;
   procedure_.max_stack = static_cast<uint32_t>(max_depth_) + kStackMargin;
   return {};
 }
@@ -461,8 +493,10 @@ Result<void> FunctionCompiler::CompileStatement(const Stmt* statement) {
     case StmtKind::OnError:
       Emit(statement->resume_next ? Opcode::OnErrorResumeNext : Opcode::OnErrorGoto0);
       return {};
-    // Declarations take effect before the code runs.
     case StmtKind::Dim:
+      if (procedure_.is_global_code) EmitGlobalArrays(statement);
+      return {};
+    // Declarations take effect before the code runs.
     case StmtKind::Const:
     case StmtKind::Procedure:
     case StmtKind::Class:
@@ -502,6 +536,12 @@ Result<void> FunctionCompiler::CompileNameAssign(const Stmt* statement, const Na
     return {};
   }
   if (!statement->is_set && IsSelfAppend(statement)) return CompileAppend(statement, ref);
+  if (!statement->is_set && ref.kind == NameRef::Kind::Local) {
+    if (std::optional<std::pair<int16_t, bool>> step = SelfIncrement(statement)) {
+      Emit(Opcode::AddLocalInteger, ref.a, step->first, step->second ? 1 : 0);
+      return {};
+    }
+  }
   TRY(EmitExpression(statement->value, Use::Value));
   EmitStore(ref, AssignModeOf(statement->is_set));
   return {};
@@ -521,8 +561,9 @@ Result<void> FunctionCompiler::CompileIndexedAssign(const Stmt* statement) {
     return {};
   }
   if (callee->kind != ExprKind::Identifier) {
-    // a.Cookies("k")("sub") = v: the default member of a computed object.
-    TRY(EmitExpression(callee, Use::Value));
+    // a.Cookies("k")("sub") = v: the default member of a computed object; a(0)(1) = v: the
+    // element of the array held in a(0) itself, so the container is taken by reference.
+    TRY(EmitExpression(callee, Use::Argument));
     TRY(EmitArguments(target->arguments));
     TRY(EmitExpression(statement->value, Use::Value));
     Emit(statement->is_set ? Opcode::SetValueIndexed : Opcode::StoreValueIndexed, 0, 0, count);
@@ -542,6 +583,21 @@ Result<void> FunctionCompiler::CompileIndexedAssign(const Stmt* statement) {
   }
   Emit(statement->is_set ? Opcode::SetIndexed : Opcode::StoreIndexed, ref.a, ref.b, count, ref.Mode());
   return {};
+}
+
+// "x = x + k" or "x = x - k" with k an Integer literal: the literal and whether it subtracts.
+std::optional<std::pair<int16_t, bool>> FunctionCompiler::SelfIncrement(const Stmt* statement) const {
+  const Expr* value = statement->value;
+  if (value->kind != ExprKind::Binary) return std::nullopt;
+  bool subtracts = value->binary_operator == BinaryOperator::Subtract;
+  if (value->binary_operator != BinaryOperator::Add && !subtracts) return std::nullopt;
+  const Expr* left = value->left;
+  const Expr* right = value->right;
+  if (left->kind != ExprKind::Identifier || !EqualsIgnoringCase(left->name, statement->target->name)) {
+    return std::nullopt;
+  }
+  if (right->kind != ExprKind::Literal || right->value.vt != VT_I2) return std::nullopt;
+  return std::make_pair(right->value.iVal, subtracts);
 }
 
 // "x = x & a & b": x's string grows in place instead of being copied each time.
@@ -626,6 +682,9 @@ Result<void> FunctionCompiler::CompileIf(const Stmt* statement) {
     TRY(EmitExpression(branch.condition, Use::Operand));
     size_t skip = Emit(Opcode::JumpIfFalse);
     TRY(CompileBlock(branch.body));
+    // A statement of its own, so that Resume Next after the branch's last statement leaves
+    // the If instead of entering the next branch.
+    MarkStatementStart();
     end_jumps.push_back(Emit(Opcode::Jump));
     PatchJump(skip, Here());
   }
@@ -634,30 +693,34 @@ Result<void> FunctionCompiler::CompileIf(const Stmt* statement) {
   return {};
 }
 
-// select-statement -> subject into a temporary; each Case compares it for equality
+// select-statement -> subject into a temporary; each Case compares it for equality and is
+// followed by its block, so that Resume Next after a failing Case value enters that block
 Result<void> FunctionCompiler::CompileSelect(const Stmt* statement) {
   uint32_t subject = AllocateTemps(1);
   TRY(EmitExpression(statement->subject, Use::Value));
   EmitTemp(Opcode::AssignLocal, subject);
   cleanups_.push_back(subject);
-  std::vector<std::vector<size_t>> matches(statement->cases.size());
-  for (size_t i = 0; i < statement->cases.size(); ++i) {
-    position_ = statement->cases[i].position;
-    for (const Expr* value : statement->cases[i].values) {
-      EmitTemp(Opcode::LoadLocalRef, subject);
-      TRY(EmitExpression(value, Use::Operand));
-      Emit(Opcode::Equal);
-      matches[i].push_back(Emit(Opcode::JumpIfTrue));
-    }
-  }
-  size_t to_else = Emit(Opcode::Jump);
   std::vector<size_t> end_jumps;
-  for (size_t i = 0; i < statement->cases.size(); ++i) {
-    for (size_t jump : matches[i]) PatchJump(jump, Here());
-    TRY(CompileBlock(statement->cases[i].body));
+  for (const CaseClause& clause : statement->cases) {
+    position_ = clause.position;
+    std::vector<size_t> matches;
+    size_t no_match = 0;
+    for (size_t v = 0; v < clause.values.size(); ++v) {
+      EmitTemp(Opcode::LoadLocalRef, subject);
+      if (!EmitWithIntegerOperand(Opcode::Equal, clause.values[v])) {
+        TRY(EmitExpression(clause.values[v], Use::Operand));
+        Emit(Opcode::Equal, IsNumberLiteral(clause.values[v]) ? kRightIsNumberLiteral : 0);
+      }
+      bool last = v + 1 == clause.values.size();
+      size_t jump = Emit(last ? Opcode::JumpIfFalse : Opcode::JumpIfTrue);
+      (last ? no_match : matches.emplace_back()) = jump;
+    }
+    for (size_t jump : matches) PatchJump(jump, Here());
+    TRY(CompileBlock(clause.body));
+    MarkStatementStart();
     end_jumps.push_back(Emit(Opcode::Jump));
+    PatchJump(no_match, Here());
   }
-  PatchJump(to_else, Here());
   TRY(CompileBlock(statement->else_block));
   for (size_t jump : end_jumps) PatchJump(jump, Here());
   MarkStatementStart();
@@ -685,6 +748,7 @@ void FunctionCompiler::EmitAddress(const NameRef& ref) {
 // for-statement -> var-ref start limit step ForPrep(exit) body: block ForNext(body) exit:
 Result<void> FunctionCompiler::CompileFor(const Stmt* statement) {
   NameRef variable = TRY(LoopVariable(statement));
+  size_t header = Here();
   EmitAddress(variable);
   TRY(EmitExpression(statement->start, Use::Value));
   TRY(EmitExpression(statement->limit, Use::Value));
@@ -698,10 +762,13 @@ Result<void> FunctionCompiler::CompileFor(const Stmt* statement) {
   size_t body = Here();
   LoopContext loop{LoopType::For, cleanups_.size(), {}};
   TRY(CompileLoopBody(statement->body, loop));
+  MarkStatementStart();
   EmitTemp(Opcode::ForNext, temps, static_cast<int32_t>(body));
   MarkStatementStart();
   PatchTo(prep, Here());
   PatchLoopExits(loop, Here());
+  // A header that fails leaves the counter as it was and the loop not entered.
+  AddResumeOverride(header, prep, Here(), static_cast<int32_t>(ErrorNumber::ForLoopNotInitialized));
   FreeTemps(3);
   return {};
 }
@@ -710,6 +777,7 @@ Result<void> FunctionCompiler::CompileFor(const Stmt* statement) {
 //                       exit: ClearLocal(iterator)
 Result<void> FunctionCompiler::CompileForEach(const Stmt* statement) {
   NameRef variable = TRY(LoopVariable(statement));
+  size_t header = Here();
   EmitAddress(variable);
   // A variable's array is walked in place (and locked meanwhile), anything else as a copy.
   const Expr* subject = statement->subject;
@@ -721,10 +789,12 @@ Result<void> FunctionCompiler::CompileForEach(const Stmt* statement) {
   cleanups_.push_back(temps);
   LoopContext loop{LoopType::For, cleanups_.size(), {}};
   TRY(CompileLoopBody(statement->body, loop));
+  MarkStatementStart();
   EmitTemp(Opcode::ForEachNext, temps, static_cast<int32_t>(body));
   MarkStatementStart();
   PatchTo(prep, Here());
   PatchLoopExits(loop, Here());
+  AddResumeOverride(header, prep, Here(), 0);
   EmitTemp(Opcode::ClearLocal, temps);
   cleanups_.pop_back();
   FreeTemps(2);
@@ -756,6 +826,7 @@ Result<void> FunctionCompiler::CompileDoLoop(const Stmt* statement) {
   }
   LoopContext loop{kind == LoopKind::WhileWend ? LoopType::While : LoopType::Do, cleanups_.size(), {}};
   TRY(CompileLoopBody(statement->body, loop));
+  MarkStatementStart();
   if (kind == LoopKind::WhileAfter || kind == LoopKind::UntilAfter) {
     position_ = statement->position;
     TRY(EmitExpression(statement->condition, Use::Operand));
@@ -796,6 +867,7 @@ Result<void> FunctionCompiler::CompileExit(const Stmt* statement) {
 Result<void> FunctionCompiler::CompileWith(const Stmt* statement) {
   uint32_t subject = AllocateTemps(1);
   TRY(EmitExpression(statement->subject, Use::Value));
+  Emit(Opcode::RequireObject);
   EmitTemp(Opcode::AssignLocal, subject);
   with_subjects_.push_back(subject);
   cleanups_.push_back(subject);
@@ -839,10 +911,40 @@ Result<void> FunctionCompiler::EmitBinary(const Expr* expression) {
   }
   TRY(EmitExpression(leaf, Use::Operand));
   for (size_t i = chain.size(); i-- > 0;) {
+    Opcode op = BinaryOpcode(chain[i]->binary_operator);
+    if (EmitWithIntegerOperand(op, chain[i]->right)) continue;
     TRY(EmitExpression(chain[i]->right, Use::Operand));
-    Emit(BinaryOpcode(chain[i]->binary_operator));
+    if (!IsOrderingComparison(op)) {
+      Emit(op);
+      continue;
+    }
+    // A string compared with a number literal is read as a number; with any other number it
+    // is compared as text. Only the compiler knows which operand was written as a literal.
+    const Expr* left = i + 1 < chain.size() ? chain[i + 1] : leaf;
+    int32_t literals = (IsNumberLiteral(left) ? kLeftIsNumberLiteral : 0) |
+                       (IsNumberLiteral(chain[i]->right) ? kRightIsNumberLiteral : 0);
+    Emit(op, literals);
   }
   return {};
+}
+
+// "x Mod 2", "i + 1", "n = 0": an operator whose right operand is an Integer literal takes it
+// as an operand of the instruction. False when the operator or operand does not fit.
+bool FunctionCompiler::EmitWithIntegerOperand(Opcode op, const Expr* right) {
+  if (right->kind != ExprKind::Literal || right->value.vt != VT_I2) return false;
+  int32_t literal = right->value.iVal;
+  if (IsOrderingComparison(op)) {
+    Emit(Opcode::CompareInteger, static_cast<int32_t>(op) - static_cast<int32_t>(Opcode::Equal), literal);
+    return true;
+  }
+  constexpr Opcode kArithmetic[] = {Opcode::Add, Opcode::Subtract, Opcode::Multiply, Opcode::Modulo,
+                                    Opcode::IntegerDivide};
+  for (uint16_t which = 0; which < std::size(kArithmetic); ++which) {
+    if (kArithmetic[which] != op) continue;
+    Emit(Opcode::ArithmeticInteger, 0, literal, which);
+    return true;
+  }
+  return false;
 }
 
 Result<void> FunctionCompiler::EmitUnary(const Expr* expression, Use use) {
@@ -877,7 +979,9 @@ Result<void> FunctionCompiler::EmitCall(const Expr* call, Use use) {
     }
     if (ref.IsVariable()) {
       TRY(EmitArguments(call->arguments));
-      Emit(use == Use::Argument ? Opcode::CallVarRef : Opcode::CallVar, ref.a, ref.b, count, ref.Mode());
+      Opcode op = use == Use::Argument ? Opcode::CallVarRef : Opcode::CallVar;
+      if (count == 0) op = Opcode::CallVarParens;
+      Emit(op, ref.a, ref.b, count, ref.Mode());
       return {};
     }
   }
@@ -906,8 +1010,20 @@ Result<void> FunctionCompiler::EmitArguments(const std::vector<Expr*>& arguments
 
 // The object of a member access; inside With, ".name" uses the With subject.
 Result<void> FunctionCompiler::EmitObject(const Expr* object, SourcePosition position) {
+  if (object != nullptr && object->kind == ExprKind::Nothing) {
+    // "Nothing.Member": the literal is no object to call (424), unlike a variable set to
+    // Nothing (91).
+    Emit(Opcode::Raise, static_cast<int32_t>(ErrorNumber::ObjectRequired));
+    Emit(Opcode::PushEmpty);
+    return {};
+  }
   if (object != nullptr) return EmitExpression(object, Use::Value);
-  if (with_subjects_.empty()) return unit_.Fail(ErrorNumber::InvalidOrUnqualifiedReference, position);
+  if (with_subjects_.empty()) {
+    // ".name" outside With fails when it runs, not when the text compiles.
+    Emit(Opcode::Raise, static_cast<int32_t>(ErrorNumber::InvalidOrUnqualifiedReference));
+    Emit(Opcode::PushEmpty);
+    return {};
+  }
   EmitTemp(Opcode::LoadLocal, with_subjects_.back());
   return {};
 }
@@ -1023,11 +1139,10 @@ Result<void> ClassCompiler::AddProcedure(const ProcedureDecl* procedure, int32_t
     case ProcedureKind::PropertyLet: slot = &member.property_let; break;
     case ProcedureKind::PropertySet: slot = &member.property_set; break;
   }
-  bool is_property = procedure->kind != ProcedureKind::Sub && procedure->kind != ProcedureKind::Function;
-  bool has_property = member.property_get >= 0 || member.property_let >= 0 || member.property_set >= 0;
-  if (*slot >= 0 || (is_property && member.method >= 0) || (!is_property && has_property)) {
-    return unit_.Fail(ErrorNumber::NameRedefined, procedure->position);
-  }
+  if (*slot >= 0) return unit_.Fail(ErrorNumber::NameRedefined, procedure->position);
+  // A Function (or Sub) and a Property Get of one name: the later one is what reads call.
+  if (procedure->kind == ProcedureKind::PropertyGet) member.method = -1;
+  if (slot == &member.method) member.property_get = -1;
   *slot = index;
   if (procedure->visibility == Visibility::Private) member.is_public = false;
   if (procedure->is_default) TRY(CheckDefault(procedure, member_index));
@@ -1123,21 +1238,23 @@ Result<void> DeclareGlobals(const ParsedScript& script, UnitBuilder& unit) {
   });
 }
 
-// Compiles procedures and classes into the slots DeclareGlobals reserved, in the same order.
+// Compiles procedures and classes into the slots DeclareGlobals reserved, in the same order
+// (those declared inside blocks of the global code included).
 Result<void> CompileDefinitions(const ParsedScript& script, UnitBuilder& unit) {
   CodeUnit& code = unit.unit();
   size_t procedure_index = 0;
   size_t class_index = 0;
-  for (const Stmt* statement : script.statements) {
+  return WalkStatements(script.statements, unit, [&](const Stmt* statement) -> Result<void> {
     if (statement->kind == StmtKind::Procedure) {
       FunctionCompiler compiler(unit, *code.procedures[procedure_index++], nullptr);
-      TRY(compiler.CompileProcedure(*statement->procedure));
-    } else if (statement->kind == StmtKind::Class) {
-      ClassCompiler compiler(unit, *statement->class_decl, *code.classes[class_index++]);
-      TRY(compiler.Compile());
+      return compiler.CompileProcedure(*statement->procedure);
     }
-  }
-  return {};
+    if (statement->kind == StmtKind::Class) {
+      ClassCompiler compiler(unit, *statement->class_decl, *code.classes[class_index++]);
+      return compiler.Compile();
+    }
+    return {};
+  });
 }
 
 }  // namespace

@@ -43,8 +43,8 @@ void ErrObject::Set(const ScriptError& error) {
   number_ = error.number;
   description_ = error.description;
   source_ = error.source;
-  help_file_.clear();
-  help_context_ = 0;
+  help_file_ = error.help_file;
+  help_context_ = error.help_context;
 }
 
 void ErrObject::Clear() {
@@ -64,6 +64,8 @@ std::optional<ScriptError> ErrObject::TakeRaised() {
   error.hresult = HresultOfErrorNumber(number_);
   error.description = description_;
   error.source = source_;
+  error.help_file = help_file_;
+  error.help_context = help_context_;
   return error;
 }
 
@@ -101,9 +103,12 @@ Result<Variant> ErrObject::PutHelpContext(const DispatchArguments& arguments) {
 
 // The raised error replaces Err's contents at once; an omitted description is the standard text
 // of the number, an omitted source the engine's.
+// Numbers are 1..65535 or HRESULT-style negatives; one of the engine's own HRESULTs
+// (0x800A0000 + n) is the number n.
 Result<Variant> ErrObject::Raise(const DispatchArguments& arguments) {
   int32_t number = TRY(ToInt32(arguments[0]));
-  if (number == 0) return ErrorNumber::InvalidProcedureCall;
+  if (number == 0 || number > 0xFFFF) return ErrorNumber::InvalidProcedureCall;
+  if (IsScriptErrorHresult(number)) number = ScriptErrorNumberFromHresult(number);
   std::u16string source = arguments.IsMissing(1) ? std::u16string(kRuntimeErrorSource)
                                                  : TRY(TextOf(arguments[1]));
   std::u16string description;

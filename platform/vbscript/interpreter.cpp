@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <optional>
 
 #include "platform/automation/arithmetic.h"
 #include "platform/automation/bstr.h"
@@ -40,8 +41,52 @@ Result<bool> ConditionValue(const VARIANT& slot) {
   }
 }
 
-// The comparison of two stack values; Null when either is Null.
-Result<Comparison> CompareValues(const VARIANT& left_slot, const VARIANT& right_slot) {
+// The element a(i) of a Variant vector held in a local (or what the local refers to), when `i`
+// is an Integer or Long inside the bounds; null for anything the general path must decide.
+VARIANT* LocalVectorElement(VARIANT& local, const VARIANT& index_slot) {
+  const VARIANT* holder = Through(&local);
+  if (holder->vt != (VT_ARRAY | VT_VARIANT) || holder->parray == nullptr || holder->parray->cDims != 1) {
+    return nullptr;
+  }
+  const VARIANT* index = Through(&index_slot);
+  if (!IsSmallInteger(index->vt)) return nullptr;
+  SAFEARRAY* array = holder->parray;
+  int64_t offset = int64_t{SmallIntegerOf(*index)} - array->rgsabound[0].lLbound;
+  if (offset < 0 || offset >= array->rgsabound[0].cElements) return nullptr;
+  return static_cast<VARIANT*>(array->pvData) + offset;
+}
+
+// The number subtypes a string is compared with as text or as a number (Booleans and dates
+// have rules of their own).
+bool IsNumberType(VARTYPE type) {
+  return type == VT_I2 || type == VT_I4 || type == VT_R4 || type == VT_R8 || type == VT_CY ||
+         type == VT_UI1 || type == VT_DECIMAL;
+}
+
+// The language's rules for a string beside a number or a Boolean, before the value layer's
+// Compare: a number written as a literal reads the string as a number (a non-numeric string is
+// a Type mismatch); any other number compares as its text; a Boolean compares as its text.
+// `number_is_literal` tells whether the non-string operand was a literal.
+Result<std::optional<Comparison>> CompareWithString(const VARIANT& left, const VARIANT& right,
+                                                    bool string_on_left, bool number_is_literal) {
+  const VARIANT& other = string_on_left ? right : left;
+  std::u16string_view text = BstrView((string_on_left ? left : right).bstrVal);
+  if (other.vt != VT_BOOL && !IsNumberType(other.vt)) return std::optional<Comparison>();
+  if (other.vt != VT_BOOL && number_is_literal) {
+    double number = TRY(ToDouble(string_on_left ? left : right));
+    Variant as_number = Variant::FromR8(number);
+    Comparison order = string_on_left ? TRY(Compare(as_number, right)) : TRY(Compare(left, as_number));
+    return std::optional<Comparison>(order);
+  }
+  Bstr other_text = TRY(ToBstr(other));
+  Comparison order = string_on_left ? CompareStrings(text, other_text.view(), CompareMode::Binary)
+                                    : CompareStrings(other_text.view(), text, CompareMode::Binary);
+  return std::optional<Comparison>(order);
+}
+
+// The comparison of two stack values; Null when either is Null. `literals` says which operands
+// were number literals (kLeftIsNumberLiteral, kRightIsNumberLiteral).
+Result<Comparison> CompareValues(const VARIANT& left_slot, const VARIANT& right_slot, int32_t literals) {
   const VARIANT* left = Through(&left_slot);
   const VARIANT* right = Through(&right_slot);
   if (IsSmallInteger(left->vt) && IsSmallInteger(right->vt)) {
@@ -56,18 +101,45 @@ Result<Comparison> CompareValues(const VARIANT& left_slot, const VARIANT& right_
   if (left->vt == VT_BSTR && right->vt == VT_BSTR) {
     return CompareStrings(BstrView(left->bstrVal), BstrView(right->bstrVal), CompareMode::Binary);
   }
+  if (left->vt == VT_BSTR || right->vt == VT_BSTR) {
+    bool string_on_left = left->vt == VT_BSTR;
+    bool literal = (literals & (string_on_left ? kRightIsNumberLiteral : kLeftIsNumberLiteral)) != 0;
+    std::optional<Comparison> order = TRY(CompareWithString(*left, *right, string_on_left, literal));
+    if (order) return *order;
+  }
   return Compare(*left, *right, CompareMode::Binary);
 }
 
+// And, Or, Xor, Eqv, Imp and Not beside Empty give a Long, whatever the other operand's type.
+bool IsLogicalOperator(Opcode op) {
+  return op == Opcode::And || op == Opcode::Or || op == Opcode::Xor || op == Opcode::Eqv || op == Opcode::Imp;
+}
+
+void WidenLogicalResult(Variant& result) {
+  if (result.vt == VT_I2) result = Variant::FromI4(result.iVal);
+  if (result.vt == VT_BOOL) result = Variant::FromI4(result.boolVal != 0 ? -1 : 0);
+  if (result.vt == VT_UI1) result = Variant::FromI4(result.bVal);
+}
+
+// Per comparison opcode (from Equal on, in opcodes.def order), the orders that satisfy it as
+// bits (1 << Less, 1 << Equal, 1 << Greater): a table lookup, no branch to mispredict.
+constexpr uint8_t kLess = 1 << static_cast<int>(Comparison::Less);
+constexpr uint8_t kSame = 1 << static_cast<int>(Comparison::Equal);
+constexpr uint8_t kMore = 1 << static_cast<int>(Comparison::Greater);
+constexpr uint8_t kComparisonOrders[] = {
+    kSame,           // Equal
+    kLess | kMore,   // NotEqual
+    kLess,           // Less
+    kMore,           // Greater
+    kLess | kSame,   // LessEqual
+    kSame | kMore,   // GreaterEqual
+};
+static_assert(static_cast<int>(Opcode::GreaterEqual) - static_cast<int>(Opcode::Equal) == 5,
+              "the comparison opcodes are consecutive");
+
 bool ComparisonHolds(Opcode op, Comparison comparison) {
-  switch (op) {
-    case Opcode::Equal: return comparison == Comparison::Equal;
-    case Opcode::NotEqual: return comparison != Comparison::Equal;
-    case Opcode::Less: return comparison == Comparison::Less;
-    case Opcode::Greater: return comparison == Comparison::Greater;
-    case Opcode::LessEqual: return comparison != Comparison::Greater;
-    default: return comparison != Comparison::Less;
-  }
+  uint8_t orders = kComparisonOrders[static_cast<int>(op) - static_cast<int>(Opcode::Equal)];
+  return ((orders >> static_cast<int>(comparison)) & 1) != 0;
 }
 
 // The operators without inline fast paths, through the value layer.
@@ -89,6 +161,13 @@ Result<Variant> Arithmetic(Opcode op, const VARIANT& left_slot, const VARIANT& r
     case Opcode::Eqv: return Eqv(left, right);
     default: return Imp(left, right);
   }
+}
+
+Result<Variant> LogicalWithEmpty(Opcode op, const VARIANT& left_slot, const VARIANT& right_slot) {
+  Variant result = TRY(Arithmetic(op, left_slot, right_slot));
+  bool beside_empty = Through(&left_slot)->vt == VT_EMPTY || Through(&right_slot)->vt == VT_EMPTY;
+  if (beside_empty && IsLogicalOperator(op)) WidenLogicalResult(result);
+  return result;
 }
 
 bool IsObject(const VARIANT& value) { return value.vt == VT_DISPATCH || value.vt == VT_UNKNOWN; }
@@ -209,8 +288,7 @@ Result<VARIANT*> Interpreter::ReserveFrame(VARIANT* base, uint32_t count, uint32
   return moved;
 }
 
-// Releases what a stack slot or local holds; an element reference gives back its array lock.
-void Interpreter::ReleaseSlot(VARIANT* slot) {
+void Interpreter::ReleaseOwningSlot(VARIANT* slot) {
   if (IsMarkedReference(*slot)) {
     UnlockElement(static_cast<int32_t>(slot->wReserved2 | (uint32_t{slot->wReserved3} << 16)));
   } else if (OwnsResources(slot->vt) && FAILED(VariantClear(slot))) {
@@ -220,10 +298,6 @@ void Interpreter::ReleaseSlot(VARIANT* slot) {
   PutEmpty(slot);
 }
 
-// Clears slots from the top down: temporaries (which may lock arrays) go before variables.
-void Interpreter::ClearRange(VARIANT* from, VARIANT* to) {
-  for (VARIANT* slot = to; slot-- > from;) ReleaseSlot(slot);
-}
 
 int32_t Interpreter::LockElement(SAFEARRAY* array) {
   SafeArrayLock(array);
@@ -247,7 +321,7 @@ Result<void> Interpreter::EnterProcedure(const Procedure* procedure, LoadedUnit*
   if (count != procedure->parameter_count) return ErrorNumber::WrongNumberOfArguments;
   if (frames_.size() >= kMaxCallDepth) return ErrorNumber::OutOfStackSpace;
   // ByVal parameters take copies before anything moves.
-  for (uint32_t i = 0; i < count; ++i) {
+  for (uint32_t i = 0; i < count && procedure->any_by_value; ++i) {
     if (!procedure->by_value[i] || (arguments[i].vt & VT_BYREF) == 0) continue;
     Variant copy;
     if (FAILED(VariantCopyInd(&copy, &arguments[i]))) return ErrorNumber::OutOfMemory;
@@ -256,10 +330,17 @@ Result<void> Interpreter::EnterProcedure(const Procedure* procedure, LoadedUnit*
   }
   uint32_t chunk = stack_chunk_;
   uint32_t needed = procedure->local_count + procedure->max_stack;
-  VARIANT* base = TRY(ReserveFrame(arguments, count, needed, &chunk));
-  for (uint32_t i = count; i < needed; ++i) VariantInit(&base[i]);
+  VARIANT* base = arguments;
+  // Usually the frame fits where its arguments lie in the current chunk.
+  bool fits = !chunks_.empty() && arguments != nullptr &&
+              arguments + needed <= chunks_[chunk].get() + chunk_sizes_[chunk];
+  if (!fits) base = TRY(ReserveFrame(arguments, count, needed, &chunk));
+  for (uint32_t i = count; i < needed; ++i) PutEmptySlot(&base[i]);
   if (!is_entry && !frames_.empty()) frames_.back().sp = arguments;
-  Frame& frame = frames_.emplace_back();
+  Frame& frame = frames_.push();
+  frame.resume_next = false;
+  frame.discard_result = false;
+  frame.scope = nullptr;
   frame.procedure = procedure;
   frame.unit = unit;
   frame.links = links;
@@ -280,12 +361,18 @@ Result<void> Interpreter::EnterProcedure(const Procedure* procedure, LoadedUnit*
 // Pops the running frame, returning its result. Locals are released while the frame is still
 // the running one, so Class_Terminate code they trigger runs above it.
 Variant Interpreter::LeaveProcedure() {
+  Variant result;
+  LeaveProcedure(&result);
+  return result;
+}
+
+// As above, the result moved into `*result` (which held nothing the caller owns).
+void Interpreter::LeaveProcedure(VARIANT* result) {
   Frame& frame = frames_.back();
   VARIANT* result_slot = &frame.locals[frame.procedure->result_slot];
-  Variant result;
-  result.Attach(*result_slot);
-  result.wReserved1 = 0;
-  VariantInit(result_slot);
+  *result = *result_slot;
+  result->wReserved1 = 0;
+  PutEmptySlot(result_slot);
   ClearRange(frame.stack_base, frame.sp);
   ClearRange(frame.locals, frame.locals + frame.procedure->local_count);
   ScriptInstance* me = frame.me;
@@ -299,7 +386,6 @@ Variant Interpreter::LeaveProcedure() {
     stack_chunk_ = caller.chunk;
   }
   if (me != nullptr) me->Release();
-  return result;
 }
 
 void Interpreter::UnwindFrame() {
@@ -308,6 +394,27 @@ void Interpreter::UnwindFrame() {
   bool is_entry = frame.is_entry;
   Variant discarded = LeaveProcedure();
   if (!is_entry && !frames_.empty()) frames_.back().sp = return_slot;
+}
+
+namespace {
+
+const ResumeOverride* FindResumeOverride(const Procedure& procedure, size_t failed_instruction) {
+  // Loop headers never overlap, so at most one override covers an instruction.
+  for (const ResumeOverride& override : procedure.resume_overrides) {
+    if (failed_instruction >= override.first && failed_instruction <= override.last) return &override;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+// Where Resume Next continues after the failing instruction: the next statement, or the end of
+// a loop whose header failed.
+uint32_t Interpreter::ResumePoint(const Frame& frame, size_t failed_instruction) const {
+  if (const ResumeOverride* override = FindResumeOverride(*frame.procedure, failed_instruction)) {
+    return override->target;
+  }
+  return NextStatement(frame, failed_instruction);
 }
 
 // The first statement after the failing instruction (the procedure's Return at the latest).
@@ -358,12 +465,20 @@ bool Interpreter::HandleError(Error error, size_t entry_depth) {
   while (frames_.size() > entry_depth) {
     Frame& frame = frames_.back();
     if (!stop && frame.resume_next) {
+      size_t failed_at = static_cast<size_t>(frame.pc - frame.procedure->code.data()) - 1;
+      if (const ResumeOverride* override = FindResumeOverride(*frame.procedure, failed_at);
+          override != nullptr && override->number != 0) {
+        pending_.number = override->number;
+        pending_.hresult = ScriptErrorHresult(override->number);
+        pending_.description = StandardErrorDescription(override->number);
+        pending_.source = kRuntimeErrorSource;
+      }
       err_->Set(pending_);
       pending_valid_ = false;
       ClearRange(frame.stack_base, frame.sp);
       frame.sp = frame.stack_base;
       size_t failed = static_cast<size_t>(frame.pc - frame.procedure->code.data()) - 1;
-      frame.pc = frame.procedure->code.data() + NextStatement(frame, failed);
+      frame.pc = frame.procedure->code.data() + ResumePoint(frame, failed);
       return true;
     }
     ClearRange(frame.stack_base, frame.sp);
@@ -375,7 +490,8 @@ bool Interpreter::HandleError(Error error, size_t entry_depth) {
   return false;
 }
 
-Result<void> Interpreter::CheckInterrupt() {
+Result<void> Interpreter::CheckInterruptSlow() {
+  if (step_limit_ != 0 && ++steps_taken_ > step_limit_) interrupt_requested_.store(true);
   if (!interrupt_requested_.load(std::memory_order_relaxed)) return {};
   return Error::FromHresult(SCRIPT_E_STOP_WITHOUT_ERROR);
 }
@@ -512,8 +628,9 @@ VARIANT* Interpreter::DirectVariable(const Instruction& instruction, const Frame
   }
   if (instruction.mode != VariableMode::Implicit) return nullptr;
   const GlobalSlot* slot = frame.links[instruction.a];
+  // Once an Execute ran in this procedure, it may have defined a procedure of the name.
   bool known_local = slot->kind == SlotKind::Undefined && slot->checked_generation == definitions_ &&
-                     ImplicitLocalAllowed(instruction, frame);
+                     frame.execute == nullptr && ImplicitLocalAllowed(instruction, frame);
   return known_local ? &frame.locals[instruction.b] : nullptr;
 }
 
@@ -541,6 +658,30 @@ VARIANT* Interpreter::DirectVariable(const Instruction& instruction, const Frame
     links = frame->links;                           \
   } while (0)
 
+// Ends the run when a stop was requested or the step limit is reached; one flag test otherwise.
+// The failure path saves the registers itself.
+#define CHECK_INTERRUPT()                                  \
+  do {                                                     \
+    if (InterruptPending()) PROTECT(CheckInterruptSlow()); \
+  } while (0)
+
+// A comparison's outcome over its `operands` stack values: pushed as a Boolean, or, when a
+// conditional jump follows, taken at once without pushing anything.
+#define PUSH_OR_BRANCH(holds, operands)                                 \
+  do {                                                                  \
+    if (pc->op != Opcode::JumpIfFalse && pc->op != Opcode::JumpIfTrue) { \
+      sp -= (operands) - 1;                                             \
+      PutBoolean(sp - 1, holds);                                        \
+      NEXT();                                                           \
+    }                                                                   \
+    sp -= (operands);                                                   \
+    const Instruction& jump = *pc++;                                    \
+    if ((holds) != (jump.op == Opcode::JumpIfTrue)) NEXT();             \
+    if (jump.a <= pc - code - 1) CHECK_INTERRUPT();                     \
+    pc = code + jump.a;                                                 \
+    NEXT();                                                             \
+  } while (0)
+
 // Saves the registers before anything that may run other frames or fail.
 #define SAVE_FRAME()   \
   do {                 \
@@ -559,72 +700,85 @@ Result<Variant> Interpreter::Execute(size_t entry_depth) {
   VARIANT* locals;
   GlobalSlot* const* links;
   std::optional<Error> failure;
+  // Threaded dispatch: each handler jumps straight to the next instruction's handler.
+  static const void* const kHandlers[] = {
+#define OPCODE(name, pops, pops_count, pushes, semantics) &&handle_##name,
+#include "platform/vbscript/opcodes.def"
+#undef OPCODE
+  };
+  const Instruction* ip;
+#define ins (*ip)
+#define NEXT()                                                  \
+  do {                                                          \
+    ip = pc++;                                                  \
+    goto* kHandlers[static_cast<size_t>(ip->op)];               \
+  } while (0)
   LOAD_FRAME();
   for (;;) {
     for (;;) {
-      const Instruction& ins = *pc++;
-      switch (ins.op) {
-        case Opcode::PushConst: {
+      ip = pc++;
+      switch (ip->op) {
+        case Opcode::PushConst: handle_PushConst: {
           VariantInit(sp);
           if (FAILED(VariantCopy(sp, &frame->unit->code->constants[ins.a]))) {
             PROTECT(Result<void>(ErrorNumber::OutOfMemory));
           }
           ++sp;
-          break;
+          NEXT();
         }
-        case Opcode::PushConstRef:
+        case Opcode::PushConstRef: handle_PushConstRef:
           PutReference(sp++, const_cast<Variant*>(&frame->unit->code->constants[ins.a]));
-          break;
-        case Opcode::PushInteger: PutInteger(sp++, static_cast<int16_t>(ins.a)); break;
-        case Opcode::PushLong: PutLong(sp++, ins.a); break;
-        case Opcode::PushEmpty: PutEmpty(sp++); break;
-        case Opcode::PushNull:
+          NEXT();
+        case Opcode::PushInteger: handle_PushInteger: PutInteger(sp++, static_cast<int16_t>(ins.a)); NEXT();
+        case Opcode::PushLong: handle_PushLong: PutLong(sp++, ins.a); NEXT();
+        case Opcode::PushEmpty: handle_PushEmpty: PutEmpty(sp++); NEXT();
+        case Opcode::PushNull: handle_PushNull:
           PutEmpty(sp);
           (sp++)->vt = VT_NULL;
-          break;
-        case Opcode::PushNothing:
+          NEXT();
+        case Opcode::PushNothing: handle_PushNothing:
           PutEmpty(sp);
           sp->vt = VT_DISPATCH;
           (sp++)->pdispVal = nullptr;
-          break;
-        case Opcode::PushBoolean: PutBoolean(sp++, ins.a != 0); break;
-        case Opcode::PushMissing:
+          NEXT();
+        case Opcode::PushBoolean: handle_PushBoolean: PutBoolean(sp++, ins.a != 0); NEXT();
+        case Opcode::PushMissing: handle_PushMissing:
           PutEmpty(sp);
           sp->vt = VT_ERROR;
           (sp++)->scode = DISP_E_PARAMNOTFOUND;
-          break;
-        case Opcode::PushMe: {
+          NEXT();
+        case Opcode::PushMe: handle_PushMe: {
           if (frame->me == nullptr) PROTECT(Result<void>(ErrorNumber::ObjectRequired));
           PutEmpty(sp);
           sp->vt = VT_DISPATCH;
           sp->pdispVal = frame->me;
           frame->me->AddRef();
           ++sp;
-          break;
+          NEXT();
         }
-        case Opcode::Pop: ReleaseSlot(--sp); break;
+        case Opcode::Pop: handle_Pop: ReleaseSlot(--sp); NEXT();
 
-        case Opcode::LoadLocal: {
+        case Opcode::LoadLocal: handle_LoadLocal: {
           const VARIANT* value = Through(&locals[ins.a]);
           if (PushSimpleCopy(*value, sp)) {
             ++sp;
-            break;
+            NEXT();
           }
           VariantInit(sp);
           if (FAILED(VariantCopyInd(sp, value))) PROTECT(Result<void>(ErrorNumber::OutOfMemory));
           ++sp;
-          break;
+          NEXT();
         }
-        case Opcode::LoadLocalRef: {
+        case Opcode::LoadLocalRef: handle_LoadLocalRef: {
           VARIANT* local = &locals[ins.a];
           if (local->vt == (VT_BYREF | VT_VARIANT)) {
             PutReference(sp++, local->pvarVal);
           } else {
             PutReference(sp++, local);
           }
-          break;
+          NEXT();
         }
-        case Opcode::StoreLocal: {
+        case Opcode::StoreLocal: handle_StoreLocal: {
           VARIANT* target = &locals[ins.a];
           VARIANT* value = sp - 1;
           bool plain = !OwnsResources(target->vt) && (target->vt & VT_BYREF) == 0 &&
@@ -632,50 +786,50 @@ Result<Variant> Interpreter::Execute(size_t entry_depth) {
           if (plain) {
             PutValue(target, *value);
             PutEmpty(--sp);
-            break;
+            NEXT();
           }
           SAVE_FRAME();
           PROTECT(Assign(target, value, AssignMode::Let));
           PutEmpty(--sp);
-          break;
+          NEXT();
         }
-        case Opcode::SetLocal:
-        case Opcode::AssignLocal: {
+        case Opcode::SetLocal: handle_SetLocal:
+        case Opcode::AssignLocal: handle_AssignLocal: {
           SAVE_FRAME();
           VARIANT* value = sp - 1;
           if (ins.op == Opcode::AssignLocal) {
             ReleaseSlot(&locals[ins.a]);
             PutValue(&locals[ins.a], *value);
             PutEmpty(--sp);
-            break;
+            NEXT();
           }
           PROTECT(Assign(&locals[ins.a], value, AssignMode::Set));
           PutEmpty(--sp);
-          break;
+          NEXT();
         }
-        case Opcode::ClearLocal:
+        case Opcode::ClearLocal: handle_ClearLocal:
           SAVE_FRAME();
           ReleaseSlot(&locals[ins.a]);
-          break;
-        case Opcode::LoadGlobal:
-        case Opcode::LoadGlobalRef: {
+          NEXT();
+        case Opcode::LoadGlobal: handle_LoadGlobal:
+        case Opcode::LoadGlobalRef: handle_LoadGlobalRef: {
           GlobalSlot* slot = links[ins.a];
           if (slot->kind == SlotKind::Variable) {
             VARIANT* storage = slot->storage;
             if (ins.op == Opcode::LoadGlobalRef) {
               PutReference(sp++, storage->vt == (VT_BYREF | VT_VARIANT) ? storage->pvarVal : storage);
-              break;
+              NEXT();
             }
             if (PushSimpleCopy(*Through(storage), sp)) {
               ++sp;
-              break;
+              NEXT();
             }
           } else if (slot->kind == SlotKind::NamedItem && slot->value.vt == VT_DISPATCH) {
             // A bound host object (Response, Request, ...): a new reference to it.
             PutValue(sp, slot->value);
             if (sp->pdispVal != nullptr) sp->pdispVal->AddRef();
             ++sp;
-            break;
+            NEXT();
           }
           SAVE_FRAME();
           Instruction as_variable{Opcode::LoadVar, VariableMode::Global, ins.count, ins.a, 0};
@@ -685,7 +839,7 @@ Result<Variant> Interpreter::Execute(size_t entry_depth) {
             bool entered = PROTECT(CallVariable(as_variable, sp, 0, CallUse::Value));
             if (entered) {
               LOAD_FRAME();
-              break;
+              NEXT();
             }
           } else if (ins.op == Opcode::LoadGlobal && sp->vt == (VT_BYREF | VT_VARIANT)) {
             VARIANT* target = sp->pvarVal;
@@ -693,9 +847,9 @@ Result<Variant> Interpreter::Execute(size_t entry_depth) {
             if (FAILED(VariantCopyInd(sp, target))) PROTECT(Result<void>(ErrorNumber::OutOfMemory));
           }
           ++sp;
-          break;
+          NEXT();
         }
-        case Opcode::StoreGlobal: {
+        case Opcode::StoreGlobal: handle_StoreGlobal: {
           GlobalSlot* slot = links[ins.a];
           VARIANT* value = sp - 1;
           VARIANT* target = slot->storage;
@@ -705,23 +859,23 @@ Result<Variant> Interpreter::Execute(size_t entry_depth) {
           if (plain) {
             PutValue(target, *value);
             PutEmpty(--sp);
-            break;
+            NEXT();
           }
           SAVE_FRAME();
           PROTECT(StoreGlobal(slot, value, AssignMode::Let));
           PutEmpty(--sp);
-          break;
+          NEXT();
         }
-        case Opcode::LoadVar:
-        case Opcode::LoadVarRef: {
+        case Opcode::LoadVar: handle_LoadVar:
+        case Opcode::LoadVarRef: handle_LoadVarRef: {
           if (VARIANT* direct = DirectVariable(ins, *frame)) {
             if (ins.op == Opcode::LoadVarRef) {
               PutReference(sp++, direct->vt == (VT_BYREF | VT_VARIANT) ? direct->pvarVal : direct);
-              break;
+              NEXT();
             }
             if (PushSimpleCopy(*Through(direct), sp)) {
               ++sp;
-              break;
+              NEXT();
             }
           }
           SAVE_FRAME();
@@ -730,7 +884,7 @@ Result<Variant> Interpreter::Execute(size_t entry_depth) {
             bool entered = PROTECT(CallVariable(ins, sp, 0, CallUse::Value));
             if (entered) {
               LOAD_FRAME();
-              break;
+              NEXT();
             }
           } else if (ins.op == Opcode::LoadVar && sp->vt == (VT_BYREF | VT_VARIANT)) {
             VARIANT* target = sp->pvarVal;
@@ -738,93 +892,143 @@ Result<Variant> Interpreter::Execute(size_t entry_depth) {
             if (FAILED(VariantCopyInd(sp, target))) PROTECT(Result<void>(ErrorNumber::OutOfMemory));
           }
           ++sp;
-          break;
+          NEXT();
         }
-        case Opcode::StoreVar:
-        case Opcode::SetVar:
+        case Opcode::StoreVar: handle_StoreVar:
+        case Opcode::SetVar: handle_SetVar:
           SAVE_FRAME();
           if (VARIANT* direct = DirectVariable(ins, *frame)) {
             PROTECT(Assign(direct, sp - 1, AssignModeOf(ins.op == Opcode::SetVar)));
             PutEmpty(--sp);
-            break;
+            NEXT();
           }
           PROTECT(StoreVariable(ins, sp - 1, AssignModeOf(ins.op == Opcode::SetVar)));
           PutEmpty(--sp);
-          break;
-        case Opcode::AppendVar:
+          NEXT();
+        case Opcode::AppendVar: handle_AppendVar:
           SAVE_FRAME();
           PROTECT(AppendVariable(ins, sp - 1));
           ReleaseSlot(--sp);
-          break;
-        case Opcode::DimArray:
+          NEXT();
+        case Opcode::DimArray: handle_DimArray:
           SAVE_FRAME();
           PROTECT(DimArray(ins, sp - ins.count));
           sp -= ins.count;
-          break;
-        case Opcode::Redim:
-        case Opcode::RedimPreserve:
+          NEXT();
+        case Opcode::Redim: handle_Redim:
+        case Opcode::RedimPreserve: handle_RedimPreserve:
           SAVE_FRAME();
           PROTECT(RedimArray(ins, sp - ins.count,
                              ins.op == Opcode::RedimPreserve ? RedimMode::Preserve : RedimMode::Fresh));
           ClearRange(sp - ins.count, sp);
           sp -= ins.count;
-          break;
-        case Opcode::Erase:
+          NEXT();
+        case Opcode::Erase: handle_Erase:
           SAVE_FRAME();
           PROTECT(EraseArray(ins));
-          break;
+          NEXT();
 
-        case Opcode::CallVar:
-        case Opcode::CallVarRef:
-        case Opcode::CallSub: {
+        case Opcode::CallVar: handle_CallVar:
+          if (ins.mode == VariableMode::Local && ins.count == 1) {
+            // a(i) read from a local one-dimensional array: a copy of the element.
+            if (VARIANT* element = LocalVectorElement(locals[ins.a], sp[-1])) {
+              if (PushSimpleCopy(*element, sp - 1)) NEXT();
+              if ((element->vt & VT_BYREF) == 0 && SUCCEEDED(VariantCopy(sp - 1, element))) {
+                sp[-1].wReserved1 = 0;
+                NEXT();
+              }
+            }
+          }
+          if (ins.mode == VariableMode::Global && links[ins.a]->kind == SlotKind::Procedure) {
+            // A script Function called for its value: straight into its frame.
+            GlobalSlot* slot = links[ins.a];
+            SAVE_FRAME();
+            PROTECT(EnterProcedure(slot->procedure, slot->unit, slot->unit->links.data(), nullptr, sp - ins.count,
+                                   ins.count, FrameKind::Nested));
+            LOAD_FRAME();
+            NEXT();
+          }
+          [[fallthrough]];
+        case Opcode::CallVarRef: handle_CallVarRef:
+        case Opcode::CallVarParens: handle_CallVarParens:
+        case Opcode::CallSub: handle_CallSub: {
+          if (ins.op == Opcode::CallSub && ins.mode == VariableMode::Global &&
+              links[ins.a]->kind == SlotKind::Procedure) {
+            GlobalSlot* slot = links[ins.a];
+            SAVE_FRAME();
+            PROTECT(EnterProcedure(slot->procedure, slot->unit, slot->unit->links.data(), nullptr, sp - ins.count,
+                                   ins.count, FrameKind::Nested));
+            frames_.back().discard_result = true;
+            LOAD_FRAME();
+            NEXT();
+          }
           SAVE_FRAME();
           VARIANT* base = sp - ins.count;
-          CallUse use = ins.op == Opcode::CallVarRef ? CallUse::Reference
-                        : ins.op == Opcode::CallSub  ? CallUse::Statement
-                                                     : CallUse::Value;
+          CallUse use = ins.op == Opcode::CallVarRef      ? CallUse::Reference
+                        : ins.op == Opcode::CallSub       ? CallUse::Statement
+                        : ins.op == Opcode::CallVarParens ? CallUse::Parens
+                                                          : CallUse::Value;
           bool entered = PROTECT(CallVariable(ins, base, ins.count, use));
           if (entered) {
             if (ins.op == Opcode::CallSub) frames_.back().discard_result = true;
             LOAD_FRAME();
-            break;
+            NEXT();
           }
           sp = base + 1;
           if (ins.op == Opcode::CallSub) ReleaseSlot(--sp);
-          break;
+          NEXT();
         }
-        case Opcode::StoreIndexed:
-        case Opcode::SetIndexed: {
+        case Opcode::StoreIndexed: handle_StoreIndexed:
+          if (ins.mode == VariableMode::Local && ins.count == 1) {
+            // a(i) = v on a local one-dimensional array: straight into the element.
+            if (VARIANT* element = LocalVectorElement(locals[ins.a], sp[-2])) {
+              VARIANT* value = sp - 1;
+              bool plain = (value->vt & VT_BYREF) == 0 && value->vt != VT_DISPATCH && value->vt != VT_UNKNOWN;
+              if (plain) {
+                VARIANT old = *element;
+                *element = *value;
+                element->wReserved1 = 0;
+                PutEmpty(value);
+                sp -= 2;
+                ReleaseSlot(sp);
+                if (OwnsResources(old.vt)) VariantClear(&old);
+                NEXT();
+              }
+            }
+          }
+          [[fallthrough]];
+        case Opcode::SetIndexed: handle_SetIndexed: {
           SAVE_FRAME();
           VARIANT* base = sp - ins.count - 1;
           PROTECT(StoreIndexed(ins, base, AssignModeOf(ins.op == Opcode::SetIndexed)));
           ClearRange(base, sp);
           sp = base;
-          break;
+          NEXT();
         }
-        case Opcode::StoreValueIndexed:
-        case Opcode::SetValueIndexed: {
+        case Opcode::StoreValueIndexed: handle_StoreValueIndexed:
+        case Opcode::SetValueIndexed: handle_SetValueIndexed: {
           SAVE_FRAME();
           VARIANT* base = sp - ins.count - 2;
           PROTECT(StoreInto(*base, base + 1, ins.count, sp - 1, AssignModeOf(ins.op == Opcode::SetValueIndexed)));
           ClearRange(base, sp);
           sp = base;
-          break;
+          NEXT();
         }
-        case Opcode::CallValue: {
+        case Opcode::CallValue: handle_CallValue: {
           SAVE_FRAME();
           VARIANT* base = sp - ins.count - 1;
-          Variant result = PROTECT(CallValue(*base, base + 1, ins.count));
+          Variant result = PROTECT(ins.count == 0 ? CallWithEmptyParens(*base) : CallValue(*base, base + 1, ins.count));
           ClearRange(base, sp);
           PutValue(base, result.Detach());
           sp = base + 1;
-          break;
+          continue;  // not NEXT(): the handler's objects must be destroyed
         }
-        case Opcode::CallMember:
-        case Opcode::StoreMember:
-        case Opcode::SetMember:
-        case Opcode::CallClassMember:
-        case Opcode::StoreClassMember:
-        case Opcode::SetClassMember: {
+        case Opcode::CallMember: handle_CallMember:
+        case Opcode::StoreMember: handle_StoreMember:
+        case Opcode::SetMember: handle_SetMember:
+        case Opcode::CallClassMember: handle_CallClassMember:
+        case Opcode::StoreClassMember: handle_StoreClassMember:
+        case Opcode::SetClassMember: handle_SetClassMember: {
           SAVE_FRAME();
           bool is_put = ins.op != Opcode::CallMember && ins.op != Opcode::CallClassMember;
           VARIANT* base = sp - ins.count - 1 - (is_put ? 1 : 0);
@@ -835,27 +1039,27 @@ Result<Variant> Interpreter::Execute(size_t entry_depth) {
           if (entered) {
             if (is_put) frames_.back().discard_result = true;
             LOAD_FRAME();
-            break;
+            NEXT();
           }
           sp = base + 1;
           if (is_put) ReleaseSlot(--sp);
-          break;
+          NEXT();
         }
-        case Opcode::NewObject: {
+        case Opcode::NewObject: handle_NewObject: {
           SAVE_FRAME();
           Variant instance = PROTECT(NewInstance(links[ins.a]));
           PutValue(sp++, instance.Detach());
-          break;
+          continue;  // not NEXT(): the handler's objects must be destroyed
         }
 
-        case Opcode::Add:
-        case Opcode::Subtract: {
+        case Opcode::Add: handle_Add:
+        case Opcode::Subtract: handle_Subtract: {
           const VARIANT* left = Through(sp - 2);
           const VARIANT* right = Through(sp - 1);
           if (IsSmallInteger(left->vt) && IsSmallInteger(right->vt) &&
               AddIntegers(*left, *right, sp - 2, ins.op == Opcode::Add ? 1 : -1)) {
             ReleaseSlot(--sp);
-            break;
+            NEXT();
           }
           double l = 0;
           double r = 0;
@@ -866,58 +1070,97 @@ Result<Variant> Interpreter::Execute(size_t entry_depth) {
               ReleaseSlot(sp - 2);
               PutDouble(sp - 2, value);
               --sp;
-              break;
+              NEXT();
             }
           }
           [[fallthrough]];
         }
-        case Opcode::Multiply:
-        case Opcode::Divide:
-        case Opcode::IntegerDivide:
-        case Opcode::Modulo:
-        case Opcode::Power:
-        case Opcode::Concatenate:
-        case Opcode::And:
-        case Opcode::Or:
-        case Opcode::Xor:
-        case Opcode::Eqv:
-        case Opcode::Imp: {
+        case Opcode::Multiply: handle_Multiply:
+        case Opcode::Divide: handle_Divide:
+        case Opcode::IntegerDivide: handle_IntegerDivide:
+        case Opcode::Modulo: handle_Modulo:
+        case Opcode::Power: handle_Power:
+        case Opcode::Concatenate: handle_Concatenate:
+        case Opcode::And: handle_And:
+        case Opcode::Or: handle_Or:
+        case Opcode::Xor: handle_Xor:
+        case Opcode::Eqv: handle_Eqv:
+        case Opcode::Imp: handle_Imp: {
           {
             const VARIANT* left = Through(sp - 2);
             const VARIANT* right = Through(sp - 1);
             if (IsSmallInteger(left->vt) && IsSmallInteger(right->vt) &&
                 IntegerArithmetic(ins.op, *left, *right, sp - 2)) {
               ReleaseSlot(--sp);
-              break;
+              NEXT();
             }
           }
           SAVE_FRAME();
           if (ins.op == Opcode::Concatenate) PROTECT(CheckConcatenation(sp[-2], sp[-1]));
-          Variant result = PROTECT(Arithmetic(ins.op, sp[-2], sp[-1]));
+          Variant result = PROTECT(LogicalWithEmpty(ins.op, sp[-2], sp[-1]));
           ReleaseSlot(sp - 1);
           ReleaseSlot(sp - 2);
           PutValue(sp - 2, result.Detach());
           --sp;
-          break;
+          continue;  // not NEXT(): the handler's objects must be destroyed
         }
-        case Opcode::Equal:
-        case Opcode::NotEqual:
-        case Opcode::Less:
-        case Opcode::Greater:
-        case Opcode::LessEqual:
-        case Opcode::GreaterEqual: {
+        case Opcode::ArithmeticInteger: handle_ArithmeticInteger: {
+          constexpr Opcode kOperators[] = {Opcode::Add, Opcode::Subtract, Opcode::Multiply, Opcode::Modulo,
+                                           Opcode::IntegerDivide};
+          Opcode op = kOperators[ins.count];
+          const VARIANT* left = Through(sp - 1);
+          VARIANT right;
+          PutInteger(&right, static_cast<int16_t>(ins.b));
+          if (IsSmallInteger(left->vt)) {
+            bool done = ins.count <= 1 ? AddIntegers(*left, right, sp - 1, ins.count == 0 ? 1 : -1)
+                                       : IntegerArithmetic(op, *left, right, sp - 1);
+            if (done) NEXT();
+          }
+          SAVE_FRAME();
+          Variant result = PROTECT(Arithmetic(op, sp[-1], right));
+          ReleaseSlot(sp - 1);
+          PutValue(sp - 1, result.Detach());
+          continue;  // not NEXT(): the handler's objects must be destroyed
+        }
+        case Opcode::CompareInteger: handle_CompareInteger: {
+          Opcode op = static_cast<Opcode>(static_cast<int>(Opcode::Equal) + ins.a);
+          const VARIANT* left = Through(sp - 1);
+          bool holds;
+          if (IsSmallInteger(left->vt)) {
+            int32_t l = SmallIntegerOf(*left);
+            Comparison order = l < ins.b ? Comparison::Less : (l > ins.b ? Comparison::Greater : Comparison::Equal);
+            holds = ComparisonHolds(op, order);
+          } else {
+            SAVE_FRAME();
+            VARIANT right;
+            PutInteger(&right, static_cast<int16_t>(ins.b));
+            Comparison comparison = PROTECT(CompareValues(sp[-1], right, kRightIsNumberLiteral));
+            ReleaseSlot(sp - 1);
+            if (comparison == Comparison::Null) {
+              sp[-1].vt = VT_NULL;
+              NEXT();
+            }
+            holds = ComparisonHolds(op, comparison);
+          }
+          PUSH_OR_BRANCH(holds, 1);
+        }
+        case Opcode::Equal: handle_Equal:
+        case Opcode::NotEqual: handle_NotEqual:
+        case Opcode::Less: handle_Less:
+        case Opcode::Greater: handle_Greater:
+        case Opcode::LessEqual: handle_LessEqual:
+        case Opcode::GreaterEqual: handle_GreaterEqual: {
           const VARIANT* left = Through(sp - 2);
           const VARIANT* right = Through(sp - 1);
           if (IsSmallInteger(left->vt) && IsSmallInteger(right->vt)) {
             int32_t l = SmallIntegerOf(*left);
             int32_t r = SmallIntegerOf(*right);
             Comparison order = l < r ? Comparison::Less : (l > r ? Comparison::Greater : Comparison::Equal);
-            --sp;
-            PutBoolean(sp - 1, ComparisonHolds(ins.op, order));
-            break;
+            bool holds = ComparisonHolds(ins.op, order);
+            PUSH_OR_BRANCH(holds, 2);
           }
           SAVE_FRAME();
-          Comparison comparison = PROTECT(CompareValues(sp[-2], sp[-1]));
+          Comparison comparison = PROTECT(CompareValues(sp[-2], sp[-1], ins.a));
           ReleaseSlot(sp - 1);
           ReleaseSlot(sp - 2);
           --sp;
@@ -926,25 +1169,25 @@ Result<Variant> Interpreter::Execute(size_t entry_depth) {
           } else {
             PutBoolean(sp - 1, ComparisonHolds(ins.op, comparison));
           }
-          break;
+          NEXT();
         }
-        case Opcode::Is: {
+        case Opcode::Is: handle_Is: {
           SAVE_FRAME();
           bool same = PROTECT(SameObject(sp[-2], sp[-1]));
           ReleaseSlot(sp - 1);
           ReleaseSlot(sp - 2);
           PutBoolean(sp - 2, same);
           --sp;
-          break;
+          NEXT();
         }
-        case Opcode::Negate:
-        case Opcode::Not:
-        case Opcode::ToValue: {
+        case Opcode::Negate: handle_Negate:
+        case Opcode::Not: handle_Not:
+        case Opcode::ToValue: handle_ToValue: {
           SAVE_FRAME();
           const VARIANT* value = Through(sp - 1);
           if (ins.op == Opcode::Negate && value->vt == VT_I4 && value->lVal != INT32_MIN) {
             PutLong(sp - 1, -value->lVal);
-            break;
+            NEXT();
           }
           VARIANT shallow = PeekValue(sp[-1]);
           Variant result;
@@ -952,21 +1195,29 @@ Result<Variant> Interpreter::Execute(size_t entry_depth) {
             if (FAILED(VariantCopyInd(&result, &shallow))) PROTECT(Result<void>(ErrorNumber::OutOfMemory));
           } else {
             result = PROTECT(ins.op == Opcode::Negate ? ::Negate(shallow) : ::Not(shallow));
+            if (ins.op == Opcode::Not && shallow.vt == VT_EMPTY) WidenLogicalResult(result);
           }
           ReleaseSlot(sp - 1);
           PutValue(sp - 1, result.Detach());
-          break;
+          continue;  // not NEXT(): the handler's objects must be destroyed
         }
 
-        case Opcode::Jump:
-          if (ins.a <= pc - code - 1) {
+        case Opcode::RequireObject: handle_RequireObject: {
+          VARTYPE type = Through(sp - 1)->vt;
+          if (type != VT_DISPATCH && type != VT_UNKNOWN) {
             SAVE_FRAME();
-            PROTECT(CheckInterrupt());
+            PROTECT(Result<void>(ErrorNumber::ObjectRequired));
+          }
+          NEXT();
+        }
+        case Opcode::Jump: handle_Jump:
+          if (ins.a <= pc - code - 1) {
+            CHECK_INTERRUPT();
           }
           pc = code + ins.a;
-          break;
-        case Opcode::JumpIfFalse:
-        case Opcode::JumpIfTrue: {
+          NEXT();
+        case Opcode::JumpIfFalse: handle_JumpIfFalse:
+        case Opcode::JumpIfTrue: handle_JumpIfTrue: {
           bool condition;
           if (sp[-1].vt == VT_BOOL) {
             condition = (--sp)->boolVal != 0;
@@ -977,68 +1228,103 @@ Result<Variant> Interpreter::Execute(size_t entry_depth) {
           }
           if (condition == (ins.op == Opcode::JumpIfTrue)) {
             if (ins.a <= pc - code - 1) {
-              frame->sp = sp;
-              PROTECT(CheckInterrupt());
+              CHECK_INTERRUPT();
             }
             pc = code + ins.a;
           }
-          break;
+          NEXT();
         }
-        case Opcode::ForPrep: {
+        case Opcode::ForPrep: handle_ForPrep: {
           SAVE_FRAME();
           bool run = PROTECT(ForStart(locals + ins.a, sp - 4));
           sp -= 4;
           if (!run) pc = code + ins.b;
-          break;
+          NEXT();
         }
-        case Opcode::ForNext: {
+        case Opcode::ForNext: handle_ForNext: {
+          VARIANT* temps = locals + ins.a;
+          // The usual loop: an Integer or Long counter, limit and step, stepped in place.
+          if (temps[2].vt == (VT_BYREF | VT_VARIANT) && IsSmallInteger(temps[2].pvarVal->vt) &&
+              IsSmallInteger(temps[1].vt) && IsSmallInteger(temps[0].vt)) {
+            VARIANT* counter = temps[2].pvarVal;
+            VARIANT next;
+            if (AddIntegers(*counter, temps[1], &next, 1)) {
+              *counter = next;
+              int32_t at = SmallIntegerOf(next);
+              int32_t end = SmallIntegerOf(temps[0]);
+              bool again = SmallIntegerOf(temps[1]) >= 0 ? at <= end : at >= end;
+              CHECK_INTERRUPT();
+              if (again) pc = code + ins.b;
+              NEXT();
+            }
+          }
           SAVE_FRAME();
-          PROTECT(CheckInterrupt());
-          bool again = PROTECT(ForStep(locals + ins.a));
+          CHECK_INTERRUPT();
+          bool again = PROTECT(ForStep(temps));
           if (again) pc = code + ins.b;
-          break;
+          NEXT();
         }
-        case Opcode::ForEachPrep: {
+        case Opcode::AddLocalInteger: handle_AddLocalInteger: {
+          // x = x + k (count 1: x - k) on a local: in place while x is an Integer or Long.
+          VARIANT* local = &locals[ins.a];
+          if (IsSmallInteger(local->vt)) {
+            VARIANT amount;
+            PutInteger(&amount, static_cast<int16_t>(ins.b));
+            if (AddIntegers(*local, amount, local, ins.count == 0 ? 1 : -1)) NEXT();
+          }
+          SAVE_FRAME();
+          VARIANT amount;
+          PutInteger(&amount, static_cast<int16_t>(ins.b));
+          Variant sum = PROTECT(Arithmetic(ins.count == 0 ? Opcode::Add : Opcode::Subtract, *local, amount));
+          VARIANT slot = sum.Detach();
+          Result<void> stored = Assign(local, &slot, AssignMode::Let);
+          ReleaseSlot(&slot);
+          PROTECT(std::move(stored));
+          continue;  // not NEXT(): the handler's objects must be destroyed
+        }
+        case Opcode::ForEachPrep: handle_ForEachPrep: {
           SAVE_FRAME();
           PROTECT(ForEachStart(locals + ins.a, sp - 2));
           sp -= 2;
           frame->sp = sp;
           bool has_element = PROTECT(ForEachStep(locals + ins.a));
           if (!has_element) pc = code + ins.b;
-          break;
+          NEXT();
         }
-        case Opcode::ForEachNext: {
+        case Opcode::ForEachNext: handle_ForEachNext: {
           SAVE_FRAME();
-          PROTECT(CheckInterrupt());
+          CHECK_INTERRUPT();
           bool has_element = PROTECT(ForEachStep(locals + ins.a));
           if (has_element) pc = code + ins.b;
-          break;
+          NEXT();
         }
-        case Opcode::OnErrorResumeNext:
-        case Opcode::OnErrorGoto0:
+        case Opcode::OnErrorResumeNext: handle_OnErrorResumeNext:
+        case Opcode::OnErrorGoto0: handle_OnErrorGoto0:
           frame->resume_next = ins.op == Opcode::OnErrorResumeNext;
           err_->Clear();
-          break;
-        case Opcode::Raise:
+          NEXT();
+        case Opcode::Raise: handle_Raise:
           SAVE_FRAME();
           PROTECT(Result<void>(Error(static_cast<ErrorNumber>(ins.a))));
-          break;
-        case Opcode::Return: {
+          NEXT();
+        case Opcode::Return: handle_Return: {
           SAVE_FRAME();
           bool is_entry = frame->is_entry;
           bool discard = frame->discard_result;
           VARIANT* return_slot = frame->return_slot;
-          Variant result = LeaveProcedure();
-          if (is_entry) return result;
+          if (is_entry) return LeaveProcedure();
+          VARIANT result;
+          LeaveProcedure(&result);
           LOAD_FRAME();
           if (discard) {
+            ReleaseSlot(&result);
             sp = return_slot;
           } else {
-            PutValue(return_slot, result.Detach());
+            *return_slot = result;
             sp = return_slot + 1;
           }
-          PROTECT(CheckInterrupt());
-          break;
+          CHECK_INTERRUPT();
+          NEXT();
         }
       }
     }
@@ -1050,6 +1336,8 @@ Result<Variant> Interpreter::Execute(size_t entry_depth) {
     if (!HandleError(error, entry_depth)) return error;
     LOAD_FRAME();
   }
+#undef NEXT
+#undef ins
 }
 
 }  // namespace vbscript

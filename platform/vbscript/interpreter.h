@@ -46,6 +46,8 @@ struct ScriptError {
   int32_t number = 0;         // what Err.Number shows
   std::u16string description;
   std::u16string source;
+  std::u16string help_file;   // what Err.HelpFile and Err.HelpContext show
+  int32_t help_context = 0;
   std::shared_ptr<const CodeUnit> unit;  // the unit whose statement failed, when known
   SourcePosition position;    // 1-based line, 0-based column within the unit's text
   bool has_position = false;
@@ -112,6 +114,13 @@ class Interpreter : public std::enable_shared_from_this<Interpreter> {
   /// run-time error.
   void Interrupt(const EXCEPINFO* exception);
 
+  /// Ends runs as a stop once they have taken `steps` loop turns, calls and returns together
+  /// (0: no limit). For fuzzing and other untrusted text run without a host to interrupt it.
+  void SetStepLimit(uint64_t steps) {
+    step_limit_ = steps;
+    steps_taken_ = 0;
+  }
+
   const ScriptError& last_error() const { return last_error_; }
   uint64_t generation() const { return generation_; }
 
@@ -128,6 +137,9 @@ class Interpreter : public std::enable_shared_from_this<Interpreter> {
   LoadedUnit* LinkUnit(std::shared_ptr<const CodeUnit> code, Frame* scope);
   GlobalSlot* const* LinkScopeView(LoadedUnit* unit, Frame& scope);
   GlobalSlot* LocalAlias(Frame& scope, std::u16string_view name);
+  Result<void> CheckConstants(const CodeUnit& code, Frame* scope);
+  /// A procedure an Execute defined in the scope of `frame`'s procedure, or null.
+  GlobalSlot* ExecutedProcedure(const Frame& frame, std::u16string_view name) const;
   void DropIfSpent(LoadedUnit* unit);
 
   // The machine (interpreter.cpp)
@@ -135,18 +147,44 @@ class Interpreter : public std::enable_shared_from_this<Interpreter> {
   Result<void> EnterProcedure(const Procedure* procedure, LoadedUnit* unit, GlobalSlot* const* links,
                               ScriptInstance* me, VARIANT* arguments, uint32_t count, FrameKind kind);
   Variant LeaveProcedure();
+  void LeaveProcedure(VARIANT* result);
   bool HandleError(Error error, size_t entry_depth);
   void CaptureError(const Error& error);
   void UnwindFrame();
   uint32_t NextStatement(const Frame& frame, size_t failed_instruction) const;
-  Result<void> CheckInterrupt();
+  uint32_t ResumePoint(const Frame& frame, size_t failed_instruction) const;
+  /// A stop requested from another thread, or a step limit to count against; CheckInterruptSlow
+  /// then gives the error that unwinds.
+  bool InterruptPending() const {
+    return step_limit_ != 0 || interrupt_requested_.load(std::memory_order_relaxed);
+  }
+  Result<void> CheckInterruptSlow();
   Result<Variant> RunEntry(const Procedure* procedure, LoadedUnit* unit, GlobalSlot* const* links,
                            ScriptInstance* me, std::span<const VARIANT> arguments, ArgumentPassing passing,
                            Frame* scope);
   RunOutcome Finish(Result<Variant> outcome, Variant* result);
   HRESULT CompleteInvoke(Result<Variant> outcome, VARIANT* result, EXCEPINFO* exception);
-  void ReleaseSlot(VARIANT* slot);
-  void ClearRange(VARIANT* from, VARIANT* to);
+  /// Releases what a stack slot or local holds; an element reference gives back its array lock.
+  [[gnu::always_inline]] void ReleaseSlot(VARIANT* slot) {
+    // Numbers, Empty, Null and plain references own nothing (OwnsResources, inlined here).
+    VARTYPE type = slot->vt;
+    bool owns = (type & VT_BYREF) == 0 &&
+                (type == VT_BSTR || type == VT_DISPATCH || type == VT_UNKNOWN || (type & VT_ARRAY) != 0);
+    if (slot->wReserved1 != kElementReferenceMark && !owns) {
+      PutEmptySlot(slot);
+      return;
+    }
+    ReleaseOwningSlot(slot);
+  }
+  static void PutEmptySlot(VARIANT* slot) {
+    slot->vt = VT_EMPTY;
+    slot->wReserved1 = 0;
+  }
+  void ReleaseOwningSlot(VARIANT* slot);
+  /// Clears slots from the top down: temporaries (which may lock arrays) go before variables.
+  [[gnu::always_inline]] void ClearRange(VARIANT* from, VARIANT* to) {
+    for (VARIANT* slot = to; slot-- > from;) ReleaseSlot(slot);
+  }
   VARIANT* DirectVariable(const Instruction& instruction, const Frame& frame) const;
   /// Whether an undeclared name of a procedure may be its local: always without Option
   /// Explicit, else only once ReDim declared it (its slot then holds an array).
@@ -183,6 +221,7 @@ class Interpreter : public std::enable_shared_from_this<Interpreter> {
   Result<bool> ApplyValue(VARIANT* storage, VARIANT* arguments, uint32_t count, CallUse use,
                           std::u16string_view name);
   Result<Variant> CallValue(const VARIANT& callee, VARIANT* arguments, uint32_t count);
+  Result<Variant> CallWithEmptyParens(const VARIANT& callee);
   Result<void> StoreIndexed(const Instruction& instruction, VARIANT* arguments, AssignMode mode);
   Result<void> StoreInto(const VARIANT& container, VARIANT* arguments, uint32_t count, VARIANT* value,
                          AssignMode mode);
@@ -225,7 +264,7 @@ class Interpreter : public std::enable_shared_from_this<Interpreter> {
   bool closing_ = false;
 
   // The machine
-  std::deque<Frame> frames_;
+  FrameStack frames_;
   std::vector<std::unique_ptr<VARIANT[]>> chunks_;
   std::vector<uint32_t> chunk_sizes_;
   size_t stack_slots_ = 0;
@@ -238,6 +277,8 @@ class Interpreter : public std::enable_shared_from_this<Interpreter> {
   ScriptError pending_;
   bool pending_valid_ = false;
   std::atomic<bool> interrupt_requested_{false};
+  uint64_t step_limit_ = 0;
+  uint64_t steps_taken_ = 0;
   std::mutex interrupt_mutex_;
   std::optional<ScriptError> interrupt_error_;
 };

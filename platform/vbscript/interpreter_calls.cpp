@@ -118,6 +118,14 @@ class ForEachIterator final : public IUnknown {
   ComPtr<IEnumVARIANT> enumerator_;
 };
 
+constexpr std::u16string_view kRegExpProgId = u"VBScript.RegExp";
+
+Result<Variant> NewRegExp() {
+  ComPtr<IDispatch> expression = CreateRegExp();
+  if (!expression) return ErrorNumber::OutOfMemory;
+  return Variant::FromDispatch(expression.get());
+}
+
 // An instance of a script class made by `runtime` in its current run, else null.
 ScriptInstance* OwnInstance(IDispatch* object, const Interpreter* runtime) {
   if (object == nullptr || !ScriptInstance::IsInstance(object)) return nullptr;
@@ -164,6 +172,7 @@ Result<bool> Interpreter::CallVariable(const Instruction& instruction, VARIANT* 
       GlobalSlot* slot = frame.links[instruction.a];
       TRY(ResolveSlot(slot));
       if (slot->kind != SlotKind::Undefined) return CallSlot(slot, arguments, count, use);
+      if (GlobalSlot* executed = ExecutedProcedure(frame, slot->name)) return CallSlot(executed, arguments, count, use);
       if (!ImplicitLocalAllowed(instruction, frame)) return NamedError(ErrorNumber::VariableIsUndefined, slot->name);
       return ApplyValue(&frame.locals[instruction.b], arguments, count, use, slot->name);
     }
@@ -185,7 +194,9 @@ Result<bool> Interpreter::CallSlot(GlobalSlot* slot, VARIANT* arguments, uint32_
       return ApplyValue(slot->storage, arguments, count, by_value, slot->name);
     case SlotKind::Undefined:
       if (frames_.back().unit->code->option_explicit) return NamedError(ErrorNumber::VariableIsUndefined, slot->name);
-      if (count > 0 || use == CallUse::Statement) return NamedError(ErrorNumber::TypeMismatch, slot->name);
+      if (count > 0 || use == CallUse::Statement || use == CallUse::Parens) {
+        return NamedError(ErrorNumber::TypeMismatch, slot->name);
+      }
       PutEmpty(arguments);
       return false;
     case SlotKind::Procedure:
@@ -193,7 +204,11 @@ Result<bool> Interpreter::CallSlot(GlobalSlot* slot, VARIANT* arguments, uint32_
                          FrameKind::Nested));
       return true;
     case SlotKind::Class: return NamedError(ErrorNumber::TypeMismatch, slot->name);
-    case SlotKind::Builtin: return CallBuiltin(slot->builtin, arguments, count);
+    case SlotKind::Builtin:
+      if (use == CallUse::Statement && slot->builtin->use == BuiltinUse::ValueOnly) {
+        return ErrorNumber::UnsupportedAutomationType;
+      }
+      return CallBuiltin(slot->builtin, arguments, count);
     case SlotKind::EngineFunction: {
       Variant result = TRY(CallEngineFunction(slot->engine_function, arguments, count));
       ClearRange(arguments, arguments + count);
@@ -244,6 +259,13 @@ Result<bool> Interpreter::ApplyValue(VARIANT* storage, VARIANT* arguments, uint3
     PutValue(arguments, result.Detach());
     return false;
   }
+  if (use == CallUse::Parens) {
+    // x(): an array stays itself, an object's default member is called.
+    if ((value.vt & VT_ARRAY) == 0 && value.vt != VT_DISPATCH) return NamedError(ErrorNumber::TypeMismatch, name);
+    Variant result = TRY(CallWithEmptyParens(*storage));
+    PutValue(arguments, result.Detach());
+    return false;
+  }
   if (count > 0 || as_statement) return NamedError(ErrorNumber::TypeMismatch, name);
   if (as_reference) {
     PutReference(arguments, storage->vt == (VT_BYREF | VT_VARIANT) ? storage->pvarVal : storage);
@@ -269,6 +291,21 @@ Result<Variant> Interpreter::CallValue(const VARIANT& callee, VARIANT* arguments
     return InvokeObject(object.get(), DISPID_VALUE, kGetFlags, arguments, count);
   }
   if (count > 0) return ErrorNumber::TypeMismatch;
+  Variant copy;
+  if (FAILED(VariantCopyInd(&copy, &callee))) return ErrorNumber::OutOfMemory;
+  return copy;
+}
+
+// value(): the result of calling an object's default member (GetRef("F")() calls F); an array
+// is itself; anything else is Type mismatch.
+Result<Variant> Interpreter::CallWithEmptyParens(const VARIANT& callee) {
+  VARIANT value = PeekValue(callee);
+  if (value.vt == VT_DISPATCH) {
+    if (value.pdispVal == nullptr) return ErrorNumber::ObjectVariableNotSet;
+    ComPtr<IDispatch> object(value.pdispVal);
+    return InvokeObject(object.get(), DISPID_VALUE, kGetFlags, nullptr, 0);
+  }
+  if ((value.vt & VT_ARRAY) == 0) return ErrorNumber::TypeMismatch;
   Variant copy;
   if (FAILED(VariantCopyInd(&copy, &callee))) return ErrorNumber::OutOfMemory;
   return copy;
@@ -375,11 +412,15 @@ Result<bool> Interpreter::CallMember(const Instruction& instruction, VARIANT* ba
   }
   if (object.vt != VT_DISPATCH) return ErrorNumber::ObjectRequired;
   if (object.pdispVal == nullptr) return ErrorNumber::ObjectVariableNotSet;
-  if (is_put) TRY(PrepareAssignedValue(base + count, AssignModeOf((flags & DISPATCH_PROPERTYPUTREF) != 0)));
+  bool is_set = (flags & DISPATCH_PROPERTYPUTREF) != 0;
   Frame& frame = frames_.back();
   bool by_index = instruction.op == Opcode::CallClassMember || instruction.op == Opcode::StoreClassMember ||
                   instruction.op == Opcode::SetClassMember;
-  if (ScriptInstance* instance = OwnInstance(object.pdispVal, this)) {
+  ScriptInstance* own = OwnInstance(object.pdispVal, this);
+  // A script's Property Let receives an object as it is; its fields and other objects' members
+  // get the object's value.
+  if (is_put && (own == nullptr || is_set)) TRY(PrepareAssignedValue(base + count, AssignModeOf(is_set)));
+  if (ScriptInstance* instance = own) {
     int32_t member = by_index ? instruction.a : TRY(FindInstanceMember(instance, instruction.a));
     // The arguments move down over the object operand, which is released only once the call
     // holds its own reference to the instance.
@@ -414,6 +455,9 @@ Result<Variant> Interpreter::ApplyToMemberValue(IDispatch* object, DISPID dispid
   uint32_t indices = is_put ? count - 1 : count;
   if (indices == 0) return ErrorNumber::WrongNumberOfArguments;
   Variant member = TRY(InvokeObject(object, dispid, kGetFlags, nullptr, 0));
+  // A property whose value is neither an array nor an object takes no index.
+  VARIANT value = PeekValue(member);
+  if ((value.vt & VT_ARRAY) == 0 && value.vt != VT_DISPATCH) return ErrorNumber::ObjectDoesNotSupportMember;
   if (!is_put) return CallValue(member, arguments, indices);
   TRY(StoreInto(member, arguments, indices, arguments + indices, AssignModeOf((flags & DISPATCH_PROPERTYPUTREF) != 0)));
   return Variant();
@@ -517,11 +561,7 @@ Result<Variant> Interpreter::InvokeObject(IDispatch* object, DISPID dispid, WORD
 // New ClassName: the instance, after its Class_Initialize ran.
 Result<Variant> Interpreter::NewInstance(GlobalSlot* slot) {
   TRY(ResolveSlot(slot));
-  if (slot->kind != SlotKind::Class && EqualsIgnoringCase(slot->name, u"RegExp")) {
-    ComPtr<IDispatch> expression = CreateRegExp();
-    if (!expression) return ErrorNumber::OutOfMemory;
-    return Variant::FromDispatch(expression.get());
-  }
+  if (slot->kind != SlotKind::Class && EqualsIgnoringCase(slot->name, u"RegExp")) return NewRegExp();
   if (slot->kind != SlotKind::Class) return NamedError(ErrorNumber::ClassNotDefined, slot->name);
   ComPtr<ScriptInstance> instance = TRY(ScriptInstance::Create(this, slot->class_info, slot->unit));
   if (slot->class_info->initialize >= 0) {
@@ -551,15 +591,27 @@ Result<Variant> Interpreter::CallEngineFunction(EngineFunction function, VARIANT
   switch (function) {
     case EngineFunction::Eval:
     case EngineFunction::Execute:
-    case EngineFunction::ExecuteGlobal:
+    case EngineFunction::ExecuteGlobal: {
       TRY(argument_count(1, 1));
+      VARIANT text = PeekValue(arguments[0]);
+      if (text.vt != VT_BSTR) {
+        // Eval of a value that is no text is that value; Execute needs text.
+        if (function != EngineFunction::Eval) return ErrorNumber::TypeMismatch;
+        Variant value;
+        if (FAILED(VariantCopyInd(&value, &arguments[0]))) return ErrorNumber::OutOfMemory;
+        return value;
+      }
       return EvaluateText(arguments[0], function);
+    }
     case EngineFunction::GetRef:
       TRY(argument_count(1, 1));
+      if (PeekValue(arguments[0]).vt != VT_BSTR) return ErrorNumber::TypeMismatch;
       return MakeFunctionReference(arguments[0]);
     case EngineFunction::CreateObject: {
       TRY(argument_count(1, 2));
       Bstr name = TRY(ToBstr(arguments[0]));
+      // The engine's own class needs no registry.
+      if (EqualsIgnoringCase(name.view(), kRegExpProgId)) return NewRegExp();
       ComPtr<IDispatch> object = TRY(::CreateObject(name.view()));
       return Variant::FromDispatch(object.get());
     }
@@ -591,6 +643,7 @@ Result<Variant> Interpreter::EvaluateText(const VARIANT& text_value, EngineFunct
   Frame* scope = caller.scope;
   if (scope == nullptr && !caller.procedure->is_global_code) scope = &caller;
   if (function == EngineFunction::ExecuteGlobal) scope = nullptr;
+  TRY(CheckConstants(*compiled.value(), scope));
   LoadedUnit* unit = LinkUnit(std::move(compiled).value(), scope);
   GlobalSlot* const* links = scope != nullptr ? LinkScopeView(unit, *scope) : unit->links.data();
   ScriptInstance* me = scope != nullptr ? scope->me : caller.me;

@@ -149,7 +149,11 @@ void Interpreter::DeclareUnit(LoadedUnit* unit, Frame* scope) {
     bool is_data = declaration.kind == GlobalDeclaration::Kind::Variable ||
                    declaration.kind == GlobalDeclaration::Kind::Constant;
     GlobalSlot* slot = nullptr;
-    if (scope != nullptr && is_data) {
+    if (scope != nullptr && declaration.kind == GlobalDeclaration::Kind::Procedure) {
+      // A procedure Execute defines inside a procedure sees the globals, not that procedure's
+      // locals, and can be called only from that procedure while it runs.
+      slot = ScopeOf(*scope).declared.emplace_back(std::make_unique<GlobalSlot>(name)).get();
+    } else if (scope != nullptr && is_data) {
       slot = LocalAlias(*scope, name);
       if (slot != nullptr && declaration.kind == GlobalDeclaration::Kind::Variable) continue;
       if (slot == nullptr) {
@@ -163,6 +167,7 @@ void Interpreter::DeclareUnit(LoadedUnit* unit, Frame* scope) {
       case GlobalDeclaration::Kind::Variable:
         if (slot->kind != SlotKind::Variable) {
           slot->value.Clear();
+          slot->declared_by = unit;
           Define(slot, SlotKind::Variable);
         }
         break;
@@ -233,9 +238,17 @@ GlobalSlot* Interpreter::LocalAlias(Frame& scope, std::u16string_view name) {
     if (EqualsIgnoringCase(slot->name, name)) return slot.get();
   }
   VARIANT* storage = nullptr;
-  const std::vector<std::u16string>& locals = scope.procedure->local_names;
+  const Procedure& procedure = *scope.procedure;
+  const std::vector<std::u16string>& locals = procedure.local_names;
   for (size_t i = 0; i < locals.size() && storage == nullptr; ++i) {
-    if (!locals[i].empty() && EqualsIgnoringCase(locals[i], name)) storage = &scope.locals[i];
+    if (locals[i].empty() || !EqualsIgnoringCase(locals[i], name)) continue;
+    // An undeclared name the procedure used is its local only while no global has that name.
+    bool implicit = i < procedure.implicit_locals.size() && procedure.implicit_locals[i];
+    if (implicit) {
+      GlobalSlot* global = SlotFor(name);
+      if (!ResolveSlot(global).ok() || global->kind != SlotKind::Undefined) continue;
+    }
+    storage = &scope.locals[i];
   }
   if (storage == nullptr && scope.me != nullptr) {
     int32_t member = scope.me->class_info()->FindMember(name);
@@ -248,6 +261,36 @@ GlobalSlot* Interpreter::LocalAlias(Frame& scope, std::u16string_view name) {
   alias->kind = SlotKind::Variable;
   alias->storage = storage;
   return extras.aliases.emplace_back(std::move(alias)).get();
+}
+
+// A Const of a later text (Execute, ExecuteGlobal) over a name the scripts already defined is
+// Name redefined (1041); a Dim over a constant is allowed and makes it a variable.
+Result<void> Interpreter::CheckConstants(const CodeUnit& code, Frame* scope) {
+  for (const GlobalDeclaration& declaration : code.declarations) {
+    if (declaration.kind != GlobalDeclaration::Kind::Constant) continue;
+    const std::u16string& name = code.global_names[declaration.name];
+    bool taken = false;
+    if (scope != nullptr) {
+      taken = LocalAlias(*scope, name) != nullptr;
+    } else if (GlobalSlot* slot = FindScriptGlobal(name)) {
+      taken = slot->kind != SlotKind::Undefined;
+    }
+    if (taken) {
+      auto number = static_cast<int32_t>(ErrorNumber::NameRedefined);
+      return Error::Script(number, std::u16string(StandardErrorDescription(number)),
+                           std::u16string(kCompileErrorSource));
+    }
+  }
+  return {};
+}
+
+GlobalSlot* Interpreter::ExecutedProcedure(const Frame& frame, std::u16string_view name) const {
+  const Frame* scope = frame.scope != nullptr ? frame.scope : &frame;
+  if (!scope->execute) return nullptr;
+  for (const std::unique_ptr<GlobalSlot>& slot : scope->execute->declared) {
+    if (slot->kind == SlotKind::Procedure && EqualsIgnoringCase(slot->name, name)) return slot.get();
+  }
+  return nullptr;
 }
 
 GlobalSlot* Interpreter::FindScriptGlobal(std::u16string_view name) {

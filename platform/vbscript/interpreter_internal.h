@@ -4,6 +4,7 @@
 // instances, function references); not part of the engine's contract.
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -53,6 +54,8 @@ struct GlobalSlot {
   EngineFunction engine_function = EngineFunction::Eval;
   ComPtr<IDispatch> member_owner;
   DISPID member_id = DISPID_UNKNOWN;
+  /// For variables: the unit whose Dim made the name a variable (identity only).
+  const LoadedUnit* declared_by = nullptr;
   /// For Undefined slots: the definitions generation of the last unsuccessful lookup.
   uint64_t checked_generation = ~uint64_t{0};
 };
@@ -104,9 +107,42 @@ struct Frame {
   Frame* scope = nullptr;
 };
 
+/// The active calls, innermost last. Frames keep their addresses while they are active (a
+/// deque), and their storage is reused after they return, so a call allocates nothing.
+class FrameStack {
+ public:
+  Frame& back() { return *top_; }
+  const Frame& back() const { return *top_; }
+  size_t size() const { return count_; }
+  bool empty() const { return count_ == 0; }
+  /// A new innermost frame: no Execute scope, every other field as a previous frame left it
+  /// (the caller sets them all).
+  Frame& push() {
+    if (count_ == frames_.size()) frames_.emplace_back();
+    top_ = &frames_[count_++];
+    return *top_;
+  }
+  /// Ends the innermost frame; what Execute added to its scope goes with it.
+  void pop_back() {
+    top_->execute.reset();
+    --count_;
+    top_ = count_ > 0 ? &frames_[count_ - 1] : nullptr;
+  }
+  void clear() {
+    while (count_ > 0) pop_back();
+    frames_.clear();
+  }
+
+ private:
+  std::deque<Frame> frames_;
+  size_t count_ = 0;
+  Frame* top_ = nullptr;
+};
+
 /// How a name applied to arguments is wanted: its value, a reference (an argument that may be
-/// written through), or a statement (a plain value is then an error).
-enum class CallUse : uint8_t { Value, Reference, Statement };
+/// written through), a statement (a plain value is then an error), or its value with empty
+/// parentheses ("x()": an object's default member is called, a plain value is an error).
+enum class CallUse : uint8_t { Value, Reference, Statement, Parens };
 
 enum class RedimMode : uint8_t { Fresh, Preserve };
 enum class FrameKind : uint8_t { Nested, Entry };

@@ -167,6 +167,9 @@ Result<bool> Interpreter::PushVariableRef(const Instruction& instruction, VARIAN
                     global->kind == SlotKind::EngineFunction || global->kind == SlotKind::GlobalMember ||
                     global->kind == SlotKind::Class;
     if (callable) return false;
+    bool executed = instruction.mode == VariableMode::Implicit && global->kind == SlotKind::Undefined &&
+                    ExecutedProcedure(frames_.back(), global->name) != nullptr;
+    if (executed) return false;
   }
   bool read_only = global != nullptr && (global->kind == SlotKind::Constant || global->kind == SlotKind::NamedItem);
   VARIANT* storage = TRY(VariableAddress(instruction, for_writing && !read_only ? Access::Write : Access::Read));
@@ -299,6 +302,12 @@ Result<void> Interpreter::DimArray(const Instruction& instruction, VARIANT* boun
   Variant array = TRY(NewArray(bounds, instruction.count, instruction.count > 0));
   VARIANT* target = TRY(VariableAddress(instruction, Access::Declare));
   VARIANT* destination = FinalTarget(target);
+  // A later text (ExecuteGlobal) cannot Dim again an array an earlier one declared.
+  if (instruction.mode == VariableMode::Global && (destination->vt & VT_ARRAY) != 0) {
+    const Frame& frame = frames_.back();
+    const GlobalSlot* slot = frame.links[instruction.a];
+    if (slot->declared_by != nullptr && slot->declared_by != frame.unit) return ErrorNumber::TypeMismatch;
+  }
   ReleaseSlot(destination);
   PutValue(destination, array.Detach());
   return {};

@@ -1,5 +1,6 @@
 #include "platform/vbscript/lexer.h"
 
+#include <algorithm>
 #include <charconv>
 #include <string>
 
@@ -51,17 +52,9 @@ int HexDigitValue(char16_t c) {
   if (c >= u'A' && c <= u'F') return c - u'A' + 10;
   return -1;
 }
-
-// Tokens whose end makes a following '.' a member access rather than the start of a number.
-bool EndsOperand(const Token& token) {
-  switch (token.kind) {
-    case TokenKind::Identifier:
-    case TokenKind::RightParen:
-    case TokenKind::Number:
-    case TokenKind::String: return true;
-    case TokenKind::Keyword: return token.keyword == Keyword::Me;
-    default: return false;
-  }
+bool IsRadixDigit(char16_t c, int radix) {
+  int digit = HexDigitValue(c);
+  return digit >= 0 && digit < radix;
 }
 
 class Lexer {
@@ -70,9 +63,11 @@ class Lexer {
 
   std::vector<Token> Run() {
     while (true) {
+      continued_ = false;
       bool space = SkipBlanks();
       Token token = Next();
       token.space_before = space;
+      token.after_continuation = continued_;
       bool done = token.kind == TokenKind::EndOfInput;
       tokens_.push_back(std::move(token));
       if (done) return std::move(tokens_);
@@ -117,6 +112,7 @@ class Lexer {
       if (Peek() == u'_' && ContinuationFollows()) {
         ConsumeContinuation();
         skipped = true;
+        continued_ = true;
         continue;
       }
       return skipped;
@@ -152,13 +148,14 @@ class Lexer {
   Token LexString(SourcePosition where);
   Token LexDate(SourcePosition where);
   Token LexDecimal(SourcePosition where);
-  Token LexRadix(SourcePosition where, int bits_per_digit);
+  Token LexRadix(SourcePosition where, int bits_per_digit, size_t prefix_length);
   Token LexOperator(SourcePosition where);
 
   std::u16string_view text_;
   size_t position_ = 0;
   size_t line_start_ = 0;
   uint32_t line_ = 1;
+  bool continued_ = false;
   std::vector<Token> tokens_;
 };
 
@@ -179,12 +176,18 @@ Token Lexer::Next() {
   if (c == u'"') return LexString(where);
   if (c == u'#') return LexDate(where);
   if (IsDigit(c)) return LexDecimal(where);
-  bool starts_number = c == u'.' && IsDigit(Peek(1)) &&
-                       (tokens_.empty() || !EndsOperand(tokens_.back()) || position_ == 0 ||
-                        IsBlank(text_[position_ - 1]));
-  if (starts_number) return LexDecimal(where);
-  if (c == u'&' && (Peek(1) == u'H' || Peek(1) == u'h')) return LexRadix(where, 4);
-  if (c == u'&' && (Peek(1) == u'O' || Peek(1) == u'o')) return LexRadix(where, 3);
+  // A member name never starts with a digit, so ".5" is a number even right after a name
+  // ("Show.5" passes 0.5 to Show).
+  if (c == u'.' && IsDigit(Peek(1))) return LexDecimal(where);
+  // &H1F, &O17 and &17 are numbers only when a digit of their radix follows; "a"&h&"b" and
+  // "a"&op&"b" concatenate.
+  if (c == u'&' && (Peek(1) == u'H' || Peek(1) == u'h') && IsRadixDigit(Peek(2), 16)) {
+    return LexRadix(where, 4, 2);
+  }
+  if (c == u'&' && (Peek(1) == u'O' || Peek(1) == u'o') && IsRadixDigit(Peek(2), 8)) {
+    return LexRadix(where, 3, 2);
+  }
+  if (c == u'&' && IsRadixDigit(Peek(1), 8)) return LexRadix(where, 3, 1);
   return LexOperator(where);
 }
 
@@ -280,9 +283,13 @@ Token Lexer::LexDecimal(SourcePosition where) {
   }
   if (IsLetter(Peek()) || Peek() == u'_') return Fault(ErrorNumber::ExpectedEndOfStatement, Here());
   std::string ascii(text_.begin() + start, text_.begin() + position_);
+  std::replace(ascii.begin(), ascii.end(), 'E', 'e');
   double number = 0;
   auto [end, status] = std::from_chars(ascii.data(), ascii.data() + ascii.size(), number);
-  if (status != std::errc() || end != ascii.data() + ascii.size()) {
+  // A literal too small for a Double is 0; one too large is an error.
+  bool underflow = status == std::errc::result_out_of_range && ascii.find("e-") != std::string::npos;
+  if (underflow) number = 0;
+  if ((status != std::errc() && !underflow) || end != ascii.data() + ascii.size()) {
     return Fault(ErrorNumber::InvalidNumber, where);
   }
   Token token = Make(TokenKind::Number, where);
@@ -296,29 +303,30 @@ Token Lexer::LexDecimal(SourcePosition where) {
   return token;
 }
 
-// &H... and &O...: up to 16 bits is an Integer (two's complement, &HFFFF is -1), up to 32 bits a
-// Long; a trailing '&' makes it a Long.
-Token Lexer::LexRadix(SourcePosition where, int bits_per_digit) {
-  position_ += 2;
+// &H..., &O... and &...: up to 16 bits read as a two's complement Integer pattern (&HFFFF is
+// -1), more as a 32-bit one (&HFFFFFFFF is -1). The literal is an Integer when its digits are
+// at most &H7FFF, else a Long. With a trailing '&' the 32-bit value is read as it is and takes
+// the smallest type that holds it (&HFFFF& is the Long 65535, &HFF& the Integer 255).
+Token Lexer::LexRadix(SourcePosition where, int bits_per_digit, size_t prefix_length) {
+  position_ += prefix_length;
   uint64_t value = 0;
-  size_t digits = 0;
   int radix = 1 << bits_per_digit;
-  while (!AtEnd()) {
-    int digit = HexDigitValue(Peek());
-    if (digit < 0 || digit >= radix) break;
-    value = value * radix + digit;
+  while (!AtEnd() && IsRadixDigit(Peek(), radix)) {
+    value = value * radix + HexDigitValue(Peek());
     ++position_;
-    if (++digits > 32 || value > 0xFFFFFFFFu) return Fault(ErrorNumber::InvalidNumber, where);
+    if (value > 0xFFFFFFFFu) return Fault(ErrorNumber::InvalidNumber, where);
   }
-  if (digits == 0) return Fault(ErrorNumber::SyntaxError, where);
-  bool force_long = Peek() == u'&';
-  if (force_long) ++position_;
+  bool suffixed = Peek() == u'&';
+  if (suffixed) ++position_;
+  int32_t number = static_cast<int32_t>(static_cast<uint32_t>(value));
+  bool is_integer = value <= 0x7FFF;
+  if (suffixed) {
+    is_integer = number >= -32768 && number <= 32767;
+  } else if (value <= 0xFFFF) {
+    number = static_cast<int16_t>(static_cast<uint16_t>(value));
+  }
   Token token = Make(TokenKind::Number, where);
-  if (!force_long && value <= 0xFFFF) {
-    token.value = Variant::FromI2(static_cast<int16_t>(static_cast<uint16_t>(value)));
-  } else {
-    token.value = Variant::FromI4(static_cast<int32_t>(static_cast<uint32_t>(value)));
-  }
+  token.value = is_integer ? Variant::FromI2(static_cast<int16_t>(number)) : Variant::FromI4(number);
   return token;
 }
 
@@ -327,13 +335,18 @@ Token Lexer::LexOperator(SourcePosition where) {
   char16_t next = Peek(1);
   ++position_;
   switch (c) {
-    case u'=': return Make(TokenKind::Equal, where);
+    case u'=':
+      // "=>" and "=<" are ">=" and "<=" written backwards; the language accepts both.
+      if (next == u'>') return ++position_, Make(TokenKind::GreaterEqual, where);
+      if (next == u'<') return ++position_, Make(TokenKind::LessEqual, where);
+      return Make(TokenKind::Equal, where);
     case u'<':
       if (next == u'>') return ++position_, Make(TokenKind::NotEqual, where);
       if (next == u'=') return ++position_, Make(TokenKind::LessEqual, where);
       return Make(TokenKind::Less, where);
     case u'>':
       if (next == u'=') return ++position_, Make(TokenKind::GreaterEqual, where);
+      if (next == u'<') return ++position_, Make(TokenKind::NotEqual, where);
       return Make(TokenKind::Greater, where);
     case u'&': return Make(TokenKind::Ampersand, where);
     case u'+': return Make(TokenKind::Plus, where);

@@ -25,12 +25,12 @@ struct SourcePosition {
 inline constexpr size_t kMaxIdentifierLength = 255;
 
 // The reserved words. Words with a meaning only in one place (Default, Error, Explicit, Get,
-// Preserve, Resume, Step) stay identifiers; the parser recognises them by text.
+// Preserve, Property, Resume, Step) stay identifiers; the parser recognises them by text.
 #define VBSCRIPT_KEYWORDS(K) \
   K(And) K(ByRef) K(ByVal) K(Call) K(Case) K(Class) K(Const) K(Dim) K(Do) K(Each) K(Else) \
   K(ElseIf) K(Empty) K(End) K(Eqv) K(Erase) K(Exit) K(False) K(For) K(Function) K(GoTo) \
   K(If) K(Imp) K(In) K(Is) K(Let) K(Loop) K(Me) K(Mod) K(New) K(Next) K(Not) K(Nothing) \
-  K(Null) K(On) K(Option) K(Or) K(Private) K(Property) K(Public) K(ReDim) K(Select) K(Set) \
+  K(Null) K(On) K(Option) K(Or) K(Private) K(Public) K(ReDim) K(Select) K(Set) \
   K(Stop) K(Sub) K(Then) K(To) K(True) K(Until) K(Wend) K(While) K(With) K(Xor)
 
 enum class Keyword : uint8_t {
@@ -77,6 +77,8 @@ struct Token {
   Keyword keyword = Keyword::None;
   /// Whitespace (or a line continuation) separates this token from the previous one.
   bool space_before = false;
+  /// A line continuation is among what separates it ("o _ (newline) .Member" continues o).
+  bool after_continuation = false;
   ErrorNumber error = ErrorNumber::SyntaxError;
   SourcePosition position;
   std::u16string text;

@@ -48,6 +48,10 @@ OperatorInfo BinaryOperatorOf(const Token& token) {
   }
 }
 
+// Whether a reference heads a statement: there "f (x).y" passes "(x).y" to f, so a '(' after
+// blanks ends the reference once its arguments are read.
+enum class Head { Expression, Statement };
+
 // Where a statement stands: top-level statements may declare procedures and classes; the
 // statements of a one-line If end at Else as well.
 enum class Place { TopLevel, Inner, InlineIf };
@@ -96,9 +100,31 @@ class Parser {
   Result<void> Expect(Keyword keyword, ErrorNumber number);
   Result<std::u16string> ExpectIdentifier();
   Result<void> EnterNesting();
+  const Token& Following() const { return tokens_[index_ + 1 < tokens_.size() ? index_ + 1 : index_]; }
   bool EndsStatement(Place place) const {
-    return Current().EndsStatement() || (place == Place::InlineIf && Current().Is(Keyword::Else));
+    return Current().EndsStatement() || (place == Place::InlineIf && Current().Is(Keyword::Else)) ||
+           AtBlockEnd();
   }
+  /// "End If", "End Sub", ... may follow a statement on its line without ':'.
+  bool AtBlockEnd() const {
+    if (!Current().Is(Keyword::End)) return false;
+    const Token& next = Following();
+    return next.Is(Keyword::If) || next.Is(Keyword::Sub) || next.Is(Keyword::Function) ||
+           next.Is(Keyword::Class) || next.Is(Keyword::With) || next.Is(Keyword::Select) ||
+           next.IsWord(u"Property");
+  }
+  /// "Property Get|Let|Set name": Property is a keyword only there ("Property = 1" assigns).
+  bool AtPropertyHeader() const {
+    const Token& next = Following();
+    return Current().IsWord(u"Property") &&
+           (next.Is(TokenKind::Identifier) || next.Is(Keyword::Let) || next.Is(Keyword::Set));
+  }
+  bool AtProcedureHeader() const {
+    return Current().Is(Keyword::Sub) || Current().Is(Keyword::Function) || AtPropertyHeader();
+  }
+  /// Procedures and classes are declared in global code, nested blocks included, never inside
+  /// a procedure.
+  bool DeclarationsAllowed(Place place) const { return place != Place::InlineIf && procedure_depth_ == 0; }
   Result<void> ExpectStatementEnd(Place place);
   Result<void> ExpectLineEnd();
 
@@ -142,8 +168,8 @@ class Parser {
   Result<Expr*> ParseBinary(int min_level);
   Result<Expr*> ParseUnary();
   Result<Expr*> ParsePrimary();
-  Result<Expr*> ParseReference();
-  Result<Expr*> ParsePostfix(Expr* base);
+  Result<Expr*> ParseReference(Head head = Head::Expression);
+  Result<Expr*> ParsePostfix(Expr* base, Head head = Head::Expression);
   Result<void> ParseArguments(std::vector<Expr*>& arguments);
   Result<void> ParseBareArguments(std::vector<Expr*>& arguments, Place place);
   Result<Expr*> StatementCall(Expr* target);
@@ -155,6 +181,7 @@ class Parser {
   AstArena& arena_;
   CompileDiagnostic& diagnostic_;
   int depth_ = 0;
+  int procedure_depth_ = 0;  // procedures and classes being parsed
   // A statement call "f (a) + 1, b" re-reads "(a)" as the start of its first argument.
   Expr* seed_ = nullptr;
 };
@@ -250,6 +277,12 @@ Result<void> Parser::ParseStatementList(Block& block, Place place) {
 // statement -> keyword-statement | simple-statement
 Result<Stmt*> Parser::ParseStatement(Place place) {
   const Token& token = Current();
+  if (AtPropertyHeader()) {
+    if (!DeclarationsAllowed(place)) return Fail(ErrorNumber::SyntaxError);
+    Stmt* statement = arena_.NewStmt(StmtKind::Procedure, Current().position);
+    statement->procedure = TRY(ParseProcedure(Visibility::Default));
+    return statement;
+  }
   if (token.Is(TokenKind::Identifier) || token.Is(TokenKind::Dot) || token.Is(Keyword::Me)) {
     return ParseSimpleStatement(place);
   }
@@ -258,7 +291,7 @@ Result<Stmt*> Parser::ParseStatement(Place place) {
 }
 
 Result<Stmt*> Parser::ParseKeywordStatement(Place place) {
-  bool top = place == Place::TopLevel;
+  bool top = DeclarationsAllowed(place);
   switch (Current().keyword) {
     case Keyword::Dim: Advance(); return ParseDimStatement(Visibility::Default);
     case Keyword::ReDim: return ParseRedimStatement();
@@ -286,8 +319,7 @@ Result<Stmt*> Parser::ParseKeywordStatement(Place place) {
       if (!top) return Fail(ErrorNumber::SyntaxError);
       return ParseModifiedDeclaration(place);
     case Keyword::Sub:
-    case Keyword::Function:
-    case Keyword::Property: {
+    case Keyword::Function: {
       if (!top) return Fail(ErrorNumber::SyntaxError);
       Stmt* statement = arena_.NewStmt(StmtKind::Procedure, Current().position);
       statement->procedure = TRY(ParseProcedure(Visibility::Default));
@@ -303,7 +335,7 @@ Result<Stmt*> Parser::ParseKeywordStatement(Place place) {
 // simple-statement -> reference '=' expression | reference [arguments]
 Result<Stmt*> Parser::ParseSimpleStatement(Place place) {
   SourcePosition position = Current().position;
-  Expr* target = TRY(ParseReference());
+  Expr* target = TRY(ParseReference(Head::Statement));
   if (Accept(TokenKind::Equal)) {
     Stmt* statement = arena_.NewStmt(StmtKind::Assign, position);
     statement->target = target;
@@ -383,14 +415,16 @@ Result<Stmt*> Parser::ParseSetStatement() {
   return statement;
 }
 
-// call-statement -> Call reference
+// call-statement -> Call (reference | '(' expression ')' postfix)
 Result<Stmt*> Parser::ParseCallStatement() {
   SourcePosition position = Current().position;
   Advance();
-  if (!Current().Is(TokenKind::Identifier) && !Current().Is(TokenKind::Dot) && !Current().Is(Keyword::Me)) {
+  bool parenthesised = Current().Is(TokenKind::LeftParen);
+  if (!Current().Is(TokenKind::Identifier) && !Current().Is(TokenKind::Dot) && !Current().Is(Keyword::Me) &&
+      !parenthesised) {
     return Fail(ErrorNumber::ExpectedIdentifier);
   }
-  Expr* target = TRY(ParseReference());
+  Expr* target = TRY(parenthesised ? ParsePrimary() : ParseReference());
   if (target->kind == ExprKind::Me) return Fail(ErrorNumber::InvalidUseOfMe);
   Stmt* statement = arena_.NewStmt(StmtKind::Call, position);
   if (target->kind == ExprKind::Call) {
@@ -560,6 +594,14 @@ Result<void> Parser::ParseInlineStatements(Block& block) {
         Current().Is(Keyword::Else)) {
       return {};
     }
+    if (AtBlockEnd()) {
+      // "If c Then x = 1 End If": the one-line If may be closed like a block.
+      if (Following().Is(Keyword::If)) {
+        Advance();
+        Advance();
+      }
+      return {};
+    }
     if (!Accept(TokenKind::Colon)) {
       Stmt* statement = TRY(ParseStatement(Place::InlineIf));
       if (statement != nullptr) block.push_back(statement);
@@ -681,8 +723,10 @@ Result<Stmt*> Parser::ParseExitStatement() {
     case Keyword::For: statement->exit_kind = ExitKind::For; break;
     case Keyword::Sub: statement->exit_kind = ExitKind::Sub; break;
     case Keyword::Function: statement->exit_kind = ExitKind::Function; break;
-    case Keyword::Property: statement->exit_kind = ExitKind::Property; break;
-    default: return Fail(ErrorNumber::SyntaxError);
+    default:
+      if (!Current().IsWord(u"Property")) return Fail(ErrorNumber::SyntaxError);
+      statement->exit_kind = ExitKind::Property;
+      break;
   }
   Advance();
   return statement;
@@ -737,7 +781,7 @@ Result<Stmt*> Parser::ParseModifiedDeclaration(Place place) {
   Visibility visibility = Current().Is(Keyword::Public) ? Visibility::Public : Visibility::Private;
   Advance();
   if (Current().IsWord(u"Default")) return Fail(ErrorNumber::MustBeInsideClass);
-  if (Current().Is(Keyword::Sub) || Current().Is(Keyword::Function) || Current().Is(Keyword::Property)) {
+  if (AtProcedureHeader()) {
     Stmt* statement = arena_.NewStmt(StmtKind::Procedure, position);
     statement->procedure = TRY(ParseProcedure(visibility));
     return statement;
@@ -771,8 +815,12 @@ Result<ProcedureDecl*> Parser::ParseProcedure(Visibility visibility) {
   }
   procedure->name = TRY(ExpectIdentifier());
   TRY(ParseParameters(procedure));
-  TRY(ExpectLineEnd());
-  TRY(ParseStatementList(procedure->body, Place::Inner));
+  // The body may start on the header's line, with or without ':'.
+  if (Current().Is(TokenKind::EndOfInput)) return Fail(ErrorNumber::ExpectedEnd);
+  ++procedure_depth_;
+  Result<void> body = ParseStatementList(procedure->body, Place::Inner);
+  --procedure_depth_;
+  TRY(std::move(body));
   TRY(ParseProcedureEnd(procedure));
   return procedure;
 }
@@ -807,7 +855,10 @@ Result<void> Parser::ParseProcedureEnd(ProcedureDecl* procedure) {
   switch (procedure->kind) {
     case ProcedureKind::Sub: return Expect(Keyword::Sub, ErrorNumber::ExpectedSub);
     case ProcedureKind::Function: return Expect(Keyword::Function, ErrorNumber::ExpectedFunction);
-    default: return Expect(Keyword::Property, ErrorNumber::ExpectedProperty);
+    default:
+      if (!Current().IsWord(u"Property")) return Fail(ErrorNumber::ExpectedProperty);
+      Advance();
+      return {};
   }
 }
 
@@ -823,7 +874,10 @@ Result<Stmt*> Parser::ParseClassStatement() {
     while (Accept(TokenKind::Newline) || Accept(TokenKind::Colon)) {
     }
     if (Current().Is(Keyword::End) || Current().Is(TokenKind::EndOfInput)) break;
-    TRY(ParseClassMember(decl));
+    ++procedure_depth_;
+    Result<void> member = ParseClassMember(decl);
+    --procedure_depth_;
+    TRY(std::move(member));
     TRY(ExpectStatementEnd(Place::Inner));
   }
   if (!Current().Is(Keyword::End)) return Fail(ErrorNumber::ExpectedEnd);
@@ -849,9 +903,7 @@ Result<void> Parser::ParseClassMember(ClassDecl* decl) {
     is_default = true;
     Advance();
   }
-  bool is_procedure = Current().Is(Keyword::Sub) || Current().Is(Keyword::Function) ||
-                      Current().Is(Keyword::Property);
-  if (is_procedure) {
+  if (AtProcedureHeader()) {
     ProcedureDecl* procedure = TRY(ParseProcedure(visibility));
     procedure->is_default = is_default;
     decl->procedures.push_back(procedure);
@@ -895,7 +947,7 @@ Result<Expr*> Parser::ParseBinary(int min_level) {
 
 // unary -> Not binary(comparison) | ('-' | '+') binary(power) | primary
 Result<Expr*> Parser::ParseUnary() {
-  if (seed_ != nullptr) return std::exchange(seed_, nullptr);
+  if (seed_ != nullptr) return ParsePostfix(std::exchange(seed_, nullptr));
   const Token& token = Current();
   bool is_not = token.Is(Keyword::Not);
   bool is_sign = token.Is(TokenKind::Minus) || token.Is(TokenKind::Plus);
@@ -938,7 +990,8 @@ Result<Expr*> Parser::ParsePrimary() {
   }
   if (token.Is(Keyword::Nothing)) {
     Advance();
-    return arena_.NewExpr(ExprKind::Nothing, position);
+    // "Nothing.Member" parses; running it is Object required.
+    return ParsePostfix(arena_.NewExpr(ExprKind::Nothing, position));
   }
   if (token.Is(Keyword::New)) {
     Advance();
@@ -947,10 +1000,11 @@ Result<Expr*> Parser::ParsePrimary() {
     return node;
   }
   if (Accept(TokenKind::LeftParen)) {
+    // "(New C).Run", "(f)(1)": a parenthesised value takes members and arguments too.
     Expr* node = arena_.NewExpr(ExprKind::Paren, position);
     node->operand = TRY(ParseExpression());
     TRY(Expect(TokenKind::RightParen, ErrorNumber::ExpectedCloseParen));
-    return node;
+    return ParsePostfix(node);
   }
   Expr* literal = MakeLiteral(token);
   if (literal == nullptr) return Fail(ErrorNumber::ExpectedExpression);
@@ -959,7 +1013,7 @@ Result<Expr*> Parser::ParsePrimary() {
 }
 
 // reference -> (name | Me | '.' name) { '.' name | '(' arguments ')' }
-Result<Expr*> Parser::ParseReference() {
+Result<Expr*> Parser::ParseReference(Head head) {
   const Token& token = Current();
   Expr* base = nullptr;
   if (token.Is(Keyword::Me)) {
@@ -973,14 +1027,15 @@ Result<Expr*> Parser::ParseReference() {
     base = arena_.NewExpr(ExprKind::Identifier, token.position);
     base->name = TRY(ExpectIdentifier());
   }
-  return ParsePostfix(base);
+  return ParsePostfix(base, head);
 }
 
-// postfix -> { '.' name | '(' arguments ')' }; a '.' after blanks starts a With member instead
-Result<Expr*> Parser::ParsePostfix(Expr* base) {
+// postfix -> { '.' name | '(' arguments ')' }; a '.' after blanks starts a With member instead,
+// unless a line continuation put it at the start of its line
+Result<Expr*> Parser::ParsePostfix(Expr* base, Head head) {
   while (true) {
     const Token& token = Current();
-    if (token.Is(TokenKind::Dot) && !token.space_before) {
+    if (token.Is(TokenKind::Dot) && (!token.space_before || token.after_continuation)) {
       Advance();
       Expr* member = arena_.NewExpr(ExprKind::Member, Current().position);
       member->object = base;
@@ -989,11 +1044,13 @@ Result<Expr*> Parser::ParsePostfix(Expr* base) {
       continue;
     }
     if (!token.Is(TokenKind::LeftParen)) return base;
+    bool ends_head = head == Head::Statement && token.space_before;
     Expr* call = arena_.NewExpr(ExprKind::Call, token.position);
     Advance();
     call->callee = base;
     TRY(ParseArguments(call->arguments));
     base = call;
+    if (ends_head) return base;
   }
 }
 

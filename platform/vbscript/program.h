@@ -37,6 +37,10 @@ enum class VariableMode : uint8_t {
   Implicit,  // a: global name, b: local slot used when no such global exists
 };
 
+/// Operand `a` of a comparison: which operands were number literals in the text.
+inline constexpr int32_t kLeftIsNumberLiteral = 1;
+inline constexpr int32_t kRightIsNumberLiteral = 2;
+
 /// Let assigns a value (an object gives its default value), Set an object reference.
 enum class AssignMode : uint8_t { Let, Set };
 constexpr AssignMode AssignModeOf(bool is_set) { return is_set ? AssignMode::Set : AssignMode::Let; }
@@ -62,6 +66,16 @@ struct ArrayDecl {
   std::vector<int32_t> upper_bounds;
 };
 
+/// Where On Error Resume Next continues after an error inside instructions [first, last]
+/// when that is not the next statement: a For header that fails skips its loop. A nonzero
+/// `number` replaces the error Err then holds.
+struct ResumeOverride {
+  uint32_t first = 0;
+  uint32_t last = 0;
+  uint32_t target = 0;
+  int32_t number = 0;
+};
+
 struct Procedure {
   std::u16string name;
   ProcedureKind kind = ProcedureKind::Sub;
@@ -69,14 +83,17 @@ struct Procedure {
   bool is_public = true;
   uint32_t parameter_count = 0;
   std::vector<bool> by_value;   // per parameter
+  bool any_by_value = false;    // some parameter is ByVal
   /// Slots: parameters first, then the result, named locals and hidden temporaries.
   uint32_t result_slot = 0;
   uint32_t local_count = 0;     // every slot, parameters included
   uint32_t max_stack = 0;       // the deepest the operand stack gets
   std::vector<std::u16string> local_names;  // per slot (empty for temporaries)
+  std::vector<bool> implicit_locals;        // per slot: an undeclared name's fallback local
   std::vector<Instruction> code;
   std::vector<SourcePosition> positions;    // per instruction: its statement's start
   std::vector<uint32_t> statement_starts;   // ascending instruction indices
+  std::vector<ResumeOverride> resume_overrides;
 };
 
 /// A member of a script class as callers see it: a field, or the procedures of one name.

@@ -10,17 +10,19 @@ namespace {
 
 using namespace builtins;
 
+constexpr BuiltinUse kValue = BuiltinUse::ValueOnly;
+
 // The most arguments one call of Array may pass, as on the platform.
 constexpr uint8_t kMaxArrayArguments = 255;
 
 // clang-format off
 constexpr BuiltinEntry kFunctions[] = {
     // Conversion
-    {u"CBool", 1, 1, CBool},            {u"CByte", 1, 1, CByte},
-    {u"CCur", 1, 1, CCur},              {u"CDate", 1, 1, CDate},
-    {u"CDbl", 1, 1, CDbl},              {u"CInt", 1, 1, CInt},
-    {u"CLng", 1, 1, CLng},              {u"CSng", 1, 1, CSng},
-    {u"CStr", 1, 1, CStr},              {u"Hex", 1, 1, Hex},
+    {u"CBool", 1, 1, CBool, kValue},    {u"CByte", 1, 1, CByte, kValue},
+    {u"CCur", 1, 1, CCur, kValue},      {u"CDate", 1, 1, CDate, kValue},
+    {u"CDbl", 1, 1, CDbl, kValue},      {u"CInt", 1, 1, CInt, kValue},
+    {u"CLng", 1, 1, CLng, kValue},      {u"CSng", 1, 1, CSng, kValue},
+    {u"CStr", 1, 1, CStr, kValue},      {u"Hex", 1, 1, Hex},
     {u"Oct", 1, 1, Oct},                {u"Fix", 1, 1, Fix},
     {u"Int", 1, 1, Int},                {u"Round", 1, 2, Round},
     {u"Asc", 1, 1, Asc},                {u"AscB", 1, 1, AscB},
@@ -119,7 +121,9 @@ constexpr BuiltinConstant kConstants[] = {
     Number(u"vbInformation", 64), Number(u"vbDefaultButton1", 0),
     Number(u"vbDefaultButton2", 256), Number(u"vbDefaultButton3", 512),
     Number(u"vbDefaultButton4", 768), Number(u"vbApplicationModal", 0),
-    Number(u"vbSystemModal", 4096), Number(u"vbOK", 1), Number(u"vbCancel", 2),
+    Number(u"vbSystemModal", 4096), Number(u"vbMsgBoxHelpButton", 16384),
+    Number(u"vbMsgBoxSetForeground", 65536), Number(u"vbMsgBoxRight", 524288),
+    Number(u"vbMsgBoxRtlReading", 1048576), Number(u"vbOK", 1), Number(u"vbCancel", 2),
     Number(u"vbAbort", 3), Number(u"vbRetry", 4), Number(u"vbIgnore", 5), Number(u"vbYes", 6),
     Number(u"vbNo", 7),
     // Errors

@@ -35,11 +35,16 @@ struct BuiltinCall {
 
 using BuiltinFunction = Result<Variant> (*)(const BuiltinCall& call);
 
+/// How a function may be called: a conversion (CInt, CStr, ...) cannot be called as a
+/// statement, its result discarded (458).
+enum class BuiltinUse : uint8_t { Any, ValueOnly };
+
 struct BuiltinEntry {
   std::u16string_view name;
   uint8_t min_arguments;
   uint8_t max_arguments;
   BuiltinFunction function;
+  BuiltinUse use = BuiltinUse::Any;
 };
 
 /// Every built-in function; names are unique ignoring case.

@@ -145,9 +145,20 @@ Result<Variant> SingleCharacter(char16_t character) { return MakeString(std::u16
 }  // namespace
 
 Result<Variant> CBool(const BuiltinCall& call) { return ChangeType(call[0], VT_BOOL); }
-Result<Variant> CByte(const BuiltinCall& call) { return ChangeType(call[0], VT_UI1); }
+// True is the byte 255: the Boolean's bits (-1) read as a byte.
+Result<Variant> CByte(const BuiltinCall& call) {
+  VARIANT value = PeekValue(call[0]);
+  if (value.vt == VT_BOOL) return Variant::FromByte(value.boolVal != 0 ? 255 : 0);
+  return ChangeType(call[0], VT_UI1);
+}
 Result<Variant> CCur(const BuiltinCall& call) { return ChangeType(call[0], VT_CY); }
-Result<Variant> CDate(const BuiltinCall& call) { return ChangeType(call[0], VT_DATE); }
+// A string that is no date but a number ("36892.5") is that number as a date.
+Result<Variant> CDate(const BuiltinCall& call) {
+  Result<Variant> date = ChangeType(call[0], VT_DATE);
+  VARIANT value = PeekValue(call[0]);
+  if (date.ok() || value.vt != VT_BSTR || !::IsNumeric(value)) return date;
+  return Variant::FromDate(TRY(ToDouble(value)));
+}
 Result<Variant> CDbl(const BuiltinCall& call) { return ChangeType(call[0], VT_R8); }
 Result<Variant> CInt(const BuiltinCall& call) { return ChangeType(call[0], VT_I2); }
 Result<Variant> CLng(const BuiltinCall& call) { return ChangeType(call[0], VT_I4); }
@@ -186,7 +197,7 @@ Result<Variant> AscW(const BuiltinCall& call) {
 // The first byte of the string's UTF-16LE storage: the low byte of its first code unit.
 Result<Variant> AscB(const BuiltinCall& call) {
   char16_t first = TRY(FirstCharacter(call));
-  return Variant::FromI2(static_cast<int16_t>(first & 0xFF));
+  return Variant::FromByte(static_cast<uint8_t>(first & 0xFF));
 }
 
 Result<Variant> Chr(const BuiltinCall& call) {
@@ -207,7 +218,7 @@ Result<Variant> ChrW(const BuiltinCall& call) {
 // high byte (LenB(ChrB(65)) is 2); AscB reads the byte back.
 Result<Variant> ChrB(const BuiltinCall& call) {
   int32_t code = TRY(ToInt32(call[0]));
-  if (code < 0 || code > 255) return ErrorNumber::InvalidProcedureCall;
+  if (code < 0 || code > 255) return ErrorNumber::Overflow;
   return SingleCharacter(static_cast<char16_t>(code));
 }
 

@@ -63,8 +63,16 @@ std::u16string TypeNameOf(const VARIANT& value) {
 
 enum class Bound { Lower, Upper };
 
+// An object is read through its default member: Nothing is 91, an object without one 438, one
+// whose default needs arguments 450, and a default that returns an array gives its bounds.
 Result<Variant> BoundOf(const BuiltinCall& call, Bound bound) {
-  SAFEARRAY* array = TRY(ReadArray(call[0]));
+  Variant default_value;
+  const VARIANT* source = &call[0];
+  if (PeekValue(call[0]).vt == VT_DISPATCH) {
+    default_value = TRY(ValueOf(call[0]));
+    source = &default_value;
+  }
+  SAFEARRAY* array = TRY(ReadArray(*source));
   int32_t dimension = TRY(OptionalLong(call, 1, 1));
   if (dimension < 1) return ErrorNumber::SubscriptOutOfRange;
   const auto index = static_cast<uint32_t>(dimension);

@@ -4,6 +4,7 @@
 // binary. Searches stay linear for any input: short patterns use the library search, long
 // ones a rolling hash, so no script can make one call quadratic in its text.
 
+#include <optional>
 #include <sys/random.h>
 
 #include <algorithm>
@@ -332,6 +333,29 @@ Result<Variant> Split(const BuiltinCall& call) {
   return vector;
 }
 
+// Join for a Variant array whose elements are all strings: the result's length is known before
+// it is built. Empty when some element is something else (or the result would be too long), so
+// the general path decides.
+std::optional<Bstr> JoinStrings(SAFEARRAY* array, uint64_t count, std::u16string_view separator) {
+  if (array->vt != VT_VARIANT || count == 0) return std::nullopt;
+  const auto* elements = static_cast<const VARIANT*>(array->pvData);
+  uint64_t length = separator.size() * (count - 1);
+  for (uint64_t i = 0; i < count; ++i) {
+    if (elements[i].vt != VT_BSTR) return std::nullopt;
+    length += SysStringLen(elements[i].bstrVal);
+  }
+  if (length > kMaxStringLength) return std::nullopt;
+  Bstr joined = Bstr::Adopt(SysAllocStringLen(nullptr, static_cast<uint32_t>(length)));
+  if (joined.get() == nullptr) return std::nullopt;
+  char16_t* out = joined.get();
+  for (uint64_t i = 0; i < count; ++i) {
+    if (i > 0) out = std::copy(separator.begin(), separator.end(), out);
+    std::u16string_view piece = BstrView(elements[i].bstrVal);
+    out = std::copy(piece.begin(), piece.end(), out);
+  }
+  return joined;
+}
+
 // The result grows in place as each element is read once; an oversized result stops at the
 // first element that would pass the limit.
 Result<Variant> Join(const BuiltinCall& call) {
@@ -340,6 +364,8 @@ Result<Variant> Join(const BuiltinCall& call) {
   if (call.Has(1)) delimiter = TRY(ReadNonNullText(call[1]));
   const std::u16string_view separator = call.Has(1) ? delimiter.view : u" ";
   const uint64_t count = TRY(VectorLength(array));
+  // The usual case, a Variant array of strings, is measured first and copied once.
+  if (std::optional<Bstr> joined = JoinStrings(array, count, separator)) return Variant::FromBstr(std::move(*joined));
   Bstr joined;
   for (uint64_t i = 0; i < count; ++i) {
     TextArgument text = TRY(ElementText(array, i));

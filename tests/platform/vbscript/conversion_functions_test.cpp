@@ -151,8 +151,8 @@ TEST_F(ConversionFunctions, AscGivesTheAnsiCodeOfTheFirstCharacter) {
       {u"AscW", {S(u"\u20AC")}, "Integer 8364"},
       {u"AscW", {S(u"\uFFFF")}, "Integer -1"},
       {u"AscW", {S(u"")}, "Error 5"},
-      {u"AscB", {S(u"A")}, "Integer 65"},
-      {u"AscB", {S(u"\u4142")}, "Integer 66"},
+      {u"AscB", {S(u"A")}, "Byte 65"},
+      {u"AscB", {S(u"\u4142")}, "Byte 66"},
   });
 }
 
@@ -171,7 +171,7 @@ TEST_F(ConversionFunctions, ChrReadsTheAnsiCodePageAndChrWTheCodeUnit) {
       {u"ChrW", {L(65536)}, "Error 5"},
       {u"ChrW", {L(-32769)}, "Error 5"},
       {u"ChrB", {I(65)}, "String \"A\""},
-      {u"ChrB", {I(256)}, "Error 5"},
+      {u"ChrB", {I(256)}, "Error 6"},
   });
 }
 

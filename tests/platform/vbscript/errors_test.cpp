@@ -111,7 +111,7 @@ TEST(OnError, ResumeNextContinuesWithTheNextStatement) {
       {"On Error Resume Next\nx = 1 / 0\nOn Error Resume Next\nOut.Write Err.Number", "0"},
       {"On Error Resume Next\nx = 1 / 0\nOn Error GoTo 0\nOut.Write Err.Number", "0"},
       {"On Error Resume Next\nx = 1 / 0\nOut.Write Err\nOut.Write \" \" & (Err = 11)", "11 True"},
-      {"On Error Resume Next\nFor i = 1 To \"x\"\n Out.Write \"[\" & i & \"]\"\nNext\nOut.Write Err.Number", "[]92"},
+      {"On Error Resume Next\nFor i = 1 To \"x\"\n Out.Write \"[\" & i & \"]\"\nNext\nOut.Write Err.Number", "92"},
   });
 }
 

@@ -71,7 +71,7 @@ TEST(Operators, LogicalOperatorsOnNumbersAreBitwise) {
 
 TEST(Literals, NumbersStringsDatesAndKeywords) {
   ExpectOutputs({
-      {"Out.Write &HFF & \" \" & &HFFFF & \" \" & &HFFFF& & \" \" & &O10", "255 -1 65535 8"},
+      {"Out.Write &HFF & \" \" & &HFFFF & \" \" & &HFFFF& & \" \" & &O10 & \" \" & &10", "255 -1 65535 8 8"},
       {"Out.Write #1/2/2003#", "1/2/2003"},
       {"Out.Write \"say \"\"hi\"\"\"", "say \"hi\""},
       {"Out.Write True & False & IsEmpty(Empty) & IsNull(Null)", "TrueFalseTrueTrue"},
@@ -214,7 +214,7 @@ TEST(Objects, MembersDefaultsAndWith) {
       {"Out.Write Out.Item(5)", "10"},
       {"Set o = Out\nOut.Write o Is Out", "True"},
       {"With Out\n .Write \"w\"\n .Write 2\nEnd With", "w2"},
-      {"With Out\n .Value = 5\n With .Value\n End With\n .Write .Value\nEnd With", "5"},
+      {"With Out\n .Value = 5\n With .Self\n  .Write .Value\n End With\n .Write .Value\nEnd With", "55"},
       {"For Each x In Items\n Out.Write x\nNext", "1two3"},
       {"Set Out.Value = Items\nFor Each x In Out.Value\n Out.Write x\nNext", "1two3"},
       {"x = Out(2) * 10\nOut.Write x", "40"},

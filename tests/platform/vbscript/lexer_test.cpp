@@ -76,16 +76,17 @@ TEST(Lexer, IntegersTakeTheNarrowestType) {
   }
 }
 
-TEST(Lexer, HexAndOctalLiteralsAreTwosComplementIntegers) {
+TEST(Lexer, HexAndOctalLiteralsAreTwosComplementIntegersOfTheirDigitsWidth) {
   struct Case {
     const char* text;
     VARTYPE type;
     int32_t value;
   };
   const Case cases[] = {
-      {"&HFF", VT_I2, 255}, {"&HFFFF", VT_I2, -1}, {"&H8000", VT_I2, -32768},
+      {"&HFF", VT_I2, 255}, {"&H7FFF", VT_I2, 32767}, {"&HFFFF", VT_I4, -1}, {"&H8000", VT_I4, -32768},
       {"&HFFFF&", VT_I4, 65535}, {"&H10000", VT_I4, 65536}, {"&HFFFFFFFF", VT_I4, -1},
-      {"&O17", VT_I2, 15}, {"&h1f", VT_I2, 31},
+      {"&HFF&", VT_I2, 255}, {"&HFFFFFFFF&", VT_I2, -1}, {"&H8000&", VT_I4, 32768},
+      {"&O17", VT_I2, 15}, {"&h1f", VT_I2, 31}, {"&17", VT_I2, 15}, {"&O177777", VT_I4, -1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);

@@ -1,5 +1,0 @@
-var s = "";
-for (var i = 0; i < 200000; i++) {
-  s = s + "piece";
-}
-print(s.length);

@@ -1,5 +1,0 @@
-local s = ""
-for i = 1, 200000 do
-  s = s .. "piece"
-end
-print(#s)
