@@ -1,0 +1,257 @@
+#include "platform/jscript/script_heap.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <new>
+#include <unordered_set>
+#include <vector>
+
+#include "platform/jscript/builtins.h"
+#include "platform/jscript/duktape_internal.h"
+#include "platform/jscript/heap_stash.h"
+#include "platform/jscript/host_object.h"
+
+// Duktape's execution check (DUK_USE_EXEC_TIMEOUT_CHECK): nonzero stops the running script.
+extern "C" int WendrelDuktapeInterrupted(void* heap_data) {
+  return heap_data != nullptr && static_cast<jscript::ScriptHeap*>(heap_data)->stop_requested() ? 1 : 0;
+}
+
+namespace jscript {
+namespace {
+
+// Every block carries its size in front, aligned for any type.
+constexpr size_t kBlockHeader = alignof(std::max_align_t);
+// A run that leaves more than this above the heap's starting size is collected at its end,
+// and a heap still that far above it after collection is not reused.
+constexpr size_t kCollectAbove = size_t{1} << 20;
+constexpr size_t kReuseAbove = size_t{8} << 20;
+// Idle heaps kept for later runs (about 300 KB each).
+constexpr size_t kMaxIdleHeaps = 16;
+
+size_t& BlockSize(void* block) { return *static_cast<size_t*>(block); }
+
+struct HeapPool {
+  std::mutex mutex;
+  std::vector<std::unique_ptr<ScriptHeap>> idle;
+};
+
+HeapPool& Pool() {
+  static HeapPool pool;
+  return pool;
+}
+
+// Set-up inside a protected call: any failure (memory) leaves the heap unusable.
+duk_ret_t SetUpHeap(duk_context* ctx, void*) {
+  InstallBuiltins(ctx);
+  InstallHostBridge(ctx);
+  duk_push_global_object(ctx);
+  PutStashEntry(ctx, kStashPristineGlobal);
+  return 0;
+}
+
+// Appends to `list` (an array at `list_index`) each object value found at the top of the
+// stack that `seen` does not hold yet; pops the value.
+void CollectObject(duk_context* ctx, duk_idx_t list_index, std::unordered_set<void*>* seen) {
+  if (duk_is_object(ctx, -1) && seen->insert(duk_get_heapptr(ctx, -1)).second) {
+    duk_put_prop_index(ctx, list_index, static_cast<duk_uarridx_t>(duk_get_length(ctx, list_index)));
+    return;
+  }
+  duk_pop(ctx);
+}
+
+// Adds the objects an object refers to by its own properties (values and accessors) and its
+// prototype.
+void CollectReferences(duk_context* ctx, duk_idx_t object_index, duk_idx_t list_index,
+                       std::unordered_set<void*>* seen) {
+  duk_get_prototype(ctx, object_index);
+  CollectObject(ctx, list_index, seen);
+  duk_enum(ctx, object_index,
+           DUK_ENUM_OWN_PROPERTIES_ONLY | DUK_ENUM_INCLUDE_NONENUMERABLE | DUK_ENUM_INCLUDE_HIDDEN |
+               DUK_ENUM_INCLUDE_SYMBOLS | DUK_ENUM_NO_PROXY_BEHAVIOR);
+  while (duk_next(ctx, -1, 0)) {
+    duk_dup(ctx, -1);
+    duk_get_prop_desc(ctx, object_index, 0);  // [enum key descriptor]
+    for (const char* field : {"value", "get", "set"}) {
+      duk_get_prop_string(ctx, -1, field);
+      CollectObject(ctx, list_index, seen);
+    }
+    duk_pop_2(ctx);
+  }
+  duk_pop(ctx);
+}
+
+duk_ret_t RecordBuiltinObjects(duk_context* ctx, void*) {
+  std::unordered_set<void*> seen;
+  duk_push_array(ctx);
+  duk_idx_t list = duk_get_top_index(ctx);
+  duk_push_global_object(ctx);
+  CollectObject(ctx, list, &seen);
+  for (duk_uarridx_t i = 0; i < duk_get_length(ctx, list); ++i) {
+    duk_get_prop_index(ctx, list, i);
+    CollectReferences(ctx, duk_get_top_index(ctx), list, &seen);
+    duk_pop(ctx);
+  }
+  PutStashEntry(ctx, kStashBuiltins);
+  return 0;
+}
+
+struct ImageRequest {
+  std::string* image;
+};
+
+duk_ret_t ImageBuiltinObjects(duk_context* ctx, void* data) {
+  std::string* image = static_cast<ImageRequest*>(data)->image;
+  PushStashEntry(ctx, kStashBuiltins);
+  duk_size_t count = duk_get_length(ctx, -1);
+  for (duk_uarridx_t i = 0; i < count; ++i) {
+    duk_get_prop_index(ctx, -1, i);
+    AppendObjectImage(ctx, -1, image);
+    duk_pop(ctx);
+  }
+  duk_pop(ctx);
+  return 0;
+}
+
+duk_ret_t RestorePristineGlobal(duk_context* ctx, void*) {
+  PushStashEntry(ctx, kStashRun);
+  bool had_run = !duk_is_undefined(ctx, -1);
+  duk_pop(ctx);
+  if (had_run) {
+    duk_push_undefined(ctx);
+    PutStashEntry(ctx, kStashRun);
+  }
+  PushStashEntry(ctx, kStashPristineGlobal);
+  duk_set_global_object(ctx);
+  return 0;
+}
+
+duk_ret_t CollectGarbage(duk_context* ctx, void*) {
+  duk_gc(ctx, 0);
+  return 0;
+}
+
+}  // namespace
+
+std::unique_ptr<ScriptHeap> ScriptHeap::Create(size_t memory_limit) {
+  std::unique_ptr<ScriptHeap> heap(new (std::nothrow) ScriptHeap(memory_limit));
+  if (!heap || !heap->Initialize()) return nullptr;
+  return heap;
+}
+
+bool ScriptHeap::Initialize() {
+  context_ = duk_create_heap(&Allocate, &Reallocate, &Free, this, &Fatal);
+  if (context_ == nullptr) return false;
+  if (duk_safe_call(context_, SetUpHeap, nullptr, 0, 1) != DUK_EXEC_SUCCESS) return false;
+  duk_pop(context_);
+  if (duk_safe_call(context_, RecordBuiltinObjects, nullptr, 0, 1) != DUK_EXEC_SUCCESS) return false;
+  duk_pop(context_);
+  duk_gc(context_, 0);
+  builtins_image_ = BuiltinsImage();
+  bytes_at_start_ = bytes_in_use_;
+  return !builtins_image_.empty();
+}
+
+ScriptHeap::~ScriptHeap() {
+  if (context_ != nullptr) duk_destroy_heap(context_);
+}
+
+ScriptHeap* ScriptHeap::Of(duk_context* ctx) {
+  duk_memory_functions functions{};
+  duk_get_memory_functions(ctx, &functions);
+  return static_cast<ScriptHeap*>(functions.udata);
+}
+
+std::string ScriptHeap::BuiltinsImage() {
+  std::string image;
+  ImageRequest request{&image};
+  if (duk_safe_call(context_, ImageBuiltinObjects, &request, 0, 1) != DUK_EXEC_SUCCESS) image.clear();
+  duk_pop(context_);
+  return image;
+}
+
+void ScriptHeap::BeginRun(ScriptRuntime* runtime) {
+  runtime_ = runtime;
+  ClearStop();
+}
+
+bool ScriptHeap::EndRun() {
+  runtime_ = nullptr;
+  duk_set_top(context_, 0);
+  bool restored = duk_safe_call(context_, RestorePristineGlobal, nullptr, 0, 1) == DUK_EXEC_SUCCESS;
+  duk_pop(context_);
+  if (host_objects_ > 0 || bytes_in_use_ > bytes_at_start_ + kCollectAbove) {
+    duk_safe_call(context_, CollectGarbage, nullptr, 0, 1);
+    duk_pop(context_);
+  }
+  ClearStop();
+  if (!restored || bytes_in_use_ > bytes_at_start_ + kReuseAbove) return false;
+  return BuiltinsImage() == builtins_image_;
+}
+
+void* ScriptHeap::Allocate(void* data, duk_size_t size) {
+  auto* heap = static_cast<ScriptHeap*>(data);
+  if (size > heap->memory_limit_ - std::min(heap->memory_limit_, heap->bytes_in_use_)) return nullptr;
+  void* block = std::malloc(size + kBlockHeader);
+  if (block == nullptr) return nullptr;
+  BlockSize(block) = size;
+  heap->bytes_in_use_ += size;
+  return static_cast<char*>(block) + kBlockHeader;
+}
+
+void* ScriptHeap::Reallocate(void* data, void* block, duk_size_t size) {
+  if (block == nullptr) return Allocate(data, size);
+  if (size == 0) {
+    Free(data, block);
+    return nullptr;
+  }
+  auto* heap = static_cast<ScriptHeap*>(data);
+  void* start = static_cast<char*>(block) - kBlockHeader;
+  size_t old_size = BlockSize(start);
+  if (size > old_size && size - old_size > heap->memory_limit_ - std::min(heap->memory_limit_, heap->bytes_in_use_)) {
+    return nullptr;
+  }
+  void* moved = std::realloc(start, size + kBlockHeader);
+  if (moved == nullptr) return nullptr;
+  BlockSize(moved) = size;
+  heap->bytes_in_use_ = heap->bytes_in_use_ - old_size + size;
+  return static_cast<char*>(moved) + kBlockHeader;
+}
+
+void ScriptHeap::Free(void* data, void* block) {
+  if (block == nullptr) return;
+  auto* heap = static_cast<ScriptHeap*>(data);
+  void* start = static_cast<char*>(block) - kBlockHeader;
+  heap->bytes_in_use_ -= BlockSize(start);
+  std::free(start);
+}
+
+// Duktape reaches this only for an error outside every protected call, which the engine never
+// makes; there is no way to continue.
+void ScriptHeap::Fatal(void*, const char* message) {
+  std::fprintf(stderr, "jscript: fatal Duktape error: %s\n", message != nullptr ? message : "");
+  std::abort();
+}
+
+std::unique_ptr<ScriptHeap> AcquireHeap() {
+  {
+    HeapPool& pool = Pool();
+    std::lock_guard<std::mutex> lock(pool.mutex);
+    if (!pool.idle.empty()) {
+      std::unique_ptr<ScriptHeap> heap = std::move(pool.idle.back());
+      pool.idle.pop_back();
+      return heap;
+    }
+  }
+  return ScriptHeap::Create();
+}
+
+void ReleaseHeap(std::unique_ptr<ScriptHeap> heap, bool reusable) {
+  if (!heap || !reusable) return;
+  HeapPool& pool = Pool();
+  std::lock_guard<std::mutex> lock(pool.mutex);
+  if (pool.idle.size() < kMaxIdleHeaps) pool.idle.push_back(std::move(heap));
+}
+
+}  // namespace jscript

@@ -1,0 +1,222 @@
+#include "platform/jscript/value_bridge.h"
+
+#include <cmath>
+#include <memory>
+
+#include "platform/automation/conversion.h"
+#include "platform/automation/safearray.h"
+#include "platform/com/com_ptr.h"
+#include "platform/jscript/duktape_internal.h"
+#include "platform/jscript/heap_stash.h"
+#include "platform/jscript/host_object.h"
+#include "platform/jscript/ole_date.h"
+#include "platform/jscript/script_errors.h"
+#include "platform/jscript/script_object.h"
+#include "platform/jscript/script_runtime.h"
+#include "platform/jscript/script_text.h"
+
+namespace jscript {
+namespace {
+
+bool IsNumberType(VARTYPE type) {
+  switch (type) {
+    case VT_I2:
+    case VT_I4:
+    case VT_R4:
+    case VT_R8:
+    case VT_CY:
+    case VT_DECIMAL:
+    case VT_I1:
+    case VT_UI1:
+    case VT_UI2:
+    case VT_UI4:
+    case VT_I8:
+    case VT_UI8:
+    case VT_INT:
+    case VT_UINT: return true;
+    default: return false;
+  }
+}
+
+// A whole number in the 32-bit range travels as Long, as JScript passes integers.
+Variant NumberVariant(double value) {
+  if (value >= -2147483648.0 && value <= 2147483647.0 && std::trunc(value) == value &&
+      !(value == 0 && std::signbit(value))) {
+    return Variant::FromI4(static_cast<int32_t>(value));
+  }
+  return Variant::FromR8(value);
+}
+
+duk_ret_t FinalizeSafeArray(duk_context* ctx) {
+  duk_get_prop_string(ctx, 0, kHiddenSafeArray);
+  auto* array = static_cast<SAFEARRAY*>(duk_get_pointer(ctx, -1));
+  if (array != nullptr) {
+    duk_push_pointer(ctx, nullptr);
+    duk_put_prop_string(ctx, 0, kHiddenSafeArray);
+    SafeArrayDestroy(array);
+  }
+  return 0;
+}
+
+duk_ret_t FinalizeUnknown(duk_context* ctx) {
+  duk_get_prop_string(ctx, 0, kHiddenUnknown);
+  auto* object = static_cast<IUnknown*>(duk_get_pointer(ctx, -1));
+  if (object != nullptr) {
+    duk_push_pointer(ctx, nullptr);
+    duk_put_prop_string(ctx, 0, kHiddenUnknown);
+    object->Release();
+  }
+  return 0;
+}
+
+// An object that is not an IDispatch: kept, and handed back as it came.
+void PushUnknown(duk_context* ctx, IUnknown* object) {
+  duk_push_object(ctx);
+  duk_push_c_function(ctx, FinalizeUnknown, 2);
+  duk_set_finalizer(ctx, -2);
+  duk_push_pointer(ctx, object);
+  duk_put_prop_string(ctx, -2, kHiddenUnknown);
+  object->AddRef();
+}
+
+IUnknown* UnknownAt(duk_context* ctx, duk_idx_t index) {
+  duk_get_prop_string(ctx, index, kHiddenUnknown);
+  auto* object = static_cast<IUnknown*>(duk_get_pointer(ctx, -1));
+  duk_pop(ctx);
+  return object;
+}
+
+void PushDispatch(duk_context* ctx, IDispatch* object) {
+  if (object == nullptr) {
+    duk_push_null(ctx);
+    return;
+  }
+  ScriptRuntime* runtime = ScriptRuntime::Of(ctx);
+  uint32_t key = runtime == nullptr ? 0 : ScriptObjectKey(object, runtime->link().get());
+  if (key != 0) {
+    runtime->PushRetainedValue(ctx, key);
+    return;
+  }
+  PushHostObject(ctx, object);
+}
+
+Result<Variant> ReadObject(duk_context* ctx, duk_idx_t index) {
+  if (IDispatch* host = HostObjectAt(ctx, index)) return Variant::FromDispatch(host);
+  double time_value = 0;
+  if (ReadDateObject(ctx, index, &time_value)) return Variant::FromDate(TRY(OleDateFromTimeValue(time_value)));
+  if (SAFEARRAY* array = SafeArrayAt(ctx, index)) {
+    SAFEARRAY* copy = SafeArrayCopy(array);
+    if (copy == nullptr) return ErrorNumber::OutOfMemory;
+    return Variant::FromArray(array->vt, copy);
+  }
+  if (IUnknown* unknown = UnknownAt(ctx, index)) return Variant::FromUnknown(unknown);
+  ScriptRuntime* runtime = ScriptRuntime::Of(ctx);
+  if (runtime == nullptr) return ErrorNumber::TypeMismatch;
+  uint32_t key = runtime->RetainValue(ctx, index);
+  ComPtr<IDispatch> object = CreateScriptObject(runtime->link(), key);
+  return Variant::FromDispatch(object.get());
+}
+
+}  // namespace
+
+Result<void> PushVariant(duk_context* ctx, const VARIANT& original) {
+  VARIANT value = PeekValue(original);
+  if ((value.vt & VT_ARRAY) != 0) {
+    if (value.parray == nullptr) {
+      duk_push_null(ctx);
+    } else {
+      PushSafeArray(ctx, value.parray);
+    }
+    return {};
+  }
+  if (IsNumberType(value.vt)) {
+    duk_push_number(ctx, TRY(ToDouble(value)));
+    return {};
+  }
+  switch (value.vt) {
+    case VT_EMPTY:
+    case VT_ERROR: duk_push_undefined(ctx); return {};
+    case VT_NULL: duk_push_null(ctx); return {};
+    case VT_BOOL: duk_push_boolean(ctx, value.boolVal != 0); return {};
+    case VT_BSTR: PushText(ctx, BstrView(value.bstrVal)); return {};
+    case VT_DATE: PushDate(ctx, value.date); return {};
+    case VT_DISPATCH: PushDispatch(ctx, value.pdispVal); return {};
+    case VT_UNKNOWN: {
+      if (value.punkVal == nullptr) {
+        duk_push_null(ctx);
+        return {};
+      }
+      ComPtr<IDispatch> dispatch = ComPtr<IUnknown>(value.punkVal).As<IDispatch>(IID_IDispatch);
+      if (dispatch) {
+        PushDispatch(ctx, dispatch.get());
+      } else {
+        PushUnknown(ctx, value.punkVal);
+      }
+      return {};
+    }
+    default: break;
+  }
+  auto number = static_cast<int32_t>(JScriptError::UnsupportedAutomationType);
+  return Error::Script(number, JScriptErrorText(number));
+}
+
+void PushVariantOrThrow(duk_context* ctx, const VARIANT& value) {
+  Result<void> pushed = PushVariant(ctx, value);
+  if (!pushed.ok()) ThrowScriptError(ctx, pushed.error());
+}
+
+Result<Variant> ReadVariant(duk_context* ctx, duk_idx_t index) {
+  index = duk_normalize_index(ctx, index);
+  switch (duk_get_type(ctx, index)) {
+    case DUK_TYPE_NONE:
+    case DUK_TYPE_UNDEFINED:
+    case DUK_TYPE_POINTER: return Variant();
+    case DUK_TYPE_NULL: return Variant::Null();
+    case DUK_TYPE_BOOLEAN: return Variant::FromBool(duk_get_boolean(ctx, index) != 0);
+    case DUK_TYPE_NUMBER: return NumberVariant(duk_get_number(ctx, index));
+    case DUK_TYPE_STRING:
+      if (duk_is_symbol(ctx, index)) return Variant();
+      return Variant::FromString(ReadText(ctx, index));
+    default: return ReadObject(ctx, index);
+  }
+}
+
+std::vector<Variant> ReadArgumentsOrThrow(duk_context* ctx, duk_idx_t first) {
+  std::vector<Variant> values;
+  duk_idx_t top = duk_get_top(ctx);
+  for (duk_idx_t i = first; i < top; ++i) {
+    Result<Variant> value = ReadVariant(ctx, i);
+    if (!value.ok()) ThrowScriptError(ctx, value.error());
+    values.push_back(std::move(value).value());
+  }
+  return values;
+}
+
+void PushSafeArray(duk_context* ctx, const SAFEARRAY* array) {
+  std::unique_ptr<SAFEARRAY, HRESULT (*)(SAFEARRAY*)> copy(SafeArrayCopy(array), SafeArrayDestroy);
+  if (!copy) ThrowScriptError(ctx, JScriptError::OutOfMemory);
+  duk_push_object(ctx);
+  PushStashEntry(ctx, kStashVBArray);
+  duk_set_prototype(ctx, -2);
+  duk_push_c_function(ctx, FinalizeSafeArray, 2);
+  duk_set_finalizer(ctx, -2);
+  duk_push_pointer(ctx, copy.get());
+  duk_put_prop_string(ctx, -2, kHiddenSafeArray);
+  copy.release();
+}
+
+SAFEARRAY* SafeArrayAt(duk_context* ctx, duk_idx_t index) {
+  if (!duk_is_object(ctx, index)) return nullptr;
+  duk_get_prop_string(ctx, index, kHiddenSafeArray);
+  auto* array = static_cast<SAFEARRAY*>(duk_get_pointer(ctx, -1));
+  duk_pop(ctx);
+  return array;
+}
+
+void PushDate(duk_context* ctx, DATE date) {
+  PushStashEntry(ctx, kStashDate);
+  duk_push_number(ctx, TimeValueFromOleDate(date));
+  duk_new(ctx, 1);
+}
+
+}  // namespace jscript
