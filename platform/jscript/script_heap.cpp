@@ -12,11 +12,16 @@
 #include "platform/jscript/duktape_internal.h"
 #include "platform/jscript/heap_stash.h"
 #include "platform/jscript/host_object.h"
+#include "platform/system/stack_guard.h"
 
 // Duktape's execution check (DUK_USE_EXEC_TIMEOUT_CHECK): nonzero stops the running script.
 extern "C" int WendrelDuktapeInterrupted(void* heap_data) {
   return heap_data != nullptr && static_cast<jscript::ScriptHeap*>(heap_data)->stop_requested() ? 1 : 0;
 }
+
+// Duktape's native stack check (DUK_USE_NATIVE_STACK_CHECK): nonzero raises "Out of stack
+// space" before a recursion in C would exhaust the thread's stack.
+extern "C" int WendrelDuktapeStackLow(void) { return ThreadStackIsLow() ? 1 : 0; }
 
 namespace jscript {
 namespace {

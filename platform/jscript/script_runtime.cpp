@@ -505,6 +505,13 @@ void ScriptRuntime::ErrorFromValue(duk_context* ctx, duk_idx_t index) {
     if (duk_is_number(c, -1)) error.scode = HresultOfNumber(duk_get_number(c, -1));
     duk_get_prop_string(c, 0, "message");
     if (duk_is_string(c, -1)) error.description = ReadText(c, -1);
+    // An error made where the hooks could not run (no stack left) is read here.
+    duk_get_prop_string(c, 0, "name");
+    if (error.scode == 0 && duk_is_string(c, -1) && duk_is_error(c, 0)) {
+      MappedError mapped = MapRuntimeError(ReadText(c, -1), error.description);
+      error.scode = ScriptErrorHresult(mapped.number);
+      error.description = std::move(mapped.description);
+    }
     return 0;
   };
   duk_dup(ctx, index);

@@ -18,22 +18,22 @@
 namespace jscript {
 namespace {
 
-bool IsNumberType(VARTYPE type) {
-  switch (type) {
-    case VT_I2:
+// The number of a numeric automation value; false for other types.
+bool NumberOf(const VARIANT& value, double* number) {
+  switch (value.vt) {
+    case VT_I1: *number = static_cast<int8_t>(value.bVal); return true;
+    case VT_UI1: *number = value.bVal; return true;
+    case VT_I2: *number = value.iVal; return true;
+    case VT_UI2: *number = static_cast<uint16_t>(value.iVal); return true;
     case VT_I4:
-    case VT_R4:
-    case VT_R8:
-    case VT_CY:
-    case VT_DECIMAL:
-    case VT_I1:
-    case VT_UI1:
-    case VT_UI2:
+    case VT_INT: *number = value.lVal; return true;
     case VT_UI4:
-    case VT_I8:
-    case VT_UI8:
-    case VT_INT:
-    case VT_UINT: return true;
+    case VT_UINT: *number = static_cast<uint32_t>(value.lVal); return true;
+    case VT_I8: *number = static_cast<double>(value.llVal); return true;
+    case VT_UI8: *number = static_cast<double>(static_cast<uint64_t>(value.llVal)); return true;
+    case VT_R4: *number = value.fltVal; return true;
+    case VT_R8: *number = value.dblVal; return true;
+    case VT_CY: *number = static_cast<double>(value.cyVal.int64) / 10000.0; return true;
     default: return false;
   }
 }
@@ -129,8 +129,9 @@ Result<void> PushVariant(duk_context* ctx, const VARIANT& original) {
     }
     return {};
   }
-  if (IsNumberType(value.vt)) {
-    duk_push_number(ctx, TRY(ToDouble(value)));
+  double number = 0;
+  if (NumberOf(value, &number)) {
+    duk_push_number(ctx, number);
     return {};
   }
   switch (value.vt) {
@@ -156,8 +157,8 @@ Result<void> PushVariant(duk_context* ctx, const VARIANT& original) {
     }
     default: break;
   }
-  auto number = static_cast<int32_t>(JScriptError::UnsupportedAutomationType);
-  return Error::Script(number, JScriptErrorText(number));
+  auto unsupported = static_cast<int32_t>(JScriptError::UnsupportedAutomationType);
+  return Error::Script(unsupported, JScriptErrorText(unsupported));
 }
 
 void PushVariantOrThrow(duk_context* ctx, const VARIANT& value) {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <string_view>
 
@@ -17,6 +18,22 @@ using vbscript_test::Narrow;
 using vbscript_test::ReportedErrorRecord;
 using vbscript_test::TestSite;
 using vbscript_test::Widen;
+
+/// The test site with more named items the test adds.
+class JScriptTestSite : public TestSite {
+ public:
+  HRESULT GetItemInfo(const OLECHAR* name, DWORD mask, IUnknown** item, ITypeInfo** type_info) override {
+    auto found = extra_items.find(std::u16string(name));
+    if (found == extra_items.end() || item == nullptr) return TestSite::GetItemInfo(name, mask, item, type_info);
+    if (type_info != nullptr) *type_info = nullptr;
+    ++item_requests;
+    *item = found->second;
+    (*item)->AddRef();
+    return S_OK;
+  }
+
+  std::map<std::u16string, IDispatch*> extra_items;  // borrowed
+};
 
 /// A JScript engine with a TestSite and the items "Out" and "Items", ready for text.
 class JScriptHarness {
@@ -56,13 +73,13 @@ class JScriptHarness {
   }
 
   std::string output() const { return Narrow(site_.out().text); }
-  TestSite& site() { return site_; }
+  JScriptTestSite& site() { return site_; }
   IActiveScript* engine() { return engine_.get(); }
   IActiveScriptParse* parser() { return parse_.get(); }
   ReportedErrorRecord last_error() const { return site_.errors.empty() ? ReportedErrorRecord{} : site_.errors.back(); }
 
  private:
-  TestSite site_;
+  JScriptTestSite site_;
   ComPtr<IActiveScript> engine_;
   ComPtr<IActiveScriptParse> parse_;
 };
