@@ -341,6 +341,11 @@ void InstallBuiltins(duk_context* ctx) {
                                       {"moveFirst", &Guarded<EnumeratorMoveFirst>}});
   DefineGlobalFunctions(ctx);
   duk_eval_string_noresult(ctx, kPrelude);
+  // JScript's Error is one of the constructors whose errors are the script's own.
+  PushStashEntry(ctx, kStashErrorConstructors);
+  duk_get_global_string(ctx, "Error");
+  duk_put_prop_index(ctx, -2, static_cast<duk_uarridx_t>(duk_get_length(ctx, -2)));
+  duk_pop(ctx);
 }
 
 }  // namespace jscript

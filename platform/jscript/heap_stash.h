@@ -29,6 +29,7 @@ inline constexpr const char* kHiddenEnumerator = "\xFF" "enumerator";  // pointe
 inline constexpr const char* kHiddenPutBase = "\xFF" "putBase";      // assignment target: the object
 inline constexpr const char* kHiddenPutMember = "\xFF" "putMember";  // assignment target: the member
 inline constexpr const char* kHiddenPutArguments = "\xFF" "putArgs";  // assignment target: the indices
+inline constexpr const char* kHiddenDescribed = "\xFF" "described";  // the error hooks saw the error
 inline constexpr const char* kHiddenBlameText = "\xFF" "blameText";  // where an error was raised
 inline constexpr const char* kHiddenBlameLine = "\xFF" "blameLine";
 inline constexpr const char* kHiddenBlameOffset = "\xFF" "blameOffset";  // syntax errors: character offset

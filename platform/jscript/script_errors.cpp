@@ -164,13 +164,27 @@ void PutPlace(duk_context* ctx, duk_idx_t error, const ErrorPlace& place) {
   }
 }
 
+bool HasOwnProperty(duk_context* ctx, duk_idx_t index, const char* name) {
+  index = duk_normalize_index(ctx, index);
+  duk_push_string(ctx, name);
+  duk_get_prop_desc(ctx, index, 0);
+  bool found = !duk_is_undefined(ctx, -1);
+  duk_pop(ctx);
+  return found;
+}
+
 // Gives the new error at index 0 its place and, when the engine made it, its JScript number
-// and text.
+// and text. Duktape asks again for an error a constructor returns (`new Error(...)` made by a
+// script, or by a constructor that made it through another), so each error is described once.
 void DescribeCreatedError(duk_context* ctx) {
+  if (duk_has_prop_string(ctx, 0, kHiddenDescribed)) return;
+  duk_push_true(ctx);
+  duk_put_prop_string(ctx, 0, kHiddenDescribed);
   ErrorPlace place = InnermostScriptPlace(ctx);
   place.offset = CompileTokenOffset(ctx);
   PutPlace(ctx, 0, place);
   if (place.offset >= 0 || MadeByScriptConstructor(ctx)) return;
+  if (!HasOwnProperty(ctx, 0, "message")) return;
   duk_get_prop_string(ctx, 0, "name");
   std::u16string type_name = ReadText(ctx, -1);
   duk_get_prop_string(ctx, 0, "message");
