@@ -8,6 +8,7 @@
 #include "platform/automation/safearray.h"
 #include "platform/com/creation.h"
 #include "platform/com/enum_variant.h"
+#include "platform/jscript/heap_resource.h"
 #include "platform/jscript/heap_stash.h"
 #include "platform/jscript/host_object.h"
 #include "platform/jscript/native_function.h"
@@ -138,7 +139,15 @@ duk_ret_t VBArrayUpperBound(duk_context* ctx) {
 
 // ---- Enumerator ----
 
-struct EnumeratorState {
+struct EnumeratorState final : HeapResource {
+  static constexpr Kind kKind = Kind::Enumerator;
+  explicit EnumeratorState(duk_context* ctx) : HeapResource(ctx, kKind) {}
+  void ReleaseExternal() override {
+    source.Reset();
+    current.Clear();
+    at_end = true;
+  }
+
   ComPtr<IEnumVARIANT> source;  // null: an empty enumerator
   Variant current;
   bool at_end = true;
@@ -178,18 +187,8 @@ ComPtr<IEnumVARIANT> ArrayEnumerator(duk_context* ctx, duk_idx_t index) {
   return CreateValueEnumerator(std::move(values));
 }
 
-duk_ret_t FinalizeEnumerator(duk_context* ctx) {
-  duk_get_prop_string(ctx, 0, kHiddenEnumerator);
-  std::unique_ptr<EnumeratorState> state(static_cast<EnumeratorState*>(duk_get_pointer(ctx, -1)));
-  if (state) {
-    duk_push_pointer(ctx, nullptr);
-    duk_put_prop_string(ctx, 0, kHiddenEnumerator);
-  }
-  return 0;
-}
-
 duk_ret_t EnumeratorConstructor(duk_context* ctx) {
-  auto state = std::make_unique<EnumeratorState>();
+  auto state = std::make_unique<EnumeratorState>(ctx);
   if (IDispatch* collection = HostObjectAt(ctx, 0)) {
     state->source = ValueOrThrow(ctx, CollectionEnumerator(collection));
   } else if (duk_is_array(ctx, 0)) {
@@ -201,22 +200,13 @@ duk_ret_t EnumeratorConstructor(duk_context* ctx) {
   duk_push_object(ctx);
   PushStashEntry(ctx, kStashEnumerator);
   duk_set_prototype(ctx, -2);
-  duk_push_c_function(ctx, FinalizeEnumerator, 2);
-  duk_set_finalizer(ctx, -2);
-  duk_push_pointer(ctx, state.get());
-  duk_put_prop_string(ctx, -2, kHiddenEnumerator);
-  state.release();
+  AttachResource(ctx, -1, std::move(state));
   return 1;
 }
 
 EnumeratorState& ThisEnumerator(duk_context* ctx) {
   duk_push_this(ctx);
-  EnumeratorState* state = nullptr;
-  if (duk_is_object(ctx, -1)) {
-    duk_get_prop_string(ctx, -1, kHiddenEnumerator);
-    state = static_cast<EnumeratorState*>(duk_get_pointer(ctx, -1));
-    duk_pop(ctx);
-  }
+  EnumeratorState* state = ResourceAt<EnumeratorState>(ctx, -1);
   duk_pop(ctx);
   if (state == nullptr) ThrowScriptError(ctx, JScriptError::EnumeratorExpected);
   return *state;
@@ -273,7 +263,7 @@ duk_ret_t CollectGarbageNow(duk_context* ctx) {
 
 // A constructor with its prototype's methods; the prototype is also kept in the stash.
 template <duk_ret_t (*Constructor)(duk_context*)>
-void DefineClass(duk_context* ctx, const char* name, const char* stash_key,
+void DefineClass(duk_context* ctx, const char* name, std::string_view stash_key,
                  std::initializer_list<std::pair<const char*, duk_ret_t (*)(duk_context*)>> methods) {
   duk_push_global_object(ctx);
   duk_push_string(ctx, name);

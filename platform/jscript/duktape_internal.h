@@ -3,7 +3,8 @@
 // Duktape's internal structures and are compiled in the same unit as Duktape itself
 // (duktape_unit.cpp), against the one Duktape release the build checks for.
 
-#include <string>
+#include <cstdint>
+#include <vector>
 
 #include "duktape.h"
 
@@ -18,21 +19,26 @@ bool IsReadForCall(duk_context* ctx);
 /// takes effect at once and no catch or finally block runs.
 void InterruptAtNextInstruction(duk_context* ctx);
 
-/// Pushes the target of the Proxy at `index` and returns true; false (nothing pushed) when the
-/// value is no Proxy.
-bool PushProxyTarget(duk_context* ctx, duk_idx_t index);
-
 /// While Duktape compiles: the character offset in the source text of the token being read
 /// (where a syntax error is); -1 when nothing is being compiled.
 long CompileTokenOffset(duk_context* ctx);
+
+/// Whether an object (a heap pointer) may take new properties.
+bool ObjectIsExtensible(void* object);
 
 /// Whether the value at `index` is a Date object; its time value (ms since 1970 UTC, NaN for
 /// an invalid date) into `time_value`.
 bool ReadDateObject(duk_context* ctx, duk_idx_t index, double* time_value);
 
-/// Appends to `image` a byte image of the object at `index`: its prototype, extensibility and
-/// own properties (keys, attributes, values or accessors, array items). Two images of one
-/// object are equal exactly when none of these changed (values compare by identity).
-void AppendObjectImage(duk_context* ctx, duk_idx_t index, std::string* image);
+/// Pushes an array of the heap thread's built-in objects (the global environment record
+/// aside): the ones a script may reach by operations rather than by names too.
+void PushInternalBuiltins(duk_context* ctx);
+
+/// The image of an object (a heap pointer): its prototype, extensibility and own properties
+/// (keys, attributes, values by identity or accessors, array items) as words. Appends it to
+/// `image`; or, for ObjectKeepsImage, compares it with `image` from `*position` on (advancing
+/// past it): equal exactly when none of these changed.
+void AppendObjectImage(duk_context* ctx, void* object, std::vector<uint64_t>* image);
+bool ObjectKeepsImage(duk_context* ctx, void* object, const std::vector<uint64_t>& image, size_t* position);
 
 }  // namespace jscript

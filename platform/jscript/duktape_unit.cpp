@@ -5,6 +5,7 @@
 #include "platform/jscript/duktape_internal.h"
 
 #include <cmath>
+#include <cstring>
 
 static_assert(DUK_VERSION == 20700L, "the helpers below read Duktape 2.7's internal structures");
 
@@ -16,27 +17,49 @@ bool IsCallSetup(duk_instr_t instruction) {
   return (op >= DUK_OP_GETPROPC_RR && op <= DUK_OP_GETPROPC_CC) || (op >= DUK_OP_CSVAR_RR && op <= DUK_OP_CSVAR_CC);
 }
 
-template <class T>
-void AppendRaw(std::string* image, const T& value) {
-  image->append(reinterpret_cast<const char*>(&value), sizeof(value));
-}
-
-// A value by identity: its type tag, then the heap pointer, number bits or boolean.
-void AppendValue(std::string* image, duk_tval* value) {
-  AppendRaw(image, static_cast<uint32_t>(DUK_TVAL_GET_TAG(value)));
-  if (DUK_TVAL_IS_HEAP_ALLOCATED(value)) {
-    AppendRaw(image, static_cast<const void*>(DUK_TVAL_GET_HEAPHDR(value)));
-  } else if (DUK_TVAL_IS_NUMBER(value)) {
-    AppendRaw(image, DUK_TVAL_GET_NUMBER(value));
-  } else if (DUK_TVAL_IS_BOOLEAN(value)) {
-    AppendRaw(image, static_cast<uint32_t>(DUK_TVAL_GET_BOOLEAN(value)));
-  } else if (DUK_TVAL_IS_LIGHTFUNC(value)) {
-    duk_c_function function;
-    duk_small_uint_t flags;
-    DUK_TVAL_GET_LIGHTFUNC(value, function, flags);
-    AppendRaw(image, reinterpret_cast<const void*>(function));
-    AppendRaw(image, static_cast<uint32_t>(flags));
+// Hands the words of an object's image to a sink (`void operator()(uint64_t)`).
+template <class Sink>
+void VisitObjectImage(duk_heap* heap, duk_hobject* object, Sink& sink) {
+  auto pointer = [](const void* p) { return static_cast<uint64_t>(reinterpret_cast<uintptr_t>(p)); };
+  auto value = [&](duk_tval* tv) {
+    sink(static_cast<uint64_t>(DUK_TVAL_GET_TAG(tv)));
+    if (DUK_TVAL_IS_HEAP_ALLOCATED(tv)) {
+      sink(pointer(DUK_TVAL_GET_HEAPHDR(tv)));
+    } else if (DUK_TVAL_IS_NUMBER(tv)) {
+      double number = DUK_TVAL_GET_NUMBER(tv);
+      uint64_t bits = 0;
+      std::memcpy(&bits, &number, sizeof(bits));
+      sink(bits);
+    } else if (DUK_TVAL_IS_BOOLEAN(tv)) {
+      sink(static_cast<uint64_t>(DUK_TVAL_GET_BOOLEAN(tv)));
+    } else if (DUK_TVAL_IS_LIGHTFUNC(tv)) {
+      duk_c_function function;
+      duk_small_uint_t flags;
+      DUK_TVAL_GET_LIGHTFUNC(tv, function, flags);
+      sink(pointer(reinterpret_cast<const void*>(function)));
+      sink(static_cast<uint64_t>(flags));
+    }
+  };
+  sink(pointer(DUK_HOBJECT_GET_PROTOTYPE(heap, object)));
+  // The object's own flags (extensible, ...), without the collector's.
+  sink(static_cast<uint64_t>(DUK_HEAPHDR_GET_FLAGS(reinterpret_cast<duk_heaphdr*>(object)) >>
+                             DUK_HEAPHDR_FLAGS_USER_START));
+  duk_uint32_t entries = DUK_HOBJECT_GET_ENEXT(object);
+  sink(entries);
+  for (duk_uint32_t i = 0; i < entries; ++i) {
+    sink(pointer(DUK_HOBJECT_E_GET_KEY(heap, object, i)));
+    sink(static_cast<uint64_t>(DUK_HOBJECT_E_GET_FLAGS(heap, object, i)));
+    if (DUK_HOBJECT_E_SLOT_IS_ACCESSOR(heap, object, i)) {
+      sink(pointer(DUK_HOBJECT_E_GET_VALUE_GETTER(heap, object, i)));
+      sink(pointer(DUK_HOBJECT_E_GET_VALUE_SETTER(heap, object, i)));
+    } else {
+      value(DUK_HOBJECT_E_GET_VALUE_TVAL_PTR(heap, object, i));
+    }
   }
+  duk_uint32_t items = DUK_HOBJECT_GET_ASIZE(object);
+  sink(items);
+  for (duk_uint32_t i = 0; i < items; ++i) value(DUK_HOBJECT_A_GET_VALUE_PTR(heap, object, i));
+  if (DUK_HOBJECT_IS_ARRAY(object)) sink(reinterpret_cast<duk_harray*>(object)->length);
 }
 
 }  // namespace
@@ -75,37 +98,39 @@ bool ReadDateObject(duk_context* ctx, duk_idx_t index, double* time_value) {
   return true;
 }
 
-bool PushProxyTarget(duk_context* ctx, duk_idx_t index) {
+void PushInternalBuiltins(duk_context* ctx) {
   auto* thread = reinterpret_cast<duk_hthread*>(ctx);
-  duk_hobject* object = duk_get_hobject(thread, index);
-  if (object == nullptr || !DUK_HOBJECT_IS_PROXY(object)) return false;
-  duk_push_hobject(thread, reinterpret_cast<duk_hproxy*>(object)->target);
-  return true;
+  duk_push_array(thread);
+  duk_uarridx_t count = 0;
+  for (duk_small_uint_t i = 0; i < DUK_NUM_BUILTINS; ++i) {
+    duk_hobject* object = thread->builtins[i];
+    if (object == nullptr || i == DUK_BIDX_GLOBAL_ENV) continue;
+    duk_push_hobject(thread, object);
+    duk_put_prop_index(thread, -2, count++);
+  }
 }
 
-void AppendObjectImage(duk_context* ctx, duk_idx_t index, std::string* image) {
+bool ObjectIsExtensible(void* object) {
+  return DUK_HOBJECT_HAS_EXTENSIBLE(static_cast<duk_hobject*>(object)) != 0;
+}
+
+void AppendObjectImage(duk_context* ctx, void* object, std::vector<uint64_t>* image) {
   auto* thread = reinterpret_cast<duk_hthread*>(ctx);
-  duk_heap* heap = thread->heap;
-  duk_hobject* object = duk_require_hobject(thread, index);
-  AppendRaw(image, static_cast<const void*>(DUK_HOBJECT_GET_PROTOTYPE(heap, object)));
-  AppendRaw(image, static_cast<uint32_t>(DUK_HEAPHDR_GET_FLAGS(reinterpret_cast<duk_heaphdr*>(object))));
-  duk_uint32_t entries = DUK_HOBJECT_GET_ENEXT(object);
-  AppendRaw(image, entries);
-  for (duk_uint32_t i = 0; i < entries; ++i) {
-    AppendRaw(image, static_cast<const void*>(DUK_HOBJECT_E_GET_KEY(heap, object, i)));
-    duk_small_uint_t flags = DUK_HOBJECT_E_GET_FLAGS(heap, object, i);
-    AppendRaw(image, static_cast<uint32_t>(flags));
-    if (DUK_HOBJECT_E_SLOT_IS_ACCESSOR(heap, object, i)) {
-      AppendRaw(image, static_cast<const void*>(DUK_HOBJECT_E_GET_VALUE_GETTER(heap, object, i)));
-      AppendRaw(image, static_cast<const void*>(DUK_HOBJECT_E_GET_VALUE_SETTER(heap, object, i)));
-    } else {
-      AppendValue(image, DUK_HOBJECT_E_GET_VALUE_TVAL_PTR(heap, object, i));
-    }
-  }
-  duk_uint32_t items = DUK_HOBJECT_GET_ASIZE(object);
-  AppendRaw(image, items);
-  for (duk_uint32_t i = 0; i < items; ++i) AppendValue(image, DUK_HOBJECT_A_GET_VALUE_PTR(heap, object, i));
-  if (DUK_HOBJECT_IS_ARRAY(object)) AppendRaw(image, reinterpret_cast<duk_harray*>(object)->length);
+  auto sink = [image](uint64_t word) { image->push_back(word); };
+  VisitObjectImage(thread->heap, static_cast<duk_hobject*>(object), sink);
+}
+
+bool ObjectKeepsImage(duk_context* ctx, void* object, const std::vector<uint64_t>& image, size_t* position) {
+  auto* thread = reinterpret_cast<duk_hthread*>(ctx);
+  bool same = true;
+  size_t at = *position;
+  auto sink = [&](uint64_t word) {
+    same = same && at < image.size() && image[at] == word;
+    ++at;
+  };
+  VisitObjectImage(thread->heap, static_cast<duk_hobject*>(object), sink);
+  *position = at;
+  return same;
 }
 
 }  // namespace jscript

@@ -10,9 +10,9 @@
 #include "platform/automation/safearray.h"
 #include "platform/com/com_ptr.h"
 #include "platform/jscript/duktape_internal.h"
+#include "platform/jscript/heap_resource.h"
 #include "platform/jscript/heap_stash.h"
 #include "platform/jscript/native_function.h"
-#include "platform/jscript/script_heap.h"
 #include "platform/jscript/script_text.h"
 #include "platform/jscript/value_bridge.h"
 
@@ -24,7 +24,14 @@ constexpr WORD kCallFlags = DISPATCH_METHOD | DISPATCH_PROPERTYGET;
 constexpr size_t kMaxCachedIds = 64;
 
 // What the target function of a host object's Proxy holds.
-struct HostObjectRecord {
+struct HostObjectRecord final : HeapResource {
+  static constexpr Kind kKind = Kind::HostObject;
+  HostObjectRecord(duk_context* ctx, IDispatch* dispatch) : HeapResource(ctx, kKind), object(dispatch) {}
+  void ReleaseExternal() override {
+    object.Reset();
+    ids.clear();
+  }
+
   ComPtr<IDispatch> object;
   std::vector<std::pair<std::u16string, DISPID>> ids;
 
@@ -40,13 +47,7 @@ struct HostObjectRecord {
 
 // The record of a host object's Proxy (hidden keys reach through a Proxy to its target) or of
 // the target function itself; null for any other value.
-HostObjectRecord* RecordAt(duk_context* ctx, duk_idx_t index) {
-  if (!duk_is_object(ctx, index)) return nullptr;
-  duk_get_prop_string(ctx, index, kHiddenHostRecord);
-  auto* record = static_cast<HostObjectRecord*>(duk_get_pointer(ctx, -1));
-  duk_pop(ctx);
-  return record;
-}
+HostObjectRecord* RecordAt(duk_context* ctx, duk_idx_t index) { return ResourceAt<HostObjectRecord>(ctx, index); }
 
 HostObjectRecord& RequireRecord(duk_context* ctx, duk_idx_t index) {
   HostObjectRecord* record = RecordAt(ctx, index);
@@ -88,7 +89,7 @@ duk_ret_t MemberCall(duk_context* ctx) {
   duk_push_this(ctx);
   HostObjectRecord& record = RequireRecord(ctx, -1);
   duk_push_current_function(ctx);
-  duk_get_prop_string(ctx, -1, kHiddenMemberName);
+  GetKey(ctx, -1, kHiddenMemberName);
   std::u16string name = ReadText(ctx, -1);
   duk_pop_3(ctx);
   DISPID member = ValueOrThrow(ctx, record.Find(name));
@@ -108,7 +109,7 @@ void PushMemberCall(duk_context* ctx) {
   PushNative<MemberCall>(ctx, DUK_VARARGS);
   duk_idx_t function = duk_get_top_index(ctx);
   duk_dup(ctx, 1);
-  duk_put_prop_string(ctx, function, kHiddenMemberName);
+  PutKey(ctx, function, kHiddenMemberName);
   duk_dup(ctx, 1);
   duk_dup(ctx, function);
   duk_put_prop(ctx, cache);
@@ -181,18 +182,6 @@ duk_ret_t HostCall(duk_context* ctx) {
   return 1;
 }
 
-// The finalizer of the target function: the host object is released.
-duk_ret_t FinalizeHostTarget(duk_context* ctx) {
-  duk_get_prop_string(ctx, 0, kHiddenHostRecord);
-  std::unique_ptr<HostObjectRecord> record(static_cast<HostObjectRecord*>(duk_get_pointer(ctx, -1)));
-  duk_pop(ctx);
-  if (!record) return 0;
-  duk_push_pointer(ctx, nullptr);
-  duk_put_prop_string(ctx, 0, kHiddenHostRecord);
-  ScriptHeap::Of(ctx)->HostObjectReleased();
-  return 0;
-}
-
 // valueOf of a host object: its default value, or the object itself when it has none (so
 // that toString is asked next).
 duk_ret_t HostValueOf(duk_context* ctx) {
@@ -217,9 +206,9 @@ duk_ret_t HostToString(duk_context* ctx) {
 // object and member.
 duk_ret_t BoundMemberCall(duk_context* ctx) {
   duk_push_current_function(ctx);
-  duk_get_prop_string(ctx, -1, kHiddenBoundObject);
+  GetKey(ctx, -1, kHiddenBoundObject);
   HostObjectRecord& record = RequireRecord(ctx, -1);
-  duk_get_prop_string(ctx, -2, kHiddenMemberName);
+  GetKey(ctx, -2, kHiddenMemberName);
   auto member = static_cast<DISPID>(duk_get_int(ctx, -1));
   duk_pop_3(ctx);
   std::vector<Variant> arguments = ReadArgumentsOrThrow(ctx, 0);
@@ -240,17 +229,17 @@ duk_ret_t MakePutTarget(duk_context* ctx, bool named) {
   PushStashEntry(ctx, kStashPutTarget);
   duk_set_prototype(ctx, -2);
   duk_dup(ctx, 0);
-  duk_put_prop_string(ctx, -2, kHiddenPutBase);
+  PutKey(ctx, -2, kHiddenPutBase);
   if (named) {
     duk_dup(ctx, 1);
-    duk_put_prop_string(ctx, -2, kHiddenPutMember);
+    PutKey(ctx, -2, kHiddenPutMember);
   }
   duk_push_array(ctx);
   for (duk_idx_t i = first_index; i < count; ++i) {
     duk_dup(ctx, i);
     duk_put_prop_index(ctx, -2, static_cast<duk_uarridx_t>(i - first_index));
   }
-  duk_put_prop_string(ctx, -2, kHiddenPutArguments);
+  PutKey(ctx, -2, kHiddenPutArguments);
   return 1;
 }
 
@@ -268,14 +257,14 @@ struct PutTarget {
 PutTarget ReadPutTarget(duk_context* ctx) {
   duk_push_this(ctx);
   duk_idx_t target = duk_get_top_index(ctx);
-  duk_get_prop_string(ctx, target, kHiddenPutBase);
+  GetKey(ctx, target, kHiddenPutBase);
   HostObjectRecord* record = RecordAt(ctx, -1);
   if (record == nullptr) ThrowScriptError(ctx, JScriptError::CannotAssignToFunctionResult);
   PutTarget put{record->object.get(), DISPID_VALUE, {}};
-  if (duk_get_prop_string(ctx, target, kHiddenPutMember)) {
+  if (GetKey(ctx, target, kHiddenPutMember)) {
     put.member = ValueOrThrow(ctx, record->Find(ReadText(ctx, -1)));
   }
-  duk_get_prop_string(ctx, target, kHiddenPutArguments);
+  GetKey(ctx, target, kHiddenPutArguments);
   duk_size_t count = duk_get_length(ctx, -1);
   for (duk_uarridx_t i = 0; i < count; ++i) {
     duk_get_prop_index(ctx, -1, i);
@@ -338,15 +327,9 @@ void InstallHostBridge(duk_context* ctx) {
 }
 
 void PushHostObject(duk_context* ctx, IDispatch* object) {
-  auto record = std::make_unique<HostObjectRecord>();
-  record->object = ComPtr<IDispatch>(object);
+  auto record = std::make_unique<HostObjectRecord>(ctx, object);
   PushNative<HostCall>(ctx, DUK_VARARGS);
-  duk_push_c_function(ctx, FinalizeHostTarget, 2);
-  duk_set_finalizer(ctx, -2);
-  duk_push_pointer(ctx, record.get());
-  duk_put_prop_string(ctx, -2, kHiddenHostRecord);
-  record.release();
-  ScriptHeap::Of(ctx)->HostObjectCreated();
+  AttachResource(ctx, -1, std::move(record));
   PushStashEntry(ctx, kStashHostHandler);
   duk_push_proxy(ctx, 0);
 }
@@ -369,9 +352,9 @@ void PushMemberValue(duk_context* ctx, IDispatch* object, DISPID member) {
 void PushBoundMember(duk_context* ctx, IDispatch* object, DISPID member) {
   PushNative<BoundMemberCall>(ctx, DUK_VARARGS);
   PushHostObject(ctx, object);
-  duk_put_prop_string(ctx, -2, kHiddenBoundObject);
+  PutKey(ctx, -2, kHiddenBoundObject);
   duk_push_int(ctx, member);
-  duk_put_prop_string(ctx, -2, kHiddenMemberName);
+  PutKey(ctx, -2, kHiddenMemberName);
 }
 
 Result<Variant> CallHostMember(IDispatch* object, DISPID member, std::span<const VARIANT> arguments) {

@@ -154,13 +154,13 @@ bool MadeByScriptConstructor(duk_context* ctx) {
 void PutPlace(duk_context* ctx, duk_idx_t error, const ErrorPlace& place) {
   if (place.text_id != 0) {
     duk_push_number(ctx, static_cast<double>(place.text_id));
-    duk_put_prop_string(ctx, error, kHiddenBlameText);
+    PutKey(ctx, error, kHiddenBlameText);
     duk_push_uint(ctx, place.line);
-    duk_put_prop_string(ctx, error, kHiddenBlameLine);
+    PutKey(ctx, error, kHiddenBlameLine);
   }
   if (place.offset >= 0) {
     duk_push_number(ctx, static_cast<double>(place.offset));
-    duk_put_prop_string(ctx, error, kHiddenBlameOffset);
+    PutKey(ctx, error, kHiddenBlameOffset);
   }
 }
 
@@ -177,9 +177,9 @@ bool HasOwnProperty(duk_context* ctx, duk_idx_t index, const char* name) {
 // and text. Duktape asks again for an error a constructor returns (`new Error(...)` made by a
 // script, or by a constructor that made it through another), so each error is described once.
 void DescribeCreatedError(duk_context* ctx) {
-  if (duk_has_prop_string(ctx, 0, kHiddenDescribed)) return;
+  if (HasKey(ctx, 0, kHiddenDescribed)) return;
   duk_push_true(ctx);
-  duk_put_prop_string(ctx, 0, kHiddenDescribed);
+  PutKey(ctx, 0, kHiddenDescribed);
   ErrorPlace place = InnermostScriptPlace(ctx);
   place.offset = CompileTokenOffset(ctx);
   PutPlace(ctx, 0, place);
@@ -281,12 +281,12 @@ ErrorPlace PlaceOfError(duk_context* ctx, duk_idx_t index) {
   ErrorPlace place;
   if (!duk_is_object(ctx, index)) return place;
   index = duk_normalize_index(ctx, index);
-  if (duk_get_prop_string(ctx, index, kHiddenBlameText)) {
+  if (GetKey(ctx, index, kHiddenBlameText)) {
     place.text_id = static_cast<uint64_t>(duk_get_number(ctx, -1));
   }
-  duk_get_prop_string(ctx, index, kHiddenBlameLine);
+  GetKey(ctx, index, kHiddenBlameLine);
   place.line = static_cast<uint32_t>(duk_get_uint(ctx, -1));
-  duk_get_prop_string(ctx, index, kHiddenBlameOffset);
+  GetKey(ctx, index, kHiddenBlameOffset);
   if (duk_is_number(ctx, -1)) place.offset = static_cast<long>(duk_get_number(ctx, -1));
   duk_pop_3(ctx);
   return place;

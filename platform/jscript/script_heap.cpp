@@ -5,11 +5,13 @@
 #include <cstring>
 #include <mutex>
 #include <new>
+#include <string>
 #include <unordered_set>
 #include <vector>
 
 #include "platform/jscript/builtins.h"
 #include "platform/jscript/duktape_internal.h"
+#include "platform/jscript/heap_resource.h"
 #include "platform/jscript/heap_stash.h"
 #include "platform/jscript/host_object.h"
 #include "platform/system/stack_guard.h"
@@ -28,8 +30,9 @@ namespace {
 
 // Every block carries its size in front, aligned for any type.
 constexpr size_t kBlockHeader = alignof(std::max_align_t);
-// A run that leaves more than this above the heap's starting size is collected at its end,
-// and a heap still that far above it after collection is not reused.
+// A run that leaves more than this above the heap's starting size is collected at its end
+// (smaller garbage waits for Duktape's own collections), and a heap still that far above it
+// after collection is not reused.
 constexpr size_t kCollectAbove = size_t{1} << 20;
 constexpr size_t kReuseAbove = size_t{8} << 20;
 // Idle heaps kept for later runs (about 300 KB each).
@@ -56,8 +59,12 @@ duk_ret_t SetUpHeap(duk_context* ctx, void*) {
   return 0;
 }
 
-// Appends to `list` (an array at `list_index`) each object value found at the top of the
-// stack that `seen` does not hold yet; pops the value.
+// Own keys as scripts see them (hidden keys are Duktape's and the engine's own).
+constexpr duk_uint_t kScriptKeys = DUK_ENUM_OWN_PROPERTIES_ONLY | DUK_ENUM_INCLUDE_NONENUMERABLE |
+                                   DUK_ENUM_INCLUDE_SYMBOLS | DUK_ENUM_NO_PROXY_BEHAVIOR;
+
+// Appends to `list` (an array at `list_index`) the object value at the top of the stack unless
+// `seen` holds it already; pops the value.
 void CollectObject(duk_context* ctx, duk_idx_t list_index, std::unordered_set<void*>* seen) {
   if (duk_is_object(ctx, -1) && seen->insert(duk_get_heapptr(ctx, -1)).second) {
     duk_put_prop_index(ctx, list_index, static_cast<duk_uarridx_t>(duk_get_length(ctx, list_index)));
@@ -72,50 +79,143 @@ void CollectReferences(duk_context* ctx, duk_idx_t object_index, duk_idx_t list_
                        std::unordered_set<void*>* seen) {
   duk_get_prototype(ctx, object_index);
   CollectObject(ctx, list_index, seen);
-  duk_enum(ctx, object_index,
-           DUK_ENUM_OWN_PROPERTIES_ONLY | DUK_ENUM_INCLUDE_NONENUMERABLE | DUK_ENUM_INCLUDE_HIDDEN |
-               DUK_ENUM_INCLUDE_SYMBOLS | DUK_ENUM_NO_PROXY_BEHAVIOR);
+  duk_enum(ctx, object_index, kScriptKeys | DUK_ENUM_INCLUDE_HIDDEN);
   while (duk_next(ctx, -1, 0)) {
-    duk_dup(ctx, -1);
-    duk_get_prop_desc(ctx, object_index, 0);  // [enum key descriptor]
+    duk_get_prop_desc(ctx, object_index, 0);  // [enum descriptor]
     for (const char* field : {"value", "get", "set"}) {
       duk_get_prop_string(ctx, -1, field);
       CollectObject(ctx, list_index, seen);
     }
-    duk_pop_2(ctx);
+    duk_pop(ctx);
   }
   duk_pop(ctx);
 }
 
-duk_ret_t RecordBuiltinObjects(duk_context* ctx, void*) {
+// The own properties of the object at `object_index` as [key, descriptor, key, ...] and its
+// prototype: {prototype, properties}.
+void PushSnapshot(duk_context* ctx, duk_idx_t object_index) {
+  duk_push_object(ctx);
+  duk_get_prototype(ctx, object_index);
+  duk_put_prop_string(ctx, -2, "prototype");
+  duk_push_array(ctx);
+  duk_uarridx_t count = 0;
+  duk_enum(ctx, object_index, kScriptKeys);
+  while (duk_next(ctx, -1, 0)) {
+    duk_dup_top(ctx);
+    duk_put_prop_index(ctx, -4, count++);
+    duk_get_prop_desc(ctx, object_index, 0);
+    duk_put_prop_index(ctx, -3, count++);
+  }
+  duk_pop(ctx);
+  duk_put_prop_string(ctx, -2, "properties");
+}
+
+// Every object a script can reach from the heap's globals and built-ins: methods (functions
+// that are no constructors) are frozen, so that no run can change them; every other object is
+// watched and its properties kept, so that a run's changes can be undone.
+duk_ret_t RecordBuiltinObjects(duk_context* ctx, void* data) {
+  auto* watched = static_cast<std::vector<void*>*>(data);
   std::unordered_set<void*> seen;
   duk_push_array(ctx);
   duk_idx_t list = duk_get_top_index(ctx);
   duk_push_global_object(ctx);
   CollectObject(ctx, list, &seen);
+  PushInternalBuiltins(ctx);
+  duk_size_t internal_count = duk_get_length(ctx, -1);
+  for (duk_uarridx_t i = 0; i < internal_count; ++i) {
+    duk_get_prop_index(ctx, -1, i);
+    CollectObject(ctx, list, &seen);
+  }
+  duk_pop(ctx);
   for (duk_uarridx_t i = 0; i < duk_get_length(ctx, list); ++i) {
     duk_get_prop_index(ctx, list, i);
     CollectReferences(ctx, duk_get_top_index(ctx), list, &seen);
     duk_pop(ctx);
   }
+  duk_push_array(ctx);  // watched objects
+  duk_push_array(ctx);  // their snapshots
+  duk_uarridx_t watched_count = 0;
+  duk_size_t total = duk_get_length(ctx, list);
+  for (duk_uarridx_t i = 0; i < total; ++i) {
+    duk_get_prop_index(ctx, list, i);
+    duk_idx_t object = duk_get_top_index(ctx);
+    if (duk_is_function(ctx, object) && !duk_has_prop_string(ctx, object, "prototype")) {
+      duk_freeze(ctx, object);
+      duk_pop(ctx);
+      continue;
+    }
+    watched->push_back(duk_get_heapptr(ctx, object));
+    PushSnapshot(ctx, object);
+    duk_put_prop_index(ctx, -3, watched_count);
+    duk_put_prop_index(ctx, -3, watched_count++);
+  }
+  PutStashEntry(ctx, kStashSnapshots);
   PutStashEntry(ctx, kStashBuiltins);
   return 0;
 }
 
-struct ImageRequest {
-  std::string* image;
-};
-
-duk_ret_t ImageBuiltinObjects(duk_context* ctx, void* data) {
-  std::string* image = static_cast<ImageRequest*>(data)->image;
+// Puts a watched built-in object back as it was made: properties a run added go, changed and
+// deleted ones come back, and so does the prototype. Fails (and the heap is not reused) for
+// what cannot be undone: an object made non-extensible, a non-configurable property added.
+duk_ret_t RestoreBuiltinObject(duk_context* ctx, void* data) {
+  auto index = static_cast<duk_uarridx_t>(reinterpret_cast<uintptr_t>(data));
   PushStashEntry(ctx, kStashBuiltins);
-  duk_size_t count = duk_get_length(ctx, -1);
-  for (duk_uarridx_t i = 0; i < count; ++i) {
-    duk_get_prop_index(ctx, -1, i);
-    AppendObjectImage(ctx, -1, image);
+  duk_get_prop_index(ctx, -1, index);
+  duk_idx_t object = duk_get_top_index(ctx);
+  if (!ObjectIsExtensible(duk_get_heapptr(ctx, object))) return duk_error(ctx, DUK_ERR_ERROR, "not extensible");
+  PushStashEntry(ctx, kStashSnapshots);
+  duk_get_prop_index(ctx, -1, index);
+  duk_get_prop_string(ctx, -1, "properties");
+  duk_idx_t properties = duk_get_top_index(ctx);
+  duk_size_t count = duk_get_length(ctx, properties);
+  std::unordered_set<std::string> known;
+  for (duk_uarridx_t i = 0; i < count; i += 2) {
+    duk_get_prop_index(ctx, properties, i);
+    duk_size_t length = 0;
+    const char* key = duk_get_lstring(ctx, -1, &length);
+    known.emplace(key, length);
     duk_pop(ctx);
   }
+  duk_enum(ctx, object, kScriptKeys);
+  while (duk_next(ctx, -1, 0)) {
+    duk_size_t length = 0;
+    const char* key = duk_get_lstring(ctx, -1, &length);
+    if (known.contains(std::string(key, length))) {
+      duk_pop(ctx);
+      continue;
+    }
+    duk_del_prop(ctx, object);  // throws for a non-configurable property
+  }
   duk_pop(ctx);
+  for (duk_uarridx_t i = 0; i < count; i += 2) {
+    duk_get_prop_index(ctx, properties, i);
+    duk_get_prop_index(ctx, properties, i + 1);
+    duk_idx_t descriptor = duk_get_top_index(ctx);
+    duk_uint_t flags = DUK_DEFPROP_FORCE;
+    flags |= duk_get_prop_string(ctx, descriptor, "enumerable") && duk_get_boolean(ctx, -1)
+                 ? DUK_DEFPROP_SET_ENUMERABLE
+                 : DUK_DEFPROP_CLEAR_ENUMERABLE;
+    flags |= duk_get_prop_string(ctx, descriptor, "configurable") && duk_get_boolean(ctx, -1)
+                 ? DUK_DEFPROP_SET_CONFIGURABLE
+                 : DUK_DEFPROP_CLEAR_CONFIGURABLE;
+    duk_pop_2(ctx);
+    if (duk_has_prop_string(ctx, descriptor, "value")) {
+      flags |= DUK_DEFPROP_HAVE_VALUE;
+      flags |= duk_get_prop_string(ctx, descriptor, "writable") && duk_get_boolean(ctx, -1)
+                   ? DUK_DEFPROP_SET_WRITABLE
+                   : DUK_DEFPROP_CLEAR_WRITABLE;
+      duk_pop(ctx);
+      duk_get_prop_string(ctx, descriptor, "value");
+    } else {
+      flags |= DUK_DEFPROP_HAVE_GETTER | DUK_DEFPROP_HAVE_SETTER;
+      duk_get_prop_string(ctx, descriptor, "get");
+      duk_get_prop_string(ctx, descriptor, "set");
+    }
+    duk_remove(ctx, descriptor);
+    duk_def_prop(ctx, object, flags);
+  }
+  duk_get_prop_string(ctx, properties - 1, "prototype");
+  duk_set_prototype(ctx, object);
   return 0;
 }
 
@@ -150,12 +250,13 @@ bool ScriptHeap::Initialize() {
   if (context_ == nullptr) return false;
   if (duk_safe_call(context_, SetUpHeap, nullptr, 0, 1) != DUK_EXEC_SUCCESS) return false;
   duk_pop(context_);
-  if (duk_safe_call(context_, RecordBuiltinObjects, nullptr, 0, 1) != DUK_EXEC_SUCCESS) return false;
+  if (duk_safe_call(context_, RecordBuiltinObjects, &builtins_, 0, 1) != DUK_EXEC_SUCCESS) return false;
   duk_pop(context_);
   duk_gc(context_, 0);
-  builtins_image_ = BuiltinsImage();
+  images_.resize(builtins_.size());
+  for (size_t i = 0; i < builtins_.size(); ++i) AppendObjectImage(context_, builtins_[i], &images_[i]);
   bytes_at_start_ = bytes_in_use_;
-  return !builtins_image_.empty();
+  return true;
 }
 
 ScriptHeap::~ScriptHeap() {
@@ -168,12 +269,20 @@ ScriptHeap* ScriptHeap::Of(duk_context* ctx) {
   return static_cast<ScriptHeap*>(functions.udata);
 }
 
-std::string ScriptHeap::BuiltinsImage() {
-  std::string image;
-  ImageRequest request{&image};
-  if (duk_safe_call(context_, ImageBuiltinObjects, &request, 0, 1) != DUK_EXEC_SUCCESS) image.clear();
-  duk_pop(context_);
-  return image;
+// Each watched built-in object is as its image says, or is put back as it was made; false
+// when one cannot be put back.
+bool ScriptHeap::RestoreBuiltins() {
+  for (size_t i = 0; i < builtins_.size(); ++i) {
+    size_t position = 0;
+    if (ObjectKeepsImage(context_, builtins_[i], images_[i], &position) && position == images_[i].size()) continue;
+    void* index = reinterpret_cast<void*>(static_cast<uintptr_t>(i));
+    bool restored = duk_safe_call(context_, RestoreBuiltinObject, index, 0, 1) == DUK_EXEC_SUCCESS;
+    duk_set_top(context_, 0);
+    if (!restored) return false;
+    images_[i].clear();
+    AppendObjectImage(context_, builtins_[i], &images_[i]);
+  }
+  return true;
 }
 
 void ScriptHeap::BeginRun(ScriptRuntime* runtime) {
@@ -186,13 +295,17 @@ bool ScriptHeap::EndRun() {
   duk_set_top(context_, 0);
   bool restored = duk_safe_call(context_, RestorePristineGlobal, nullptr, 0, 1) == DUK_EXEC_SUCCESS;
   duk_pop(context_);
-  if (host_objects_ > 0 || bytes_in_use_ > bytes_at_start_ + kCollectAbove) {
+  // Each resource is let go of once; its holder (garbage now) stays until collected.
+  std::unordered_set<HeapResource*> resources;
+  resources.swap(resources_);
+  for (HeapResource* resource : resources) resource->ReleaseExternal();
+  if (bytes_in_use_ > bytes_at_start_ + kCollectAbove) {
     duk_safe_call(context_, CollectGarbage, nullptr, 0, 1);
     duk_pop(context_);
   }
   ClearStop();
   if (!restored || bytes_in_use_ > bytes_at_start_ + kReuseAbove) return false;
-  return BuiltinsImage() == builtins_image_;
+  return RestoreBuiltins();
 }
 
 void* ScriptHeap::Allocate(void* data, duk_size_t size) {

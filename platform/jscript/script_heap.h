@@ -1,13 +1,17 @@
 #pragma once
 // A Duktape heap prepared for JScript, and the pool that lends heaps to runs.
 //
-// Creating a heap with its built-in objects costs about 200 µs, far more than a small page's
-// run, so heaps are reused: a run borrows one, gets a fresh global object of its own (its
+// Creating a heap with its built-in objects costs almost a millisecond, far more than a small
+// page's run, so heaps are reused: a run borrows one, gets a fresh global object of its own (its
 // prototype is the heap's pristine global, so every built-in name resolves while the run's
-// variables and functions land on the run's object), and gives it back. A heap goes back to
-// the pool only when its built-in objects are exactly as created (a run that changed
-// `String.prototype` or `Math` poisons its heap, which is then destroyed) and its memory is
-// near its starting size.
+// variables and functions land on the run's object), and gives it back. No run sees what an
+// earlier run did to the built-ins: their methods are frozen when the heap is made, and every
+// other built-in object (prototypes, constructors, Math, ...) is compared with its image at the
+// end of each run and put back as it was made when a run changed it (`String.prototype.trim =
+// ...`). A heap whose built-ins cannot be put back (one was frozen by a script), or whose
+// memory stays well above its starting size, is destroyed instead. What the run's values hold
+// outside the heap (host objects) is let go when the run ends, whether or not the values are
+// garbage yet.
 //
 // Memory: every allocation of a heap counts against its limit; past it allocations fail and
 // the script gets "Out of memory" (one script cannot take the process).
@@ -16,8 +20,10 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
-#include <string>
+#include <unordered_set>
+#include <vector>
 
 #include "duktape.h"
 
@@ -26,6 +32,7 @@ namespace jscript {
 /// The most bytes one heap may hold.
 inline constexpr size_t kHeapMemoryLimit = size_t{256} << 20;
 
+class HeapResource;
 class ScriptRuntime;
 
 class ScriptHeap {
@@ -54,16 +61,14 @@ class ScriptHeap {
   /// The runtime using the heap, null between runs.
   ScriptRuntime* runtime() const { return runtime_; }
 
-  /// Host objects alive in the heap: a run that leaves any is collected at its end, so that
-  /// objects held only by garbage cycles are released when the run ends.
-  void HostObjectCreated() { ++host_objects_; }
-  void HostObjectReleased() { --host_objects_; }
+  /// The resources the heap's values hold (see heap_resource.h).
+  void Track(HeapResource* resource) { resources_.insert(resource); }
+  void Untrack(HeapResource* resource) { resources_.erase(resource); }
 
  private:
   explicit ScriptHeap(size_t memory_limit) : memory_limit_(memory_limit) {}
   bool Initialize();
-  void RecordBuiltins();
-  std::string BuiltinsImage();
+  bool RestoreBuiltins();
 
   static void* Allocate(void* data, duk_size_t size);
   static void* Reallocate(void* data, void* block, duk_size_t size);
@@ -76,8 +81,9 @@ class ScriptHeap {
   size_t bytes_at_start_ = 0;
   std::atomic<bool> stop_requested_{false};
   ScriptRuntime* runtime_ = nullptr;
-  size_t host_objects_ = 0;
-  std::string builtins_image_;
+  std::unordered_set<HeapResource*> resources_;
+  std::vector<void*> builtins_;               // watched; kept alive by the stash entry kStashBuiltins
+  std::vector<std::vector<uint64_t>> images_;  // of each watched object
 };
 
 /// A heap for a run or a compilation: an idle one from the pool, else a new one (null when

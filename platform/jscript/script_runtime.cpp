@@ -18,7 +18,7 @@
 namespace jscript {
 namespace {
 
-constexpr const char* kRetainedObjects = "objects";
+constexpr std::string_view kRetainedObjects = "objects";
 
 // Runs `body` (a callable taking the context and returning 0 or 1 values) in a protected
 // call; afterwards the stack holds one value: the result, or the error on failure.
@@ -118,14 +118,14 @@ duk_ret_t SetUpRun(duk_context* ctx, void*) {
   duk_set_global_object(ctx);
   duk_push_object(ctx);
   duk_push_object(ctx);
-  duk_put_prop_string(ctx, -2, kRetainedObjects);
+  PutKey(ctx, -2, kRetainedObjects);
   PutStashEntry(ctx, kStashRun);
   return 0;
 }
 
 void PushRetainedTable(duk_context* ctx) {
   PushStashEntry(ctx, kStashRun);
-  duk_get_prop_string(ctx, -1, kRetainedObjects);
+  GetKey(ctx, -1, kRetainedObjects);
   duk_remove(ctx, -2);
 }
 

@@ -7,6 +7,7 @@
 #include "platform/automation/safearray.h"
 #include "platform/com/com_ptr.h"
 #include "platform/jscript/duktape_internal.h"
+#include "platform/jscript/heap_resource.h"
 #include "platform/jscript/heap_stash.h"
 #include "platform/jscript/host_object.h"
 #include "platform/jscript/ole_date.h"
@@ -47,43 +48,35 @@ Variant NumberVariant(double value) {
   return Variant::FromR8(value);
 }
 
-duk_ret_t FinalizeSafeArray(duk_context* ctx) {
-  duk_get_prop_string(ctx, 0, kHiddenSafeArray);
-  auto* array = static_cast<SAFEARRAY*>(duk_get_pointer(ctx, -1));
-  if (array != nullptr) {
-    duk_push_pointer(ctx, nullptr);
-    duk_put_prop_string(ctx, 0, kHiddenSafeArray);
-    SafeArrayDestroy(array);
+// A VBArray value's array (a copy the value owns).
+struct SafeArrayHolder final : HeapResource {
+  static constexpr Kind kKind = Kind::SafeArray;
+  SafeArrayHolder(duk_context* ctx, SAFEARRAY* owned) : HeapResource(ctx, kKind), array(owned) {}
+  ~SafeArrayHolder() override { ReleaseExternal(); }
+  void ReleaseExternal() override {
+    if (array != nullptr) SafeArrayDestroy(array);
+    array = nullptr;
   }
-  return 0;
-}
-
-duk_ret_t FinalizeUnknown(duk_context* ctx) {
-  duk_get_prop_string(ctx, 0, kHiddenUnknown);
-  auto* object = static_cast<IUnknown*>(duk_get_pointer(ctx, -1));
-  if (object != nullptr) {
-    duk_push_pointer(ctx, nullptr);
-    duk_put_prop_string(ctx, 0, kHiddenUnknown);
-    object->Release();
-  }
-  return 0;
-}
+  SAFEARRAY* array;
+};
 
 // An object that is not an IDispatch: kept, and handed back as it came.
+struct UnknownHolder final : HeapResource {
+  static constexpr Kind kKind = Kind::Unknown;
+  UnknownHolder(duk_context* ctx, IUnknown* unknown) : HeapResource(ctx, kKind), object(unknown) {}
+  void ReleaseExternal() override { object.Reset(); }
+  ComPtr<IUnknown> object;
+};
+
 void PushUnknown(duk_context* ctx, IUnknown* object) {
+  auto holder = std::make_unique<UnknownHolder>(ctx, object);
   duk_push_object(ctx);
-  duk_push_c_function(ctx, FinalizeUnknown, 2);
-  duk_set_finalizer(ctx, -2);
-  duk_push_pointer(ctx, object);
-  duk_put_prop_string(ctx, -2, kHiddenUnknown);
-  object->AddRef();
+  AttachResource(ctx, -1, std::move(holder));
 }
 
 IUnknown* UnknownAt(duk_context* ctx, duk_idx_t index) {
-  duk_get_prop_string(ctx, index, kHiddenUnknown);
-  auto* object = static_cast<IUnknown*>(duk_get_pointer(ctx, -1));
-  duk_pop(ctx);
-  return object;
+  UnknownHolder* holder = ResourceAt<UnknownHolder>(ctx, index);
+  return holder == nullptr ? nullptr : holder->object.get();
 }
 
 void PushDispatch(duk_context* ctx, IDispatch* object) {
@@ -194,24 +187,18 @@ std::vector<Variant> ReadArgumentsOrThrow(duk_context* ctx, duk_idx_t first) {
 }
 
 void PushSafeArray(duk_context* ctx, const SAFEARRAY* array) {
-  std::unique_ptr<SAFEARRAY, HRESULT (*)(SAFEARRAY*)> copy(SafeArrayCopy(array), SafeArrayDestroy);
-  if (!copy) ThrowScriptError(ctx, JScriptError::OutOfMemory);
+  SAFEARRAY* copy = SafeArrayCopy(array);
+  if (copy == nullptr) ThrowScriptError(ctx, JScriptError::OutOfMemory);
+  auto holder = std::make_unique<SafeArrayHolder>(ctx, copy);
   duk_push_object(ctx);
   PushStashEntry(ctx, kStashVBArray);
   duk_set_prototype(ctx, -2);
-  duk_push_c_function(ctx, FinalizeSafeArray, 2);
-  duk_set_finalizer(ctx, -2);
-  duk_push_pointer(ctx, copy.get());
-  duk_put_prop_string(ctx, -2, kHiddenSafeArray);
-  copy.release();
+  AttachResource(ctx, -1, std::move(holder));
 }
 
 SAFEARRAY* SafeArrayAt(duk_context* ctx, duk_idx_t index) {
-  if (!duk_is_object(ctx, index)) return nullptr;
-  duk_get_prop_string(ctx, index, kHiddenSafeArray);
-  auto* array = static_cast<SAFEARRAY*>(duk_get_pointer(ctx, -1));
-  duk_pop(ctx);
-  return array;
+  SafeArrayHolder* holder = ResourceAt<SafeArrayHolder>(ctx, index);
+  return holder == nullptr ? nullptr : holder->array;
 }
 
 void PushDate(duk_context* ctx, DATE date) {
