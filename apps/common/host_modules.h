@@ -10,6 +10,13 @@ struct HostModule {
   const char16_t* prog_id;  // a class the module registers, to tell whether it is registered
 };
 
+/// The platform's script engines and the script runtime, which every script host needs.
+inline constexpr HostModule kScriptModules[] = {
+    {"libvbscript.so", u"VBScript"},
+    {"libjscript.so", u"JScript"},
+    {"libscriptruntime.so", u"Scripting.Dictionary"},
+};
+
 /// The folder the modules are read from.
 std::string HostModuleFolder();
 

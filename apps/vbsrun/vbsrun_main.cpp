@@ -25,13 +25,6 @@ namespace {
 // Scripts larger than this are refused rather than read.
 constexpr std::streamsize kMaxScriptBytes = 64 * 1024 * 1024;
 
-// The modules the host relies on, registered on first use when the registry lacks them.
-constexpr HostModule kPlatformModules[] = {
-    {"libvbscript.so", u"VBScript"},
-    {"libjscript.so", u"JScript"},
-    {"libscriptruntime.so", u"Scripting.Dictionary"},
-};
-
 void PrintUsage() {
   std::fprintf(stderr,
                "usage: vbsrun [--] SCRIPT.vbs|SCRIPT.js [ARGUMENT...]\n"
@@ -109,7 +102,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   CoInitialize();
-  EnsureHostModulesRegistered(kPlatformModules, "vbsrun");
+  EnsureHostModulesRegistered(kScriptModules, "vbsrun");
   std::vector<std::u16string> arguments;
   for (int i = first + 1; i < argc; ++i) arguments.push_back(BytesToText(argv[i], CP_UTF8));
   std::u16string script_path = BytesToText(argv[first], CP_UTF8);
