@@ -56,12 +56,14 @@ struct FailureReading {
   ErrorPlace place;
 };
 
+// A protected call sees the caller's whole stack; the error is its top.
 duk_ret_t ReadFailure(duk_context* ctx, void* data) {
   auto* reading = static_cast<FailureReading*>(data);
-  if (!duk_is_object(ctx, 0)) return 0;
-  duk_get_prop_string(ctx, 0, "message");
+  duk_idx_t error = duk_normalize_index(ctx, -1);
+  if (!duk_is_object(ctx, error)) return 0;
+  duk_get_prop_string(ctx, error, "message");
   reading->message = ReadText(ctx, -1);
-  reading->place = PlaceOfError(ctx, 0);
+  reading->place = PlaceOfError(ctx, error);
   return 0;
 }
 

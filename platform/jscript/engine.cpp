@@ -130,7 +130,7 @@ class JScriptEngine final : public IActiveScript, public IActiveScriptParse, pri
   void ReturnToInitialized();
   void ReportRunError(const RunError& error, const CompiledText* running);
   void ReportCompileError(const CompileFailure& failure, const CompileRequest& request, EXCEPINFO* exception);
-  std::shared_ptr<const CompiledText> FindText(uint64_t id, const CompiledText* running);
+  std::shared_ptr<const CompiledText> FindText(uint64_t id);
 
   std::atomic<ULONG> references_{1};
   mutable std::mutex mutex_;  // guards what Clone, InterruptScriptThread and the dispatch read
@@ -545,7 +545,7 @@ Result<ComPtr<IDispatch>> JScriptEngine::NamedItemObject(std::u16string_view nam
   return dispatch;
 }
 
-std::shared_ptr<const CompiledText> JScriptEngine::FindText(uint64_t id, const CompiledText* running) {
+std::shared_ptr<const CompiledText> JScriptEngine::FindText(uint64_t id) {
   std::lock_guard<std::mutex> lock(mutex_);
   for (const ParsedText& text : texts_) {
     if (text.text->id == id) return text.text;
@@ -561,7 +561,7 @@ void JScriptEngine::ReportRunError(const RunError& error, const CompiledText* ru
   std::shared_ptr<const CompiledText> found;
   const CompiledText* text = running;
   if (text == nullptr || text->id != error.place.text_id) {
-    found = FindText(error.place.text_id, running);
+    found = FindText(error.place.text_id);
     text = found.get();
   }
   if (text != nullptr && error.place.line > 0) {

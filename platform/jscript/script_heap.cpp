@@ -154,6 +154,65 @@ duk_ret_t RecordBuiltinObjects(duk_context* ctx, void* data) {
   return 0;
 }
 
+// The keys of a snapshot's properties ([key, descriptor, ...] at `properties`).
+std::unordered_set<std::string> SnapshotKeys(duk_context* ctx, duk_idx_t properties) {
+  std::unordered_set<std::string> keys;
+  duk_size_t count = duk_get_length(ctx, properties);
+  for (duk_uarridx_t i = 0; i < count; i += 2) {
+    duk_get_prop_index(ctx, properties, i);
+    duk_size_t length = 0;
+    const char* key = duk_get_lstring(ctx, -1, &length);
+    keys.emplace(key, length);
+    duk_pop(ctx);
+  }
+  return keys;
+}
+
+// Deletes the own properties of the object that the snapshot does not have; a non-configurable
+// one raises an error.
+void DeleteAddedProperties(duk_context* ctx, duk_idx_t object, const std::unordered_set<std::string>& keys) {
+  duk_enum(ctx, object, kScriptKeys);
+  while (duk_next(ctx, -1, 0)) {
+    duk_size_t length = 0;
+    const char* key = duk_get_lstring(ctx, -1, &length);
+    if (keys.contains(std::string(key, length))) {
+      duk_pop(ctx);
+      continue;
+    }
+    duk_del_prop(ctx, object);
+  }
+  duk_pop(ctx);
+}
+
+// The attribute flags of duk_def_prop for one descriptor field.
+duk_uint_t AttributeFlag(duk_context* ctx, duk_idx_t descriptor, const char* field, duk_uint_t set, duk_uint_t clear) {
+  bool on = duk_get_prop_string(ctx, descriptor, field) && duk_get_boolean(ctx, -1);
+  duk_pop(ctx);
+  return on ? set : clear;
+}
+
+// Defines the property again as the descriptor at the top of the stack says (over anything a
+// run made of it, non-configurable or not); pops the key and the descriptor.
+void RestoreProperty(duk_context* ctx, duk_idx_t object) {
+  duk_idx_t descriptor = duk_get_top_index(ctx);
+  duk_uint_t flags = DUK_DEFPROP_FORCE |
+                     AttributeFlag(ctx, descriptor, "enumerable", DUK_DEFPROP_SET_ENUMERABLE,
+                                   DUK_DEFPROP_CLEAR_ENUMERABLE) |
+                     AttributeFlag(ctx, descriptor, "configurable", DUK_DEFPROP_SET_CONFIGURABLE,
+                                   DUK_DEFPROP_CLEAR_CONFIGURABLE);
+  if (duk_has_prop_string(ctx, descriptor, "value")) {
+    flags |= DUK_DEFPROP_HAVE_VALUE |
+             AttributeFlag(ctx, descriptor, "writable", DUK_DEFPROP_SET_WRITABLE, DUK_DEFPROP_CLEAR_WRITABLE);
+    duk_get_prop_string(ctx, descriptor, "value");
+  } else {
+    flags |= DUK_DEFPROP_HAVE_GETTER | DUK_DEFPROP_HAVE_SETTER;
+    duk_get_prop_string(ctx, descriptor, "get");
+    duk_get_prop_string(ctx, descriptor, "set");
+  }
+  duk_remove(ctx, descriptor);
+  duk_def_prop(ctx, object, flags);
+}
+
 // Puts a watched built-in object back as it was made: properties a run added go, changed and
 // deleted ones come back, and so does the prototype. Fails (and the heap is not reused) for
 // what cannot be undone: an object made non-extensible, a non-configurable property added.
@@ -165,56 +224,17 @@ duk_ret_t RestoreBuiltinObject(duk_context* ctx, void* data) {
   if (!ObjectIsExtensible(duk_get_heapptr(ctx, object))) return duk_error(ctx, DUK_ERR_ERROR, "not extensible");
   PushStashEntry(ctx, kStashSnapshots);
   duk_get_prop_index(ctx, -1, index);
-  duk_get_prop_string(ctx, -1, "properties");
+  duk_idx_t snapshot = duk_get_top_index(ctx);
+  duk_get_prop_string(ctx, snapshot, "properties");
   duk_idx_t properties = duk_get_top_index(ctx);
+  DeleteAddedProperties(ctx, object, SnapshotKeys(ctx, properties));
   duk_size_t count = duk_get_length(ctx, properties);
-  std::unordered_set<std::string> known;
-  for (duk_uarridx_t i = 0; i < count; i += 2) {
-    duk_get_prop_index(ctx, properties, i);
-    duk_size_t length = 0;
-    const char* key = duk_get_lstring(ctx, -1, &length);
-    known.emplace(key, length);
-    duk_pop(ctx);
-  }
-  duk_enum(ctx, object, kScriptKeys);
-  while (duk_next(ctx, -1, 0)) {
-    duk_size_t length = 0;
-    const char* key = duk_get_lstring(ctx, -1, &length);
-    if (known.contains(std::string(key, length))) {
-      duk_pop(ctx);
-      continue;
-    }
-    duk_del_prop(ctx, object);  // throws for a non-configurable property
-  }
-  duk_pop(ctx);
   for (duk_uarridx_t i = 0; i < count; i += 2) {
     duk_get_prop_index(ctx, properties, i);
     duk_get_prop_index(ctx, properties, i + 1);
-    duk_idx_t descriptor = duk_get_top_index(ctx);
-    duk_uint_t flags = DUK_DEFPROP_FORCE;
-    flags |= duk_get_prop_string(ctx, descriptor, "enumerable") && duk_get_boolean(ctx, -1)
-                 ? DUK_DEFPROP_SET_ENUMERABLE
-                 : DUK_DEFPROP_CLEAR_ENUMERABLE;
-    flags |= duk_get_prop_string(ctx, descriptor, "configurable") && duk_get_boolean(ctx, -1)
-                 ? DUK_DEFPROP_SET_CONFIGURABLE
-                 : DUK_DEFPROP_CLEAR_CONFIGURABLE;
-    duk_pop_2(ctx);
-    if (duk_has_prop_string(ctx, descriptor, "value")) {
-      flags |= DUK_DEFPROP_HAVE_VALUE;
-      flags |= duk_get_prop_string(ctx, descriptor, "writable") && duk_get_boolean(ctx, -1)
-                   ? DUK_DEFPROP_SET_WRITABLE
-                   : DUK_DEFPROP_CLEAR_WRITABLE;
-      duk_pop(ctx);
-      duk_get_prop_string(ctx, descriptor, "value");
-    } else {
-      flags |= DUK_DEFPROP_HAVE_GETTER | DUK_DEFPROP_HAVE_SETTER;
-      duk_get_prop_string(ctx, descriptor, "get");
-      duk_get_prop_string(ctx, descriptor, "set");
-    }
-    duk_remove(ctx, descriptor);
-    duk_def_prop(ctx, object, flags);
+    RestoreProperty(ctx, object);
   }
-  duk_get_prop_string(ctx, properties - 1, "prototype");
+  duk_get_prop_string(ctx, snapshot, "prototype");
   duk_set_prototype(ctx, object);
   return 0;
 }

@@ -14,6 +14,7 @@
 #include "platform/jscript/script_heap.h"
 #include "platform/jscript/script_text.h"
 #include "platform/jscript/value_bridge.h"
+#include "platform/system/stack_guard.h"
 
 namespace jscript {
 namespace {
@@ -498,16 +499,18 @@ RunOutcome ScriptRuntime::Finish(duk_int_t status, duk_context* ctx) {
 void ScriptRuntime::ErrorFromValue(duk_context* ctx, duk_idx_t index) {
   RunError error;
   error.source = kRuntimeErrorSource;
+  // A protected call sees the caller's whole stack; the value is its top.
   auto read = [&](duk_context* c) -> duk_ret_t {
-    if (!duk_is_object(c, 0)) return 0;
-    error.place = PlaceOfError(c, 0);
-    duk_get_prop_string(c, 0, "number");
+    duk_idx_t value = duk_normalize_index(c, -1);
+    if (!duk_is_object(c, value)) return 0;
+    error.place = PlaceOfError(c, value);
+    duk_get_prop_string(c, value, "number");
     if (duk_is_number(c, -1)) error.scode = HresultOfNumber(duk_get_number(c, -1));
-    duk_get_prop_string(c, 0, "message");
+    duk_get_prop_string(c, value, "message");
     if (duk_is_string(c, -1)) error.description = ReadText(c, -1);
     // An error made where the hooks could not run (no stack left) is read here.
-    duk_get_prop_string(c, 0, "name");
-    if (error.scode == 0 && duk_is_string(c, -1) && duk_is_error(c, 0)) {
+    duk_get_prop_string(c, value, "name");
+    if (error.scode == 0 && duk_is_string(c, -1) && duk_is_error(c, value)) {
       MappedError mapped = MapRuntimeError(ReadText(c, -1), error.description);
       error.scode = ScriptErrorHresult(mapped.number);
       error.description = std::move(mapped.description);
@@ -515,9 +518,14 @@ void ScriptRuntime::ErrorFromValue(duk_context* ctx, duk_idx_t index) {
     return 0;
   };
   duk_dup(ctx, index);
-  duk_safe_call(
+  duk_int_t status = duk_safe_call(
       ctx, [](duk_context* c, void* data) -> duk_ret_t { return (*static_cast<decltype(read)*>(data))(c); }, &read, 1, 1);
   duk_pop(ctx);
+  // With no stack left even reading the error fails: the error is the lack of stack.
+  if (status != DUK_EXEC_SUCCESS && ThreadStackIsLow()) {
+    error.scode = JScriptErrorHresult(JScriptError::OutOfStackSpace);
+    error.description = JScriptErrorText(static_cast<int32_t>(JScriptError::OutOfStackSpace));
+  }
   if (error.place.text_id == 0) error.place = last_throw_place_;
   if (error.scode == 0) {
     error.scode = JScriptErrorHresult(JScriptError::ExceptionNotCaught);

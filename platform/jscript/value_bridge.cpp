@@ -3,7 +3,6 @@
 #include <cmath>
 #include <memory>
 
-#include "platform/automation/conversion.h"
 #include "platform/automation/safearray.h"
 #include "platform/com/com_ptr.h"
 #include "platform/jscript/duktape_internal.h"

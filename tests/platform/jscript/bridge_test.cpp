@@ -163,6 +163,8 @@ TEST(JScriptValuesIn, StringsKeepEveryCodeUnit) {
   BridgeHarness harness;
   harness.Run("T.Take(T.Give('bstr') + '\\uD800');");
   EXPECT_EQ(harness.typed().taken.StringView(), u"h\u00e9llo \U0001F600\xD800");
+  harness.Run("T.Take('a\\u0000b');");
+  EXPECT_EQ(harness.typed().taken.StringView(), std::u16string_view(u"a\0b", 3));
 }
 
 TEST(JScriptValuesIn, DatesBecomeDateObjectsOfTheLocalTime) {

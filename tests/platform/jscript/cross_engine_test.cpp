@@ -77,6 +77,24 @@ TEST(MixedLanguages, EachLanguageCallsTheOthersFunctions) {
   EXPECT_TRUE(page.jscript_site().errors.empty());
 }
 
+TEST(MixedLanguages, CallsNestThroughBothEngines) {
+  MixedPage page;
+  page.ParseJScript("function jsTwice(x) { return x * 2; }");
+  page.ParseVBScript("Function VbCallsJs(x)\n  VbCallsJs = jsTwice(x) + 1\nEnd Function");
+  EXPECT_EQ(page.Start(), S_OK);
+  EXPECT_EQ(page.ParseJScript("Out.Write(VbCallsJs(3) + VbCallsJs(VbCallsJs(1)));"), S_OK);
+  EXPECT_EQ(page.jscript_output(), "14");
+}
+
+TEST(MixedLanguages, EndlessRecursionThroughBothEnginesIsAnErrorNotACrash) {
+  MixedPage page;
+  page.ParseJScript("function jsDown(n) { return VbDown(n) + 1; }");
+  page.ParseVBScript("Function VbDown(n)\n  VbDown = jsDown(n)\nEnd Function");
+  EXPECT_EQ(page.Start(), S_OK);
+  EXPECT_EQ(page.ParseJScript("try { jsDown(0); } catch (e) { Out.Write(e.number & 0xFFFF); }"), S_OK);
+  EXPECT_EQ(page.jscript_output(), "28");
+}
+
 TEST(MixedLanguages, ValuesCrossBothWays) {
   MixedPage page;
   page.ParseJScript("function jsDescribe(v) { return typeof v + ':' + v; }\n"
@@ -99,6 +117,15 @@ TEST(MixedLanguages, ErrorsCrossAsErrorsWithTheirNumbers) {
                      "Out.Write \" / \" & jsCatches()");
   EXPECT_EQ(page.Start(), S_OK);
   EXPECT_EQ(page.vbscript_output(), "1234 from js / 5 Invalid procedure call or argument");
+}
+
+TEST(MixedLanguages, ErrorsKeepTheirNumbersThroughNestedCalls) {
+  MixedPage page;
+  page.ParseJScript("function jsFails() { throw new Error(1234, 'from js'); }");
+  page.ParseVBScript("Function VbCallsJsFails()\n  VbCallsJsFails = jsFails()\nEnd Function");
+  EXPECT_EQ(page.Start(), S_OK);
+  page.ParseJScript("try { VbCallsJsFails(); } catch (e) { Out.Write(e.number + ' ' + e.description); }");
+  EXPECT_EQ(page.jscript_output(), "1234 from js");
 }
 
 TEST(MixedLanguages, AStopInJScriptEndsTheVBScriptCallerToo) {
