@@ -10,6 +10,15 @@ struct HostModule {
   const char16_t* prog_id;  // a class the module registers, to tell whether it is registered
 };
 
+/// The platform's script engines, the script runtime and data access, which every script host
+/// needs. Each is checked by its newest class, so an older registry is brought up to date.
+inline constexpr HostModule kScriptModules[] = {
+    {"libvbscript.so", u"VBScript.RegExp"},
+    {"libjscript.so", u"JScript"},
+    {"libscriptruntime.so", u"Scripting.FileSystemObject"},
+    {"libado.so", u"ADODB.Connection"},
+};
+
 /// The folder the modules are read from.
 std::string HostModuleFolder();
 

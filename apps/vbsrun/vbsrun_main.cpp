@@ -1,6 +1,7 @@
-// vbsrun: runs a VBScript file the way a desktop script host does.
+// vbsrun: runs a script file the way a desktop script host does: VBScript, or JScript for a
+// file named *.js or *.jse.
 //
-//   vbsrun [--] SCRIPT.vbs [ARGUMENT...]
+//   vbsrun [--] SCRIPT.vbs|SCRIPT.js [ARGUMENT...]
 //
 // The script gets a WScript object (Echo, Arguments, Quit, ScriptName, ScriptFullName,
 // CreateObject, Sleep, StdOut, StdErr). Errors are printed as "file(line, column): number
@@ -24,18 +25,10 @@ namespace {
 // Scripts larger than this are refused rather than read.
 constexpr std::streamsize kMaxScriptBytes = 64 * 1024 * 1024;
 
-// The modules the host relies on, registered on first use when the registry lacks them.
-constexpr HostModule kPlatformModules[] = {
-    // Its newest class: a registry from before RegExp was creatable is brought up to date.
-    {"libvbscript.so", u"VBScript.RegExp"},
-    {"libscriptruntime.so", u"Scripting.FileSystemObject"},
-    {"libado.so", u"ADODB.Connection"},
-};
-
 void PrintUsage() {
   std::fprintf(stderr,
-               "usage: vbsrun [--] SCRIPT.vbs [ARGUMENT...]\n"
-               "  Runs a VBScript file with a WScript object.\n"
+               "usage: vbsrun [--] SCRIPT.vbs|SCRIPT.js [ARGUMENT...]\n"
+               "  Runs a VBScript file (JScript for *.js and *.jse) with a WScript object.\n"
                "  WENDREL_MODULE_DIR names the folder of the platform modules (default: the\n"
                "  build's own); WENDREL_REGISTRY_DIR moves the registry.\n");
 }
@@ -62,10 +55,18 @@ std::u16string DecodeScript(std::string bytes) {
   return text;
 }
 
-ComPtr<IActiveScript> CreateEngine() {
+// The engine's ProgID by the script's file name, as the desktop script host chooses it.
+std::u16string_view EngineFor(std::string_view path) {
+  for (std::string_view extension : {".js", ".jse", ".JS", ".JSE"}) {
+    if (path.ends_with(extension)) return u"JScript";
+  }
+  return u"VBScript";
+}
+
+ComPtr<IActiveScript> CreateEngine(std::u16string_view language) {
   CLSID clsid{};
   ComPtr<IActiveScript> engine;
-  if (FAILED(CLSIDFromProgID(u"VBScript", &clsid))) return engine;
+  if (FAILED(CLSIDFromProgID(language, &clsid))) return engine;
   CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IActiveScript,
                    reinterpret_cast<void**>(engine.Receive()));
   return engine;
@@ -101,7 +102,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   CoInitialize();
-  EnsureHostModulesRegistered(kPlatformModules, "vbsrun");
+  EnsureHostModulesRegistered(kScriptModules, "vbsrun");
   std::vector<std::u16string> arguments;
   for (int i = first + 1; i < argc; ++i) arguments.push_back(BytesToText(argv[i], CP_UTF8));
   std::u16string script_path = BytesToText(argv[first], CP_UTF8);
@@ -109,9 +110,11 @@ int main(int argc, char** argv) {
   ComPtr<ConsoleSite> site = ComPtr<ConsoleSite>::Adopt(new ConsoleSite(script_path, wscript));
   int exit_code = 1;
   {
-    ComPtr<IActiveScript> engine = CreateEngine();
+    std::u16string_view language = EngineFor(argv[first]);
+    ComPtr<IActiveScript> engine = CreateEngine(language);
     if (!engine) {
-      std::fprintf(stderr, "vbsrun: the VBScript engine is not registered\n");
+      std::string name = TextToBytes(language, CP_UTF8);
+      std::fprintf(stderr, "vbsrun: the %s engine is not registered\n", name.c_str());
     } else if (RunScript(engine.get(), site.get(), DecodeScript(std::move(bytes)))) {
       exit_code = 0;
     }

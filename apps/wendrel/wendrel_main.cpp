@@ -26,12 +26,10 @@
 
 namespace {
 
+// Beside the script modules: the server itself and the report engine pages call.
 constexpr HostModule kHostModules[] = {
     {"libwendrel.so", u"WendrelASP.Server"},
-    {"libvbscript.so", u"VBScript"},
-    {"libscriptruntime.so", u"Scripting.Dictionary"},
     {"libtabulix32.so", u"Tabulix32.StringBuffer"},
-    {"libado.so", u"ADODB.Connection"},
 };
 
 Variant Text(std::string_view text) { return Variant::FromString(BytesToText(text, CP_UTF8)); }
@@ -166,6 +164,7 @@ int Serve(const CommandLine& command) {
   int signal_file = StopSignals();
   if (signal_file < 0) return Fail("cannot watch for SIGINT and SIGTERM");
   CoInitialize();
+  EnsureHostModulesRegistered(kScriptModules, "wendrel");
   EnsureHostModulesRegistered(kHostModules, "wendrel");
   Result<ComPtr<IDispatch>> created = CreateObject(u"WendrelASP.Server");
   if (!created.ok()) return Fail("cannot create WendrelASP.Server: " + ErrorText(created.error()));

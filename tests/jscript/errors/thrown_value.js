@@ -1,0 +1,3 @@
+// A value that is no Error object, thrown and not caught.
+WScript.Echo("start");
+throw "just a string";
