@@ -3,7 +3,8 @@
 //   vbsrun [--] SCRIPT.vbs [ARGUMENT...]
 //
 // The script gets a WScript object (Echo, Arguments, Quit, ScriptName, ScriptFullName,
-// CreateObject, Sleep, StdOut, StdErr). Errors are printed as "file(line, column): number
+// CreateObject, Sleep, StdOut, StdErr, ConnectObject, DisconnectObject); objects created or
+// connected with a prefix deliver their events to the script's Prefix_Event procedures. Errors are printed as "file(line, column): number
 // description". Exit code: the script's WScript.Quit code, 0 when it ends normally, 1 after a
 // script error or when the script cannot be read, 2 for bad arguments.
 #include <cstdio>
@@ -28,6 +29,7 @@ constexpr std::streamsize kMaxScriptBytes = 64 * 1024 * 1024;
 constexpr HostModule kPlatformModules[] = {
     {"libvbscript.so", u"VBScript"},
     {"libscriptruntime.so", u"Scripting.Dictionary"},
+    {"libwendrel.so", u"WendrelASP.TextParser"},
 };
 
 void PrintUsage() {
@@ -110,8 +112,11 @@ int main(int argc, char** argv) {
     ComPtr<IActiveScript> engine = CreateEngine();
     if (!engine) {
       std::fprintf(stderr, "vbsrun: the VBScript engine is not registered\n");
-    } else if (RunScript(engine.get(), site.get(), DecodeScript(std::move(bytes)))) {
-      exit_code = 0;
+    } else {
+      wscript->SetScriptEngine(engine.get());
+      if (RunScript(engine.get(), site.get(), DecodeScript(std::move(bytes)))) exit_code = 0;
+      wscript->DisconnectEvents();
+      wscript->SetScriptEngine(nullptr);
     }
   }
   if (wscript->quit_requested()) exit_code = wscript->exit_code();

@@ -1,0 +1,56 @@
+#include "wendrel/components/request_gate.h"
+
+#include "platform/com/com_object.h"
+
+namespace {
+
+class GuardedObject final : public ComObject<GuardedObject, IDispatch> {
+ public:
+  static constexpr IID kInterfaces[] = {IID_IDispatch};
+
+  GuardedObject(IDispatch* target, std::shared_ptr<RequestGate> gate)
+      : target_(target), gate_(std::move(gate)) {}
+
+  HRESULT GetTypeInfoCount(UINT* count) override {
+    if (count == nullptr) return E_POINTER;
+    *count = 0;
+    return S_OK;
+  }
+  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
+    if (info != nullptr) *info = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID lcid, DISPID* dispids) override {
+    HRESULT hr = RPC_E_DISCONNECTED;
+    gate_->Run([&] { hr = target_->GetIDsOfNames(iid, names, count, lcid, dispids); });
+    return hr;
+  }
+  HRESULT Invoke(DISPID member, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                 EXCEPINFO* exception, UINT* argument_error) override {
+    HRESULT hr = RPC_E_DISCONNECTED;
+    gate_->Run([&] { hr = target_->Invoke(member, iid, lcid, flags, params, result, exception, argument_error); });
+    if (FAILED(hr) || result == nullptr || result->vt != VT_DISPATCH || result->pdispVal == nullptr) {
+      return hr;
+    }
+    // An object the call returned belongs to the request too.
+    HRESULT wrapped = ComEntry([&] {
+      ComPtr<IDispatch> guarded = GuardedDispatch(result->pdispVal, gate_);
+      result->pdispVal->Release();
+      result->pdispVal = guarded.Detach();
+      return S_OK;
+    });
+    if (FAILED(wrapped)) VariantClear(result);
+    return FAILED(wrapped) ? wrapped : hr;
+  }
+
+ private:
+  ComPtr<IDispatch> target_;
+  std::shared_ptr<RequestGate> gate_;
+};
+
+}  // namespace
+
+ComPtr<IDispatch> GuardedDispatch(IDispatch* object, std::shared_ptr<RequestGate> gate) {
+  if (object == nullptr) return nullptr;
+  return ComPtr<IDispatch>::Adopt(new GuardedObject(object, std::move(gate)));
+}
