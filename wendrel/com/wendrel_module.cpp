@@ -6,6 +6,7 @@
 // them there.
 #include "platform/com/class_factory.h"
 #include "wendrel/com/class_identities.h"
+#include "wendrel/components/png_capturer.h"
 #include "wendrel/components/text_parser.h"
 #include "wendrel/logging/syslog_client.h"
 #include "wendrel/server/host_events.h"
@@ -48,7 +49,7 @@ constexpr TypeLibraryClass kClassTable[] = {
     Class(u"CHTTPCookie", u"ICHTTPCookie", kCHTTPCookie, 0),
     Class(u"CASPSession", u"ICASPSession", kCASPSession, 0),
     Class(u"CQuavDictionary", u"ICQuavDictionary", kCQuavDictionary, 0),
-    Class(u"PNGCapturer", u"IPNGCapturer", kPNGCapturer, 0),
+    Class(u"PNGCapturer", u"IPNGCapturer", kPNGCapturer, kClassCreatable),
     Class(u"CVirtDir", u"ICVirtDir", kCVirtDir, 0),
     Class(u"SysLogClient", u"ISysLogClient", kSysLogClient, kClassCreatable),
 };
@@ -63,12 +64,14 @@ constexpr TypeLibrary kLibrary{u"WendrelASP", kLibraryId, 2, 0, 1033,
 
 constexpr CLSID kServerId = ClassId(kServer);
 constexpr CLSID kTextParserId = ClassId(kTextParser);
+constexpr CLSID kPNGCapturerId = ClassId(kPNGCapturer);
 constexpr CLSID kSysLogClientId = ClassId(kSysLogClient);
 
 // The creatable classes; every other class of the table has no factory.
 constexpr ModuleClass kClasses[] = {
     {&kServerId, &CreateHttpServer},
     {&kTextParserId, &CreateTextParser},
+    {&kPNGCapturerId, &CreatePNGCapturer},
     {&kSysLogClientId, &CreateSysLogClient},
 };
 

@@ -64,7 +64,7 @@ constexpr ExpectedClass kExpectedClasses[] = {
     {u"CHTTPCookie", u"ICHTTPCookie", u"", kCHTTPCookie, 0},
     {u"CASPSession", u"ICASPSession", u"", kCASPSession, 0},
     {u"CQuavDictionary", u"ICQuavDictionary", u"", kCQuavDictionary, 0},
-    {u"PNGCapturer", u"IPNGCapturer", u"", kPNGCapturer, 0},
+    {u"PNGCapturer", u"IPNGCapturer", u"", kPNGCapturer, kClassCreatable},
     {u"CVirtDir", u"ICVirtDir", u"", kCVirtDir, 0},
     {u"SysLogClient", u"ISysLogClient", u"", kSysLogClient, kClassCreatable},
 };
@@ -155,6 +155,9 @@ TEST_F(WendrelModule, CreatableClassesAreCreatedByProgIdAndAnswerLateBound) {
   Result<ComPtr<IDispatch>> parser = CreateObject(u"WendrelASP.TextParser");
   ASSERT_TRUE(parser.ok());
   EXPECT_EQ(CallMember(parser.value().get(), u"StartMark").value().StringView(), u"<!--#");
+  Result<ComPtr<IDispatch>> capturer = CreateObject(u"WendrelASP.PNGCapturer");
+  ASSERT_TRUE(capturer.ok());
+  EXPECT_EQ(CallMember(capturer.value().get(), u"Width").value().lVal, 0);
   Result<ComPtr<IDispatch>> syslog = CreateObject(u"WendrelASP.SysLogClient");
   ASSERT_TRUE(syslog.ok());
   EXPECT_EQ(CallMember(syslog.value().get(), u"Port").value().lVal, 514);
