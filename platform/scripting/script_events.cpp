@@ -9,7 +9,7 @@ namespace {
 
 // The sink Advise'd to the object: each event's Invoke becomes a call of the script procedure
 // named prefix + event name, with the same arguments.
-class ScriptEventSink final : public ComObject<ScriptEventSink, IDispatch> {
+class ScriptEventSink final : public HandWrittenDispatch<ScriptEventSink> {
  public:
   ScriptEventSink(const TypeLibraryClass& type, std::u16string prefix, IDispatch* script)
       : type_(type), prefix_(std::move(prefix)), script_(script) {}
@@ -20,15 +20,6 @@ class ScriptEventSink final : public ComObject<ScriptEventSink, IDispatch> {
     return nullptr;
   }
 
-  HRESULT GetTypeInfoCount(UINT* count) override {
-    if (count == nullptr) return E_POINTER;
-    *count = 0;
-    return S_OK;
-  }
-  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
-    if (info != nullptr) *info = nullptr;
-    return E_NOTIMPL;
-  }
   HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
   HRESULT Invoke(DISPID member, REFIID iid, LCID lcid, WORD, DISPPARAMS* params, VARIANT* result,
                  EXCEPINFO* exception, UINT* argument_error) override {

@@ -4,22 +4,11 @@
 
 namespace {
 
-class GuardedObject final : public ComObject<GuardedObject, IDispatch> {
+class GuardedObject final : public HandWrittenDispatch<GuardedObject> {
  public:
-  static constexpr IID kInterfaces[] = {IID_IDispatch};
-
   GuardedObject(IDispatch* target, std::shared_ptr<RequestGate> gate)
       : target_(target), gate_(std::move(gate)) {}
 
-  HRESULT GetTypeInfoCount(UINT* count) override {
-    if (count == nullptr) return E_POINTER;
-    *count = 0;
-    return S_OK;
-  }
-  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
-    if (info != nullptr) *info = nullptr;
-    return E_NOTIMPL;
-  }
   HRESULT GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID lcid, DISPID* dispids) override {
     HRESULT hr = RPC_E_DISCONNECTED;
     gate_->Run([&] { hr = target_->GetIDsOfNames(iid, names, count, lcid, dispids); });
