@@ -277,7 +277,9 @@ DotNetBridge::~DotNetBridge() { Stop(); }
 
 DotNetBridge::Outcome DotNetBridge::Submit(IDispatch* server, Request& request, Response& response) {
   auto item = std::make_shared<WorkItem>();
-  item->server = GuardedDispatch(server, item->gate);
+  // The server is only borrowed: it outlives the gate (it stops its bridge before it goes), and
+  // its last reference must never be let go on the bridge thread.
+  item->server = GuardedDispatch(server, item->gate, GuardedReference::Borrowed);
   item->request = GuardedDispatch(&request, item->gate);
   item->response = GuardedDispatch(&response, item->gate);
   item->response_object = &response;

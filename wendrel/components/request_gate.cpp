@@ -6,8 +6,10 @@ namespace {
 
 class GuardedObject final : public HandWrittenDispatch<GuardedObject> {
  public:
-  GuardedObject(IDispatch* target, std::shared_ptr<RequestGate> gate)
-      : target_(target), gate_(std::move(gate)) {}
+  GuardedObject(IDispatch* target, std::shared_ptr<RequestGate> gate, GuardedReference reference)
+      : target_(target), gate_(std::move(gate)) {
+    if (reference == GuardedReference::Owned) owned_ = ComPtr<IDispatch>(target);
+  }
 
   HRESULT GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID lcid, DISPID* dispids) override {
     HRESULT hr = RPC_E_DISCONNECTED;
@@ -33,13 +35,15 @@ class GuardedObject final : public HandWrittenDispatch<GuardedObject> {
   }
 
  private:
-  ComPtr<IDispatch> target_;
+  IDispatch* target_;
+  ComPtr<IDispatch> owned_;  // the reference that keeps an owned target alive
   std::shared_ptr<RequestGate> gate_;
 };
 
 }  // namespace
 
-ComPtr<IDispatch> GuardedDispatch(IDispatch* object, std::shared_ptr<RequestGate> gate) {
+ComPtr<IDispatch> GuardedDispatch(IDispatch* object, std::shared_ptr<RequestGate> gate,
+                                  GuardedReference reference) {
   if (object == nullptr) return nullptr;
-  return ComPtr<IDispatch>::Adopt(new GuardedObject(object, std::move(gate)));
+  return ComPtr<IDispatch>::Adopt(new GuardedObject(object, std::move(gate), reference));
 }

@@ -36,5 +36,10 @@ class RequestGate {
   bool closed_ = false;
 };
 
+/// Whether the guarded view keeps the object alive. A borrowed object must outlive every call
+/// through the gate that can still reach it, that is, until the gate is closed.
+enum class GuardedReference { Owned, Borrowed };
+
 /// `object` as seen through `gate`: IDispatch calls reach it while the gate is open.
-ComPtr<IDispatch> GuardedDispatch(IDispatch* object, std::shared_ptr<RequestGate> gate);
+ComPtr<IDispatch> GuardedDispatch(IDispatch* object, std::shared_ptr<RequestGate> gate,
+                                  GuardedReference reference = GuardedReference::Owned);
