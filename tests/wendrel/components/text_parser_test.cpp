@@ -108,7 +108,7 @@ std::vector<Region> g_callback_regions;
 void RecordingCallback(int32_t start, int32_t end, BSTR* region, intptr_t parameter) {
   g_callback_regions.push_back({start, end, TextToBytes(BstrView(*region), CP_ACP)});
   SysFreeString(*region);
-  std::u16string answer = u"[" + std::u16string(1, static_cast<char16_t>(parameter)) + u"]";
+  std::u16string answer = {u'[', static_cast<char16_t>(parameter), u']'};
   *region = SysAllocString(answer.c_str());
 }
 
