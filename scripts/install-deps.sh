@@ -8,6 +8,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libpng-dev libssl-dev openssl libsqlite3-dev
   unixodbc-dev libodbc2 odbcinst libsqliteodbc odbc-postgresql postgresql libpcre2-dev duktape-dev
+  libcairo2-dev libxcb1-dev xvfb
 )
 
 missing=()

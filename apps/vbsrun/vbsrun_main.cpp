@@ -4,7 +4,8 @@
 //   vbsrun [--] SCRIPT.vbs|SCRIPT.js [ARGUMENT...]
 //
 // The script gets a WScript object (Echo, Arguments, Quit, ScriptName, ScriptFullName,
-// CreateObject, Sleep, StdOut, StdErr). Errors are printed as "file(line, column): number
+// CreateObject, Sleep, StdOut, StdErr, ConnectObject, DisconnectObject); objects created or
+// connected with a prefix deliver their events to the script's Prefix_Event procedures. Errors are printed as "file(line, column): number
 // description". Exit code: the script's WScript.Quit code, 0 when it ends normally, 1 after a
 // script error or when the script cannot be read, 2 for bad arguments.
 #include <cstdio>
@@ -24,6 +25,11 @@ namespace {
 
 // Scripts larger than this are refused rather than read.
 constexpr std::streamsize kMaxScriptBytes = 64 * 1024 * 1024;
+
+// Beside the script modules: the server's components, which scripts create and connect to.
+constexpr HostModule kComponentModules[] = {
+    {"libwendrel.so", u"WendrelASP.TextParser"},
+};
 
 void PrintUsage() {
   std::fprintf(stderr,
@@ -103,6 +109,7 @@ int main(int argc, char** argv) {
   }
   CoInitialize();
   EnsureHostModulesRegistered(kScriptModules, "vbsrun");
+  EnsureHostModulesRegistered(kComponentModules, "vbsrun");
   std::vector<std::u16string> arguments;
   for (int i = first + 1; i < argc; ++i) arguments.push_back(BytesToText(argv[i], CP_UTF8));
   std::u16string script_path = BytesToText(argv[first], CP_UTF8);
@@ -115,8 +122,11 @@ int main(int argc, char** argv) {
     if (!engine) {
       std::string name = TextToBytes(language, CP_UTF8);
       std::fprintf(stderr, "vbsrun: the %s engine is not registered\n", name.c_str());
-    } else if (RunScript(engine.get(), site.get(), DecodeScript(std::move(bytes)))) {
-      exit_code = 0;
+    } else {
+      wscript->SetScriptEngine(engine.get());
+      if (RunScript(engine.get(), site.get(), DecodeScript(std::move(bytes)))) exit_code = 0;
+      wscript->DisconnectEvents();
+      wscript->SetScriptEngine(nullptr);
     }
   }
   if (wscript->quit_requested()) exit_code = wscript->exit_code();

@@ -123,6 +123,8 @@ std::span<const DispatchMember<WScriptObject>> WScriptObject::Members() {
       {u"StdErr", 9, kPropertyGet, 0, 0, &WScriptObject::StdErr},
       {u"Name", DISPID_VALUE, kPropertyGet, 0, 0, &WScriptObject::Name},
       {u"Version", 10, kPropertyGet, 0, 0, &WScriptObject::Version},
+      {u"ConnectObject", 11, kMethod, 2, 2, &WScriptObject::ConnectObject, u"Object,Prefix"},
+      {u"DisconnectObject", 12, kMethod, 1, 1, &WScriptObject::DisconnectObject, u"Object"},
   };
   return kMembers;
 }
@@ -159,6 +161,7 @@ Result<Variant> WScriptObject::ScriptFullName(const DispatchArguments&) {
 Result<Variant> WScriptObject::CreateObject(const DispatchArguments& arguments) {
   Bstr prog_id = TRY(ToBstr(arguments[0]));
   ComPtr<IDispatch> object = TRY(::CreateObject(prog_id.view()));
+  if (!arguments.IsMissing(1)) TRY(ConnectCreatedObject(object.get(), prog_id.view(), arguments[1]));
   return Variant::FromDispatch(object.get());
 }
 

@@ -64,6 +64,24 @@ class ComObject : public Interface {
   std::atomic<ULONG> references_{1};
 };
 
+/// An IDispatch written by hand (sinks, wrappers that forward calls): no type information, so
+/// the class writes only GetIDsOfNames and Invoke. Answers IDispatch.
+template <class Derived>
+class HandWrittenDispatch : public ComObject<Derived, IDispatch> {
+ public:
+  static constexpr IID kInterfaces[] = {IID_IDispatch};
+
+  HRESULT GetTypeInfoCount(UINT* count) override {
+    if (count == nullptr) return E_POINTER;
+    *count = 0;
+    return S_OK;
+  }
+  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
+    if (info != nullptr) *info = nullptr;
+    return E_NOTIMPL;
+  }
+};
+
 /// Runs the body of a COM method or C entry point: its HRESULT, or E_OUTOFMEMORY when memory
 /// ran out inside.
 template <class Body>

@@ -52,16 +52,32 @@ Result<void> WriteDefaultValue(std::u16string_view path, std::u16string_view val
   return key.SetString(u"", value);
 }
 
+// Deletes a key and what lies below it; a key that is not there is no failure.
+Result<void> DeleteIfPresent(std::u16string_view path) {
+  Result<void> deleted = RegistryKey::DeleteTree(RegistryHive::ClassesRoot, path);
+  if (!deleted.ok() && deleted.error().Hresult() != kRegistryNotFound) return deleted;
+  return {};
+}
+
+std::u16string ServerKey(const TypeLibraryClass& type) {
+  return u"CLSID\\" + GuidToString(type.clsid) + u"\\InprocServer32";
+}
+
+// The class's entries, and its threading model on the server entry. A class that is not
+// creatable loses a server entry an earlier version of the module wrote (it would still create
+// it), and a class without a threading model loses a stale ThreadingModel value.
 Result<void> WriteClass(const TypeLibrary& library, const TypeLibraryClass& type,
                         std::u16string_view module_path) {
   for (const ClassEntry& entry : ClassEntries(library, type, module_path)) {
     TRY(WriteDefaultValue(entry.key, entry.value));
   }
+  if ((type.flags & kClassCreatable) == 0) return DeleteIfPresent(ServerKey(type));
+  RegistryKey server = TRY(RegistryKey::Create(RegistryHive::ClassesRoot, ServerKey(type)));
   const char16_t* threading = ThreadingModelName(type.threading);
-  if ((type.flags & kClassCreatable) == 0 || threading == nullptr) return {};
-  RegistryKey server = TRY(RegistryKey::Create(
-      RegistryHive::ClassesRoot, u"CLSID\\" + GuidToString(type.clsid) + u"\\InprocServer32"));
-  return server.SetString(u"ThreadingModel", threading);
+  if (threading != nullptr) return server.SetString(u"ThreadingModel", threading);
+  Result<void> removed = server.DeleteValue(u"ThreadingModel");
+  if (!removed.ok() && removed.error().Hresult() != kRegistryNotFound) return removed;
+  return {};
 }
 
 std::u16string VersionKey(const TypeLibrary& library) {
@@ -96,6 +112,10 @@ HRESULT UnregisterModule(const TypeLibrary& library) {
   bool all_deleted = true;
   for (const TypeLibraryClass& type : library.classes) {
     std::vector<ClassEntry> entries = ClassEntries(library, type, u"");
+    // A server entry left by an earlier version of a class that is no longer creatable.
+    if ((type.flags & kClassCreatable) == 0) {
+      all_deleted = DeleteIfPresent(ServerKey(type)).ok() && all_deleted;
+    }
     for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
       Result<void> deleted = RegistryKey::DeleteKey(RegistryHive::ClassesRoot, entry->key);
       if (!deleted.ok() && deleted.error().Hresult() != kRegistryNotFound) all_deleted = false;

@@ -85,6 +85,13 @@ std::optional<int32_t> FindLibraryConstant(const TypeLibrary& library, std::u16s
   return std::nullopt;
 }
 
+std::u16string_view FindEventName(const TypeLibraryClass& type, DISPID dispid) {
+  for (const TypeLibraryMember& event : type.events) {
+    if (event.dispid == dispid) return event.name;
+  }
+  return {};
+}
+
 std::u16string ProgIdOf(const TypeLibrary& library, const TypeLibraryClass& type) {
   if (!type.prog_id.empty()) return std::u16string(type.prog_id);
   std::u16string prog_id(library.name);

@@ -20,6 +20,12 @@ enum ClassFlags : uint32_t {
   kClassAppObject = 4,   // an application object with a predeclared instance
 };
 
+/// A member of an interface described by the library: its name and dispatch identifier.
+struct TypeLibraryMember {
+  std::u16string_view name;
+  DISPID dispid;
+};
+
 struct TypeLibraryClass {
   std::u16string_view name;
   CLSID clsid;
@@ -34,6 +40,9 @@ struct TypeLibraryClass {
   /// A versioned ProgID registered beside it ("ADODB.Connection.6.0"), whose CurVer it is;
   /// empty for none.
   std::u16string_view versioned_prog_id = {};
+  /// The events of the event interface (what a sink is called with), for hosts that connect
+  /// events to script procedures by name.
+  std::span<const TypeLibraryMember> events = {};
 };
 
 struct TypeLibraryConstant {
@@ -62,6 +71,10 @@ const TypeLibraryClass* FindLibraryClass(const TypeLibrary& library, std::u16str
 const TypeLibraryClass* FindLibraryClass(const TypeLibrary& library, const CLSID& clsid);
 /// The value of an enumeration constant by name (ignoring case), from any enumeration.
 std::optional<int32_t> FindLibraryConstant(const TypeLibrary& library, std::u16string_view name);
+
+/// The name of an event of a class's event interface by its dispatch identifier; empty when
+/// the class has no such event.
+std::u16string_view FindEventName(const TypeLibraryClass& type, DISPID dispid);
 
 /// The ProgID of a class: its own, else library name, '.', class name.
 std::u16string ProgIdOf(const TypeLibrary& library, const TypeLibraryClass& type);

@@ -118,7 +118,7 @@ void CHTTPServer::BuildHandlerChain() {
   handlers_.Append(std::make_unique<NativeHostHandler>(native_handler_));
   handlers_.Append(std::make_unique<HostEventsHandler>(Requests::AllWhileDefaultFilesOff));
   handlers_.Append(std::make_unique<AspPageHandler>(asp_));
-  handlers_.Append(std::make_unique<DotNetBridgeHandler>());
+  handlers_.Append(std::make_unique<DotNetBridgeHandler>(static_cast<IDispatch*>(this)));
   handlers_.Append(std::make_unique<StaticFileHandler>(Files::WithContentType));
   handlers_.Append(std::make_unique<HostEventsHandler>(Requests::RemainingFiles));
   handlers_.Append(std::make_unique<StaticFileHandler>(Files::Remaining));
@@ -241,6 +241,7 @@ void CHTTPServer::Stop() {
     ssl_.reset();  // InitSSL must be called again before the next start
   }
   stopping_ = true;  // workers waiting for the host give up
+  handlers_.ServerStopping();  // and those waiting for the .NET bridge
   runtime->Stop();
   bound_port_ = 0;
   runtime.reset();

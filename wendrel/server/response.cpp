@@ -117,6 +117,14 @@ void LimitContent(WriteContent& content, int32_t limit) {
   content.text.resize(kept);
 }
 
+// The stream an object argument offers (a captured image's Value, ADO streams); null for any
+// other value.
+ComPtr<IStream> StreamArgument(const VARIANT& argument) {
+  VARIANT value = PeekValue(argument);
+  if ((value.vt != VT_UNKNOWN && value.vt != VT_DISPATCH) || value.punkVal == nullptr) return nullptr;
+  return ComPtr<IUnknown>(value.punkVal).As<IStream>(IID_IStream);
+}
+
 // BinaryWrite's bytes: arrays element by element, text one byte per character (characters
 // above U+00FF become '?'), without the code page.
 std::optional<std::string> BinaryBytesOf(const VARIANT& argument) {
@@ -380,6 +388,11 @@ Result<Variant> Response::WritePart(const DispatchArguments& arguments) {
 }
 
 Result<Variant> Response::BinaryWrite(const DispatchArguments& arguments) {
+  if (ComPtr<IStream> stream = StreamArgument(arguments[0])) {
+    // A stream is written from its position to its end, as it stands.
+    TRY(AppendBody(TRY(StreamBytes(stream.get()))));
+    return Variant();
+  }
   std::optional<std::string> bytes = BinaryBytesOf(arguments[0]);
   if (!bytes) return CannotWrite();
   TRY(AppendBody(*bytes));

@@ -150,6 +150,22 @@ TEST_F(ResponseTest, BinaryWriteAppendsBytesWithoutTheCodePage) {
   EXPECT_EQ(Body(), std::string("\0\xFFHi\xE9" "7", 6));
 }
 
+TEST_F(ResponseTest, BinaryWriteTakesAStreamFromItsPositionToItsEnd) {
+  response_->SetCodePage(CP_UTF8);
+  ComPtr<IStream> stream = CreateMemoryStream();
+  ULONG written = 0;
+  ASSERT_EQ(stream->Write("skip\x89PNG\0\xFF", 10, &written), S_OK);
+  ASSERT_EQ(stream->Seek(4, STREAM_SEEK_SET, nullptr), S_OK);
+  ASSERT_TRUE(Call(Dispatch(), u"BinaryWrite", {Variant::FromUnknown(stream.get())}).ok());
+  // The same stream again: it is at its end now, so nothing more is written.
+  ASSERT_TRUE(Call(Dispatch(), u"BinaryWrite", {Variant::FromUnknown(stream.get())}).ok());
+  EXPECT_EQ(Body(), std::string("\x89PNG\0\xFF", 6));
+  // An object that offers no stream and has no bytes is still refused.
+  Result<Variant> refused = Call(Dispatch(), u"BinaryWrite", {Variant::FromUnknown(static_cast<IDispatch*>(response_.get()))});
+  ASSERT_FALSE(refused.ok());
+  EXPECT_EQ(refused.error().Number(), 1004);
+}
+
 TEST_F(ResponseTest, WriteMemBytesCopiesHostMemoryButNotForScripts) {
   const char block[] = "host memory";
   Variant address;

@@ -25,3 +25,7 @@ void HandlerChain::Run(RequestContext& context) const {
     if (handler->Handle(context) == HandlerOutcome::Answered) return;
   }
 }
+
+void HandlerChain::ServerStopping() const {
+  for (const auto& handler : handlers_) handler->ServerStopping();
+}

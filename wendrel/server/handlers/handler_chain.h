@@ -15,6 +15,8 @@ class HandlerChain {
   Placement PlacementFor(const RequestContext& context) const;
   /// Asks the handlers in order until one answers.
   void Run(RequestContext& context) const;
+  /// Tells every handler that the server is stopping.
+  void ServerStopping() const;
 
  private:
   std::vector<std::unique_ptr<RequestHandler>> handlers_;

@@ -82,4 +82,7 @@ class RequestHandler {
   /// it surely answers it.
   virtual HandlerPlan Plan(const RequestContext& context) const = 0;
   virtual HandlerOutcome Handle(RequestContext& context) = 0;
+  /// The server is stopping: release what the handler made for the running server (threads,
+  /// external modules). Requests may still be running; they must find the handler usable.
+  virtual void ServerStopping() {}
 };
