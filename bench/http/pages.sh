@@ -23,17 +23,16 @@ while [[ $# -gt 0 ]]; do
     *) echo "usage: $0 [--duration SECONDS] [--repeat N]" >&2; exit 2 ;;
   esac
 done
+source bench/http/php_peer.sh
 build=build/release
 bash scripts/build.sh release >/dev/null
-if ! command -v wrk >/dev/null || ! command -v nginx >/dev/null || ! command -v php-fpm8.2 >/dev/null; then
-  DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends \
-    wrk nginx curl php8.2-fpm php8.2-opcache >/dev/null
-fi
+install_php_peer
 
 work=$(mktemp -d)
 chmod 755 "$work"
 pids=()
 cleanup() {
+  stop_php_peer
   kill "${pids[@]}" 2>/dev/null || true
   wait 2>/dev/null || true
   rm -rf "$work"
@@ -67,52 +66,7 @@ chmod -R a+rX "$work"
 
 wendrel_port=18180
 php_port=18181
-fpm_socket="$work/php/fpm.sock"
-cat > "$work/php/fpm.conf" <<CONF
-[global]
-pid = $work/php/fpm.pid
-error_log = $work/php/fpm.log
-daemonize = no
-[bench]
-user = nobody
-group = nogroup
-listen = $fpm_socket
-listen.mode = 0666
-pm = static
-pm.max_children = 8
-php_admin_value[opcache.enable] = 1
-php_admin_value[opcache.validate_timestamps] = 0
-CONF
-cat > "$work/nginx/nginx.conf" <<CONF
-worker_processes 2;
-pid $work/nginx/nginx.pid;
-error_log $work/nginx/error.log;
-events { worker_connections 4096; }
-http {
-  access_log off;
-  keepalive_requests 1000000;
-  client_body_temp_path $work/nginx;
-  proxy_temp_path $work/nginx;
-  fastcgi_temp_path $work/nginx;
-  uwsgi_temp_path $work/nginx;
-  scgi_temp_path $work/nginx;
-  upstream fpm { server unix:$fpm_socket; keepalive 32; }
-  server {
-    listen 127.0.0.1:$php_port backlog=4096;
-    root $work/php;
-    location ~ \.php\$ {
-      include /etc/nginx/fastcgi_params;
-      fastcgi_param SCRIPT_FILENAME \$document_root\$fastcgi_script_name;
-      fastcgi_keep_conn on;
-      fastcgi_pass fpm;
-    }
-  }
-}
-CONF
-php-fpm8.2 -y "$work/php/fpm.conf" -F &
-pids+=($!)
-nginx -c "$work/nginx/nginx.conf" -g 'daemon off;' &
-pids+=($!)
+start_php_peer $php_port
 start_wendrel() {
   WENDREL_REGISTRY_DIR="$work/registry" $build/apps/wendrel --port $wendrel_port --keep-alive \
     "$work/site" > "$work/wendrel.log" 2>&1 &
@@ -123,7 +77,6 @@ start_wendrel() {
   done
 }
 start_wendrel
-for _ in $(seq 100); do curl -s -o /dev/null "http://127.0.0.1:$php_port/hello.php" && break; sleep 0.05; done
 
 url_of() {  # side page
   if [[ $1 == wendrel ]]; then echo "http://127.0.0.1:$wendrel_port/$2.asp"; else echo "http://127.0.0.1:$php_port/$2.php"; fi
@@ -143,37 +96,12 @@ for page in hello table; do
 done
 echo "checked: both sides answer 200 with the same text for hello and table"
 
-cpu_ticks() {  # pids...
-  local total=0
-  for pid in "$@"; do
-    for task in /proc/$pid/task/*/stat; do
-      [[ -r $task ]] && total=$((total + $(awk '{ print $14 + $15 }' "$task")))
-    done
-  done
-  echo $total
-}
 side_pids() {
-  if [[ $1 == wendrel ]]; then echo $wendrel_pid; else echo "${pids[@]}" $(pgrep -P "${pids[0]}") $(pgrep -P "${pids[1]}"); fi
+  if [[ $1 == wendrel ]]; then echo $wendrel_pid; else php_peer_pids; fi
 }
-hz=$(getconf CLK_TCK)
-run_once() {  # side page -> "rps p99_ms errors cpu_us_per_request"
-  local who=($(side_pids "$1"))
-  local before=$(cpu_ticks "${who[@]}")
-  local out
-  out=$(wrk -t2 -c32 -d"${duration}s" --latency "$(url_of "$1" "$2")")
-  local after=$(cpu_ticks "${who[@]}")
-  awk -v ticks=$((after - before)) -v hz="$hz" '
-    /Requests\/sec/ { rps = $2 }
-    /requests in/ { count = $1 }
-    /^ +99%/ { v = $2; if (v ~ /us$/) { sub(/us/, "", v); v /= 1000 }
-               else if (v ~ /ms$/) { sub(/ms/, "", v) } else if (v ~ /s$/) { sub(/s/, "", v); v *= 1000 }
-               p99 = v }
-    /Socket errors/ { gsub(/,/, ""); errors += $4 + $6 + $8 + $10 }
-    /Non-2xx/ { errors += $5 }
-    END { printf "%s %s %d %.1f\n", rps, p99, errors, (count > 0 ? ticks * 1e6 / hz / count : 0) }' <<<"$out"
+run_once() {  # side page
+  wrk_once "$(side_pids "$1")" -t2 -c32 -d"${duration}s" "$(url_of "$1" "$2")"
 }
-median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-column() { tr ';' '\n' | grep -v '^$' | awk -v c="$1" '{ print $c }'; }
 
 declare -A results
 for page in hello table; do
@@ -190,14 +118,14 @@ printf '%-8s %11s %11s %6s %9s %9s %8s %8s %10s %10s\n' page "wendrel/s" "php/s"
 for page in hello table; do
   ours=${results["$page wendrel"]}
   theirs=${results["$page php"]}
-  a=$(column 1 <<<"$ours" | median)
-  b=$(column 1 <<<"$theirs" | median)
+  a=$(field 1 <<<"$ours" | median)
+  b=$(field 1 <<<"$theirs" | median)
   printf '%-8s %11.0f %11.0f %6.2f %8sms %8sms %8s %8s %10s %10s\n' "$page" "$a" "$b" \
     "$(awk -v a="$a" -v b="$b" 'BEGIN { print (b > 0 ? a / b : 0) }')" \
-    "$(column 2 <<<"$ours" | median)" "$(column 2 <<<"$theirs" | median)" \
-    "$(column 3 <<<"$ours" | awk '{ s += $1 } END { print s }')" \
-    "$(column 3 <<<"$theirs" | awk '{ s += $1 } END { print s }')" \
-    "$(column 4 <<<"$ours" | median)" "$(column 4 <<<"$theirs" | median)"
+    "$(field 2 <<<"$ours" | median)" "$(field 2 <<<"$theirs" | median)" \
+    "$(field 3 <<<"$ours" | awk '{ s += $1 } END { print s }')" \
+    "$(field 3 <<<"$theirs" | awk '{ s += $1 } END { print s }')" \
+    "$(field 4 <<<"$ours" | median)" "$(field 4 <<<"$theirs" | median)"
 done
 
 # 3. The first request of a page compiles it; the next ones run the kept compilation.

@@ -208,6 +208,8 @@ TEST_F(WendrelCommand, ServesTheExampleSite) {
       {"/dictionary.asp", {"holds 3 entries", "<li>banana: 13</li>", "has \"durian\": False"}},
       {"/error.asp", {"<b>Division by zero</b>", "In file <b>/error.asp</b>", "on line 10,"}},
       {"/upload.asp", {"enctype=\"multipart/form-data\""}},
+      {"/visits.asp?page=first", {"opened this page 1 time(s)", "<li>first: 1</li>",
+                                  "Pages you named in this session: 1."}},
       {"/reports/", {"<html>"}},
   };
   for (const Case& c : cases) {
@@ -228,6 +230,18 @@ TEST_F(WendrelCommand, ServesTheExampleSite) {
       << uploaded->body;
   EXPECT_TRUE(fs::exists(base_ / ("wendrel-uploads-" + std::to_string(getuid())) / "a.txt"));
   unsetenv("WENDREL_UPLOAD_BASE");
+  // The visitor's cookie brings its session back; the application counts everyone.
+  std::optional<http_test::HttpResponse> visit = get("/visits.asp?page=second");
+  ASSERT_TRUE(visit);
+  std::string cookie = visit->Header("Set-Cookie").value_or("");
+  cookie = cookie.substr(0, cookie.find(';'));
+  std::optional<http_test::HttpResponse> again = http_test::Fetch(
+      port, "GET /visits.asp?page=first HTTP/1.1\r\nHost: t\r\nCookie: " + cookie + "\r\n\r\n");
+  ASSERT_TRUE(again);
+  EXPECT_NE(again->body.find("opened this page 2 time(s)"), std::string::npos) << again->body;
+  EXPECT_NE(again->body.find("All visitors together: 3."), std::string::npos);
+  EXPECT_NE(again->body.find("<li>first: 2</li>"), std::string::npos);
+  EXPECT_NE(again->body.find("Pages you named in this session: 2."), std::string::npos);
   server.Signal(SIGTERM);
   EXPECT_EQ(server.Wait(), 0);
 }

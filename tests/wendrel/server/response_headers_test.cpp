@@ -169,6 +169,23 @@ TEST_F(ResponseHeadersTest, CookiesBecomeSetCookieLines) {
   EXPECT_EQ(cookies, expected);
 }
 
+// The session cookie is the server's: HttpOnly, Secure over HTTPS, and kept through Clear.
+TEST_F(ResponseHeadersTest, TheSessionCookieComesFirstAndOutlivesClear) {
+  response_->SetSessionCookie("S_0A", true);
+  ASSERT_TRUE(Call(Dispatch(), u"AddCookie", {S(u"gone"), S(u"1")}).ok());
+  ASSERT_TRUE(Call(Dispatch(), u"Clear").ok());
+  ASSERT_TRUE(Call(Dispatch(), u"AddCookie", {S(u"kept"), S(u"2")}).ok());
+  ASSERT_TRUE(Put(Object(Call(Dispatch(), u"Cookies", {S(u"kept")})), u"Secure", Variant::FromBool(true)).ok());
+  WireResponse wire = Finished();
+  std::vector<std::string> cookies;
+  for (const std::string& line : wire.lines) {
+    if (line.starts_with("Set-Cookie: ")) cookies.push_back(line.substr(12));
+  }
+  const std::vector<std::string> expected = {"ASPSESSIONID=S_0A; path=/; HttpOnly; Secure",
+                                             "kept=2; path=/; secure"};
+  EXPECT_EQ(cookies, expected);
+}
+
 TEST_F(ResponseHeadersTest, CookieExpiryInMinutesGivesAnExpiresAttribute) {
   ASSERT_TRUE(Call(Dispatch(), u"AddCookie", {S(u"t"), S(u"1"), I(60)}).ok());
   std::time_t expected = std::time(nullptr) + 3600;
