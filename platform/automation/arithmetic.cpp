@@ -310,12 +310,15 @@ Result<Variant> Power(const VARIANT& left, const VARIANT& right) {
   return FiniteDouble(result);
 }
 
+// An object stands for its default value (a record set's field may read Null).
 Result<Variant> Concatenate(const VARIANT& left, const VARIANT& right) {
-  VARIANT a = PeekValue(left);
-  VARIANT b = PeekValue(right);
-  if (a.vt == VT_NULL && b.vt == VT_NULL) return Variant::Null();
-  Bstr text = TRY(ConcatenationText(a));
-  Bstr tail = TRY(ConcatenationText(b));
+  Resolved a;
+  Resolved b;
+  TRY(Resolve(left, a));
+  TRY(Resolve(right, b));
+  if (a.value.vt == VT_NULL && b.value.vt == VT_NULL) return Variant::Null();
+  Bstr text = TRY(ConcatenationText(a.value));
+  Bstr tail = TRY(ConcatenationText(b.value));
   BSTR joined = text.Detach();
   if (!BstrAppend(&joined, tail.view())) {
     SysFreeString(joined);

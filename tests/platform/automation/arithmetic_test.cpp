@@ -5,6 +5,7 @@
 #include "platform/automation/compare.h"
 #include "platform/automation/conversion.h"
 #include "platform/automation/locale.h"
+#include "tests/support/fake_dispatch.h"
 
 namespace {
 
@@ -139,6 +140,12 @@ TEST_F(Operators, ConcatenationTreatsNullAndEmptyAsEmptyText) {
   EXPECT_EQ(Concatenate(B(true), R8(1.5)).value().StringView(), u"True1.5");
   EXPECT_TRUE(Concatenate(Variant::Null(), Variant::Null()).value().IsNull());
   EXPECT_EQ(ErrorOf(Concatenate(Variant::FromError(E_FAIL), S(u"x"))), 13);
+  // An object is its default value: a field that reads Null joins as "".
+  FakeDispatch null_field(Variant::Null());
+  FakeDispatch text_field(Variant::FromString(u"b"));
+  EXPECT_EQ(Concatenate(Variant::FromDispatch(&null_field), S(u"a")).value().StringView(), u"a");
+  EXPECT_EQ(Concatenate(S(u"a"), Variant::FromDispatch(&text_field)).value().StringView(), u"ab");
+  EXPECT_TRUE(Concatenate(Variant::FromDispatch(&null_field), Variant::Null()).value().IsNull());
 }
 
 TEST_F(Operators, NegationKeepsTypesAndWidensAtTheEdge) {

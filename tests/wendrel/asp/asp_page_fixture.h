@@ -37,6 +37,7 @@ class AspPagesTest : public ::testing::Test {
     CoInitialize();
     ASSERT_TRUE(RegisterModuleFile(u"" VBSCRIPT_MODULE_PATH_U).ok());
     ASSERT_TRUE(RegisterModuleFile(u"" SCRIPT_RUNTIME_MODULE_PATH_U).ok());
+    ASSERT_TRUE(RegisterModuleFile(u"" ADO_MODULE_PATH_U).ok());
     site_ = fs::path(registry_.folder()) / "site";
     fs::create_directories(site_ / "inc");
     Put(u"DefaultDirectory", S(Wide(site_.string())));
