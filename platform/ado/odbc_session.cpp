@@ -2,6 +2,7 @@
 
 #include <array>
 #include <chrono>
+#include <mutex>
 #include <optional>
 
 #include "platform/ado/connection_pool.h"
@@ -37,12 +38,20 @@ odbc::SqlHandle SharedEnvironment(const odbc::DriverManager& calls) {
   return environment;
 }
 
+// Not every driver survives connections being made and dropped in several threads at once (the
+// SQLite driver crashed inside its connect under load without the pool), so connecting and
+// disconnecting take turns across the process; statements on open connections run freely.
+std::mutex& DriverLifetimeMutex() {
+  static std::mutex* const mutex = new std::mutex;  // never destroyed: used until exit
+  return *mutex;
+}
+
 void DisconnectHandle(const odbc::DriverManager& calls, odbc::SqlHandle connection) {
+  std::lock_guard lock(DriverLifetimeMutex());
   calls.Disconnect(connection);
   calls.FreeHandle(odbc::kHandleConnection, connection);
 }
 
-// What the shared pool does with real connections.
 // What the shared pool does with real connections. Without a driver manager no connection
 // exists, so none reaches it.
 class DriverPoolOperations final : public ConnectionPool::Operations {
@@ -143,6 +152,7 @@ Result<std::shared_ptr<OdbcConnection>> OdbcConnection::Open(const OdbcTarget& t
                            reinterpret_cast<void*>(static_cast<intptr_t>(timeout)), 0);
   }
   std::u16string text = target.connection_string;
+  std::unique_lock lifetime(DriverLifetimeMutex());
   odbc::SqlReturn code = calls->DriverConnectW(handle, nullptr, text.c_str(),
                                                static_cast<int16_t>(text.size()), nullptr, 0,
                                                nullptr, odbc::kDriverNoPrompt);
@@ -152,6 +162,7 @@ Result<std::shared_ptr<OdbcConnection>> OdbcConnection::Open(const OdbcTarget& t
     calls->FreeHandle(odbc::kHandleConnection, handle);
     return error;
   }
+  lifetime.unlock();
   return std::shared_ptr<OdbcConnection>(new OdbcConnection(*calls, handle, target, errors));
 }
 

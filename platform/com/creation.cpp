@@ -6,6 +6,7 @@
 
 #include "platform/com/apartment.h"
 #include "platform/com/class_factory.h"
+#include "platform/com/class_lookup_cache.h"
 #include "platform/com/guid.h"
 #include "platform/com/module_loader.h"
 #include "platform/system/code_page.h"
@@ -31,11 +32,24 @@ Result<RegistryKey> OpenServerKey(REFCLSID clsid) {
   return key;
 }
 
+// The class's in-process server: its module and whether it lives in the main apartment.
+Result<class_lookup_cache::ServerEntry> ServerOf(REFCLSID clsid) {
+  if (std::optional<class_lookup_cache::ServerEntry> kept = class_lookup_cache::FindServer(clsid)) {
+    return std::move(*kept);
+  }
+  uint64_t changes = RegistryChangeCount();
+  RegistryKey server = TRY(OpenServerKey(clsid));
+  Result<RegistryValue> path = server.Query(u"");
+  if (!path.ok() || path.value().text.empty()) return Error::FromHresult(REGDB_E_CLASSNOTREG);
+  Result<RegistryValue> model = server.Query(u"ThreadingModel");
+  class_lookup_cache::ServerEntry entry{path.value().text, !model.ok() || model.value().text.empty()};
+  class_lookup_cache::KeepServer(clsid, entry, changes);
+  return entry;
+}
+
 bool LivesInMainApartment(REFCLSID clsid) {
-  Result<RegistryKey> server = OpenServerKey(clsid);
-  if (!server.ok()) return false;
-  Result<RegistryValue> model = server.value().Query(u"ThreadingModel");
-  return !model.ok() || model.value().text.empty();
+  Result<class_lookup_cache::ServerEntry> server = ServerOf(clsid);
+  return server.ok() && server.value().main_apartment;
 }
 
 HRESULT CreateHere(REFCLSID clsid, REFIID iid, void** object) {
@@ -66,22 +80,27 @@ HRESULT CreateOnMainThread(REFCLSID clsid, REFIID iid, void** object) {
 HRESULT CLSIDFromProgID(std::u16string_view prog_id, CLSID* clsid) {
   if (clsid == nullptr) return E_POINTER;
   if (!IsWellFormedProgId(prog_id)) return CO_E_CLASSSTRING;
+  if (std::optional<CLSID> kept = class_lookup_cache::FindProgId(prog_id)) {
+    *clsid = *kept;
+    return S_OK;
+  }
+  uint64_t changes = RegistryChangeCount();
   Result<RegistryKey> key =
       RegistryKey::Open(RegistryHive::ClassesRoot, std::u16string(prog_id) + u"\\CLSID");
   if (!key.ok()) return CO_E_CLASSSTRING;
   Result<RegistryValue> value = key.value().Query(u"");
   if (!value.ok()) return CO_E_CLASSSTRING;
-  return CLSIDFromString(value.value().text, clsid);
+  HRESULT hr = CLSIDFromString(value.value().text, clsid);
+  if (SUCCEEDED(hr)) class_lookup_cache::KeepProgId(prog_id, *clsid, changes);
+  return hr;
 }
 
 HRESULT CoGetClassObject(REFCLSID clsid, DWORD, REFIID iid, void** object) {
   if (object == nullptr) return E_POINTER;
   *object = nullptr;
-  Result<RegistryKey> server = OpenServerKey(clsid);
+  Result<class_lookup_cache::ServerEntry> server = ServerOf(clsid);
   if (!server.ok()) return REGDB_E_CLASSNOTREG;
-  Result<RegistryValue> path = server.value().Query(u"");
-  if (!path.ok() || path.value().text.empty()) return REGDB_E_CLASSNOTREG;
-  Result<void*> module = LoadModule(path.value().text);
+  Result<void*> module = LoadModule(server.value().path);
   if (!module.ok()) return ERROR_MOD_NOT_FOUND_HRESULT;
   Result<void*> entry = ModuleEntryPoint(module.value(), "DllGetClassObject");
   if (!entry.ok()) return ERROR_MOD_NOT_FOUND_HRESULT;
@@ -101,11 +120,9 @@ HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD, REFIID iid, voi
 bool IsProgIdRegistered(std::u16string_view prog_id) {
   CLSID clsid{};
   if (FAILED(CLSIDFromProgID(prog_id, &clsid))) return false;
-  Result<RegistryKey> server = OpenServerKey(clsid);
+  Result<class_lookup_cache::ServerEntry> server = ServerOf(clsid);
   if (!server.ok()) return false;
-  Result<RegistryValue> path = server.value().Query(u"");
-  if (!path.ok() || path.value().text.empty()) return false;
-  std::string file = TextToBytes(path.value().text, CP_UTF8);
+  std::string file = TextToBytes(server.value().path, CP_UTF8);
   struct stat status {};
   return stat(file.c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }

@@ -273,3 +273,5 @@ Result<std::vector<std::u16string>> RegistryKey::SubKeyNames() const {
 }
 
 void ResetRegistryForTesting() { registry_internal::CloseHives(); }
+
+uint64_t RegistryChangeCount() { return registry_internal::ChangeCount(); }

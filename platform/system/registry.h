@@ -92,3 +92,7 @@ class RegistryKey {
 /// Closes the hive files (they are reopened on the next use); for tests that move the registry
 /// folder between cases.
 void ResetRegistryForTesting();
+
+/// Grows whenever this process opens, closes or writes a hive: what was read before a change
+/// may be out of date. (Another process's writes are not counted.)
+uint64_t RegistryChangeCount();

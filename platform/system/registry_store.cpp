@@ -7,6 +7,7 @@
 #include <cassert>
 #include <cerrno>
 #include <cstdlib>
+#include <atomic>
 #include <mutex>
 #include <optional>
 #include <utility>
@@ -420,8 +421,15 @@ void CloseConnection(HiveConnection& connection) {
   connection.db = nullptr;
 }
 
+// Grows whenever what a read may answer can have changed: a hive opened (perhaps another file),
+// closed, or written by this process.
+std::atomic<uint64_t> registry_changes{1};
+
+void NoteRegistryChange() { registry_changes.fetch_add(1, std::memory_order_release); }
+
 Result<void> OpenConnection(HiveConnection& connection, HiveLocation location, OpenMode mode) {
   sqlite3* db = TRY(OpenDatabase(location.file, mode));
+  NoteRegistryChange();
   connection.db = db;
   connection.read_only = sqlite3_db_readonly(db, "main") == 1;
   connection.owner = getpid();
@@ -580,6 +588,7 @@ Result<T> WriteHive(RegistryHive hive, int64_t key, Work work) {
   Result<T> result = work(session);
   if (!result.ok()) return result;
   TRY(transaction.Commit());
+  NoteRegistryChange();
   return result;
 }
 
@@ -713,6 +722,9 @@ void CloseHives() {
     std::lock_guard lock(connection.mutex);
     CloseConnection(connection);
   }
+  NoteRegistryChange();
 }
+
+uint64_t ChangeCount() { return registry_changes.load(std::memory_order_acquire); }
 
 }  // namespace registry_internal

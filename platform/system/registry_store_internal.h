@@ -56,5 +56,6 @@ Result<void> CheckWritable(RegistryHive hive);
 
 /// Closes both connections; the next call locates the hive files again.
 void CloseHives();
+uint64_t ChangeCount();
 
 }  // namespace registry_internal

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/ado/command.h"
@@ -384,6 +386,26 @@ TEST_P(AdoDatabaseTest, ClosedConnectionGoesBackToThePool) {
   Call(unpooled.get(), u"Close");
   EXPECT_EQ(SharedConnectionPool().IdleCount(), idle);
   Call(connection_.get(), u"Open");
+}
+
+// Pages on many workers open and close connections without the pool at the same moment.
+TEST_P(AdoDatabaseTest, ConcurrentUnpooledConnectionsOpenAndCloseSafely) {
+  std::u16string unpooled = connection_string_ + u";OLE DB Services=-2";
+  std::vector<std::thread> workers;
+  std::atomic<int> opened{0};
+  for (int w = 0; w < 8; ++w) {
+    workers.emplace_back([&] {
+      for (int i = 0; i < 40; ++i) {
+        ComPtr<Connection> connection = MakeObject<Connection>();
+        Variant text = Text(unpooled);
+        if (!CallMember(connection.get(), u"Open", One(text)).ok()) continue;
+        if (CallMember(connection.get(), u"Execute", One(Text(u"SELECT 1"))).ok()) ++opened;
+        (void)CallMember(connection.get(), u"Close", {});
+      }
+    });
+  }
+  for (std::thread& worker : workers) worker.join();
+  EXPECT_EQ(opened.load(), 320);
 }
 
 TEST_P(AdoDatabaseTest, PooledConnectionComesBackWithoutTheOpenTransaction) {

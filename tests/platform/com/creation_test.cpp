@@ -127,6 +127,19 @@ TEST_F(Creation, ModuleThatCannotBeLoadedIsReported) {
             ERROR_MOD_NOT_FOUND_HRESULT);
 }
 
+// Lookups are kept for a moment, but never past a change this process makes to the registry.
+TEST_F(Creation, ClassesRemovedOrMovedInTheRegistryAreSeenAtOnce) {
+  ASSERT_TRUE(CreateObject(u"TestModule.Calculator").ok());
+  ASSERT_EQ(CallModuleEntry("DllUnregisterServer"), S_OK);
+  EXPECT_FALSE(CreateObject(u"TestModule.Calculator").ok());
+  ASSERT_EQ(CallModuleEntry("DllRegisterServer"), S_OK);
+  ASSERT_TRUE(CreateObject(u"TestModule.Calculator").ok());
+  RegistryKey server = RegistryKey::Create(RegistryHive::ClassesRoot,
+                                           std::u16string(u"CLSID\\") + kCalculatorClsid + u"\\InprocServer32").value();
+  ASSERT_TRUE(server.SetString(u"", u"/nonexistent/libmoved.so").ok());
+  EXPECT_FALSE(CreateObject(u"TestModule.Calculator").ok());
+}
+
 TEST_F(Creation, TypeLibraryIsFoundByGuidAndByName) {
   GUID libid = GuidFromString(u"{5C1D0F10-1B7E-4C2A-9E11-6A3B70010F0F}").value();
   const TypeLibrary* library = LoadRegisteredTypeLibrary(libid, 1, 0).value();
