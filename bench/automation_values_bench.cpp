@@ -5,6 +5,7 @@
 #include "platform/automation/arithmetic.h"
 #include "platform/automation/compare.h"
 #include "platform/automation/conversion.h"
+#include "platform/automation/format.h"
 #include "platform/automation/locale.h"
 
 namespace {
@@ -41,6 +42,19 @@ void DoubleToString(benchmark::State& state) {
   }
 }
 BENCHMARK(DoubleToString)->Iterations(1'000'000);
+
+// FormatNumber as report pages call it: two decimals, grouping, values with long fractions.
+void FormatNumberTwoDecimals(benchmark::State& state) {
+  SetThreadLocale(1033);
+  double value = 1234.5678;
+  for (auto _ : state) {
+    Result<Bstr> text = FormatNumber(Variant::FromR8(value / 3), 2, TriState::UseDefault,
+                                     TriState::UseDefault, TriState::UseDefault);
+    benchmark::DoNotOptimize(text);
+    value += 37.25;
+  }
+}
+BENCHMARK(FormatNumberTwoDecimals)->Iterations(1'000'000);
 
 void IntegerToString(benchmark::State& state) {
   int32_t value = 0;

@@ -6,6 +6,7 @@
 // would see and never shows binary noise.
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -59,30 +60,44 @@ int ScientificExponent(std::string_view text) {
   return negative ? -exponent : exponent;
 }
 
-// The value rounded to `significant_digits` digits, from the shortest scientific text
-// "-d.ddde+xx" that to_chars writes the same way in every C locale.
-template <class Binary>
-Decimal DecimalFromBinary(Binary value, int significant_digits) {
-  char buffer[64];
-  const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value,
-                                          std::chars_format::scientific, significant_digits - 1);
+// The decimal of to_chars' scientific text "-d.ddde+xx" (the same in every C locale): the
+// digits without the point and without leading or trailing zeros, made in one assignment.
+Decimal DecimalFromScientific(std::string_view text) {
   Decimal decimal;
-  if (error != std::errc()) return decimal;
-  const std::string_view text(buffer, static_cast<size_t>(end - buffer));
   size_t position = 0;
-  if (text[0] == '-') {
+  if (!text.empty() && text[0] == '-') {
     decimal.negative = true;
     position = 1;
   }
   const size_t exponent_mark = text.find('e');
-  if (exponent_mark == std::string_view::npos) return decimal;
-  for (; position < exponent_mark; ++position) {
-    if (text[position] != '.') decimal.digits.push_back(text[position]);
+  if (exponent_mark == std::string_view::npos) return Decimal{};
+  char digits[64];
+  size_t count = 0;
+  int leading_zeros = 0;
+  for (; position < exponent_mark && count < sizeof digits; ++position) {
+    const char c = text[position];
+    if (c == '.') continue;
+    if (c == '0' && count == 0) {
+      ++leading_zeros;
+      continue;
+    }
+    digits[count++] = c;
   }
-  decimal.point = ScientificExponent(text.substr(exponent_mark + 1)) + 1;
-  StripZeros(decimal);
-  if (decimal.digits.empty()) decimal.negative = false;
+  while (count > 0 && digits[count - 1] == '0') --count;
+  if (count == 0) return Decimal{};
+  decimal.digits.assign(digits, count);
+  decimal.point = ScientificExponent(text.substr(exponent_mark + 1)) + 1 - leading_zeros;
   return decimal;
+}
+
+// The value rounded to `significant_digits` digits.
+template <class Binary>
+Decimal DecimalFromBinary(Binary value, int significant_digits) {
+  char buffer[64];
+  const std::to_chars_result written = std::to_chars(
+      buffer, buffer + sizeof buffer, value, std::chars_format::scientific, significant_digits - 1);
+  if (written.ec != std::errc()) return Decimal{};
+  return DecimalFromScientific(std::string_view(buffer, static_cast<size_t>(written.ptr - buffer)));
 }
 
 Decimal DecimalFromCurrency(CY value) {
@@ -286,53 +301,72 @@ void RoundToDecimals(Decimal& decimal, int decimals) {
 }
 
 // Lengths of the digit groups from the decimal point leftwards. A 0 size repeats the size
-// before it; when the sizes run out the remaining digits form one group.
-std::vector<size_t> GroupLengths(size_t digit_count, std::span<const uint8_t> sizes) {
-  std::vector<size_t> lengths;
+// before it; when the sizes run out the remaining digits form one group. At most `capacity`
+// groups are written (a separator between every digit of a 255-digit number still fits);
+// returns the count.
+constexpr size_t kMaxGroups = 320;
+size_t GroupLengths(size_t digit_count, std::span<const uint8_t> sizes,
+                    std::array<uint16_t, kMaxGroups>& lengths) {
+  size_t count = 0;
   size_t remaining = digit_count;
   size_t index = 0;
   size_t size = 0;
-  while (remaining > 0) {
+  while (remaining > 0 && count < lengths.size()) {
     if (index < sizes.size() && sizes[index] != 0) {
       size = sizes[index++];
     } else if (index >= sizes.size() || size == 0) {
       size = remaining;  // no (more) grouping
     }
+    if (count + 1 == lengths.size()) size = remaining;
     const size_t length = std::min(size, remaining);
-    lengths.push_back(length);
+    lengths[count++] = static_cast<uint16_t>(length);
     remaining -= length;
   }
-  return lengths;
+  return count;
 }
 
-std::u16string GroupedDigits(const std::string& integer, const Layout& layout) {
-  std::u16string text;
+// The digit at `index` of the value's digits counted from the first, '0' past the known ones.
+char DigitAt(const Decimal& decimal, int64_t index) {
+  if (index < 0 || index >= static_cast<int64_t>(decimal.digits.size())) return '0';
+  return decimal.digits[static_cast<size_t>(index)];
+}
+
+// Appends the integer digits, grouped as the layout says.
+void AppendIntegerDigits(std::u16string& text, const Decimal& rounded, const Layout& layout) {
+  const size_t length = static_cast<size_t>(rounded.point);
   if (!layout.grouping || layout.group_separator.empty()) {
-    AppendAscii(text, integer);
-    return text;
+    for (size_t i = 0; i < length; ++i) text.push_back(static_cast<char16_t>(DigitAt(rounded, static_cast<int64_t>(i))));
+    return;
   }
-  const std::vector<size_t> lengths = GroupLengths(integer.size(), layout.group_sizes);
+  std::array<uint16_t, kMaxGroups> lengths;
+  const size_t groups = GroupLengths(length, layout.group_sizes, lengths);
   size_t position = 0;
-  for (size_t i = lengths.size(); i-- > 0;) {
+  for (size_t g = groups; g-- > 0;) {
     if (position > 0) text.append(layout.group_separator);
-    AppendAscii(text, std::string_view(integer).substr(position, lengths[i]));
-    position += lengths[i];
+    for (size_t i = 0; i < lengths[g]; ++i, ++position) {
+      text.push_back(static_cast<char16_t>(DigitAt(rounded, static_cast<int64_t>(position))));
+    }
   }
-  return text;
 }
 
-// The unsigned digits of a rounded value: "1,234.50", "0.5" or ".5".
+// Appends the unsigned digits of a rounded value: "1,234.50", "0.5" or ".5".
+void AppendMagnitude(std::u16string& text, const Decimal& rounded, const Layout& layout) {
+  if (rounded.point > 0) {
+    AppendIntegerDigits(text, rounded, layout);
+  } else if (layout.leading_zero || layout.decimals == 0) {
+    text.push_back(u'0');  // a lone decimal separator would not read as a number
+  }
+  if (layout.decimals == 0) return;
+  text.append(layout.decimal_separator);
+  for (int i = 0; i < layout.decimals; ++i) {
+    text.push_back(static_cast<char16_t>(DigitAt(rounded, static_cast<int64_t>(rounded.point) + i)));
+  }
+}
+
 std::u16string MagnitudeText(const Decimal& rounded, const Layout& layout) {
   std::u16string text;
-  const std::string integer = IntegerDigits(rounded);
-  if (!integer.empty()) {
-    text = GroupedDigits(integer, layout);
-  } else if (layout.leading_zero || layout.decimals == 0) {
-    text = u"0";  // a lone decimal separator would not read as a number
-  }
-  if (layout.decimals == 0) return text;
-  text.append(layout.decimal_separator);
-  AppendAscii(text, FractionDigits(rounded, layout.decimals));
+  text.reserve(static_cast<size_t>(std::max(rounded.point, 1)) * 2 + layout.decimals + 4);
+  AppendMagnitude(text, rounded, layout);
   return text;
 }
 
@@ -391,9 +425,9 @@ std::u16string CurrencyText(std::u16string_view magnitude, bool negative, TriSta
       symbol);
 }
 
-std::u16string NumberText(std::u16string_view magnitude, bool negative, TriState parentheses,
+std::u16string NumberText(std::u16string&& magnitude, bool negative, TriState parentheses,
                           const LocaleInfo& locale) {
-  if (!negative) return std::u16string(magnitude);
+  if (!negative) return std::move(magnitude);
   const int pattern = NegativeNumberPattern(parentheses, locale.negative_number);
   return ExpandPattern(
       PatternAt(kNegativeNumberPatterns, pattern, kDefaultNegativeNumberPattern), magnitude, {});
@@ -411,7 +445,7 @@ Result<std::u16string> FormatDecimal(Decimal value, FormatKind kind, int digits,
   }
   // The percent sign belongs to the amount, so a negative pattern encloses it: "(12.50%)".
   if (kind == FormatKind::Percent) magnitude.push_back(u'%');
-  return NumberText(magnitude, value.negative, parentheses, locale);
+  return NumberText(std::move(magnitude), value.negative, parentheses, locale);
 }
 
 Result<std::u16string> FormatDouble(double value, FormatKind kind, int digits,
