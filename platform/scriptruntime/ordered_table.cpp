@@ -20,6 +20,21 @@ OrderedTable::Entry* OrderedTable::Find(const DictionaryKey& identity, uint64_t 
   }
 }
 
+OrderedTable::Entry* OrderedTable::FindText(std::u16string_view text, uint64_t hash) {
+  if (slots_.empty()) return nullptr;
+  size_t mask = slots_.size() - 1;
+  for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+    uint32_t value = slots_[slot];
+    if (value == kEmptySlot) return nullptr;
+    if (value == kDeletedSlot) continue;
+    Entry& entry = entries_[value - 2];
+    if (entry.hash == hash && entry.identity.kind == DictionaryKey::Kind::Text &&
+        entry.identity.text == text) {
+      return &entry;
+    }
+  }
+}
+
 OrderedTable::Entry& OrderedTable::Append(DictionaryKey identity, uint64_t hash, Variant key, Variant item) {
   GrowIfNeeded();
   entries_.push_back(Entry{std::move(identity), hash, std::move(key), std::move(item), true});

@@ -4,6 +4,7 @@
 // removals leave a hole that is compacted away once holes outnumber entries.
 
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "platform/automation/variant.h"
@@ -24,6 +25,8 @@ class OrderedTable {
 
   /// The entry of an identity, or null.
   Entry* Find(const DictionaryKey& identity, uint64_t hash);
+  /// The entry of the Text identity `text` (hash from HashTextKey), or null.
+  Entry* FindText(std::u16string_view text, uint64_t hash);
   /// Appends a new entry (the identity must be absent).
   Entry& Append(DictionaryKey identity, uint64_t hash, Variant key, Variant item);
   /// Gives a present entry another identity, keeping its place in the order.
