@@ -25,7 +25,9 @@ inline Result<std::u16string> RequiredText(const VARIANT& value) {
 
 /// The text of an argument as concatenation sees it: Null and Empty are "".
 inline Result<std::u16string> ConcatenatedText(const VARIANT& value) {
-  if (IsNullValue(value)) return std::u16string();
+  VARIANT shallow = PeekValue(value);
+  if (shallow.vt == VT_NULL) return std::u16string();
+  if (shallow.vt == VT_BSTR) return std::u16string(BstrView(shallow.bstrVal));  // as it is
   return RequiredText(value);
 }
 

@@ -14,13 +14,14 @@
 #include "platform/automation/arithmetic.h"
 #include "platform/automation/compare.h"
 #include "platform/automation/conversion.h"
-#include "platform/automation/dispatch_call.h"
-#include "platform/automation/format.h"
+#include "platform/automation/number_text.h"
 #include "platform/automation/locale.h"
 #include "platform/automation/text_case.h"
+#include "tabulix32/utilities/report_data_internal.h"
 #include "tabulix32/utilities/utilities_text_internal.h"
 
 using namespace utilities_internal;
+using report_data::KeyedItems;
 
 namespace {
 
@@ -89,20 +90,33 @@ struct CurrencyCell {
   bool symbol_is_none;
 };
 
-// The length of the value's text, as Len sees it; nothing for Null.
-Result<std::optional<size_t>> TextLength(const VARIANT& value) {
+// Numbers, dates and Booleans always have a text of their own ("0", "False", a date).
+bool AlwaysHasText(VARTYPE type) {
+  switch (type) {
+    case VT_I2: case VT_I4: case VT_R4: case VT_R8: case VT_CY: case VT_DATE: case VT_BOOL:
+    case VT_UI1:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Whether the value's text, as Len sees it, is empty; nothing for Null. Only strings and
+// objects need looking at: the text of a number is never empty, so it is not built.
+Result<std::optional<bool>> TextIsEmpty(const VARIANT& value) {
   VARIANT shallow = PeekValue(value);
-  if (shallow.vt == VT_NULL) return std::optional<size_t>();
-  if (shallow.vt == VT_EMPTY) return std::optional<size_t>(0);
-  if (shallow.vt == VT_BSTR) return std::optional<size_t>(SysStringLen(shallow.bstrVal));
+  if (shallow.vt == VT_NULL) return std::optional<bool>();
+  if (shallow.vt == VT_EMPTY) return std::optional<bool>(true);
+  if (shallow.vt == VT_BSTR) return std::optional<bool>(SysStringLen(shallow.bstrVal) == 0);
+  if (AlwaysHasText(shallow.vt)) return std::optional<bool>(false);
   Bstr text = TRY(ToBstr(value));
-  return std::optional<size_t>(text.size());
+  return std::optional<bool>(text.size() == 0);
 }
 
 // Null, Empty or "": the values the render code treats as "no value".
 Result<bool> IsNullOrWithoutLength(const VARIANT& value) {
-  std::optional<size_t> length = TRY(TextLength(value));
-  return !length.has_value() || *length == 0;
+  std::optional<bool> empty = TRY(TextIsEmpty(value));
+  return !empty.has_value() || *empty;
 }
 
 // value = text by the value type's comparison (binary; Null is never equal).
@@ -144,16 +158,22 @@ Result<double> Quotient(const VARIANT& n, double d) {
   return quotient;
 }
 
-std::u16string NumberText(Bstr text) { return std::u16string(text.view()); }
-
+// The platform's number and percent forms of a double, in the thread's locale, with the
+// locale's grouping.
 Result<std::u16string> NumberForm(double value, int digits, NegativeStyle style) {
-  Variant number = Variant::FromR8(value);
-  return NumberText(TRY(FormatNumber(number, digits, style.leading_zero, style.parentheses)));
+  return FormatNumberText(value, digits, style.leading_zero, style.parentheses,
+                          TriState::UseDefault, CurrentLocale());
 }
 
 Result<std::u16string> PercentForm(double value, int digits, NegativeStyle style) {
-  Variant number = Variant::FromR8(value);
-  return NumberText(TRY(FormatPercent(number, digits, style.leading_zero, style.parentheses)));
+  return FormatPercentText(value, digits, style.leading_zero, style.parentheses,
+                           TriState::UseDefault, CurrentLocale());
+}
+
+Result<std::u16string> CurrencyForm(double value, int digits, TriState leading_zero,
+                                    TriState parentheses) {
+  return FormatCurrencyText(value, digits, leading_zero, parentheses, TriState::UseDefault,
+                            CurrentLocale());
 }
 
 constexpr NegativeStyle kLocaleDefaults{TriState::UseDefault, TriState::UseDefault};
@@ -246,12 +266,11 @@ Result<std::u16string> CurrencyAmountText(const VARIANT& n, const VARIANT& d,
                                           const Threshold& threshold, int digits,
                                           TriState parentheses) {
   std::optional<double> denominator = TRY(DenominatorAbove(d, kPercentLimit));
-  Variant amount = Variant::FromR8(0.0);
-  if (!denominator) return NumberText(TRY(FormatCurrency(amount, digits)));
+  if (!denominator) {
+    return CurrencyForm(0.0, digits, TriState::UseDefault, TriState::UseDefault);
+  }
   double quotient = TRY(Quotient(n, *denominator));
-  amount = Variant::FromR8(quotient);
-  std::u16string text =
-      NumberText(TRY(FormatCurrency(amount, digits, TriState::True, parentheses)));
+  std::u16string text = TRY(CurrencyForm(quotient, digits, TriState::True, parentheses));
   return ApplyThreshold(std::move(text), quotient, threshold);
 }
 
@@ -280,20 +299,20 @@ Result<CurrencyCell> CurrencyCellText(const VARIANT& n, const VARIANT& d,
 }
 
 // The item of the settings collection under field & suffix, read through its default member
-// (a Scripting.Dictionary adds an absent key with an Empty item).
-Result<Variant> ReadSetting(IDispatch* settings, std::u16string_view field,
+// (a Scripting.Dictionary adds an absent key with an Empty item). `key` is scratch space that
+// starts with the field name.
+Result<Variant> ReadSetting(KeyedItems& settings, std::u16string& key, size_t field_length,
                             std::u16string_view suffix) {
-  Variant key = Variant::FromString(std::u16string(field) + std::u16string(suffix));
-  const VARIANT& key_argument = key;
-  return InvokeDispatch(settings, DISPID_VALUE, DISPATCH_METHOD | DISPATCH_PROPERTYGET,
-                        std::span<const VARIANT>(&key_argument, 1));
+  key.resize(field_length);
+  key.append(suffix);
+  return settings.Read(key);
 }
 
-Result<IDispatch*> SettingsObject(const VARIANT& value) {
+Result<KeyedItems> SettingsObject(const VARIANT& value) {
   VARIANT shallow = PeekValue(value);
   if (shallow.vt != VT_DISPATCH) return ErrorNumber::ObjectRequired;
   if (shallow.pdispVal == nullptr) return ErrorNumber::ObjectVariableNotSet;
-  return shallow.pdispVal;
+  return KeyedItems::Of(shallow);
 }
 
 // The settings of one quantity, as myFormatValue reads them: four reads of the collection.
@@ -304,15 +323,19 @@ struct QuantitySettings {
   Variant denominator_formula;
 };
 
-Result<QuantitySettings> ReadQuantitySettings(IDispatch* settings, std::u16string_view field,
+Result<QuantitySettings> ReadQuantitySettings(KeyedItems& settings, std::u16string_view field,
                                               bool detail_report) {
+  std::u16string key;
+  key.reserve(field.size() + kDenominatorFormulaKey.size());
+  key.append(field);
   QuantitySettings quantity;
-  quantity.threshold_value = TRY(ReadSetting(settings, field, kThresholdValueKey));
-  quantity.threshold_colour = TRY(ReadSetting(settings, field, kThresholdColourKey));
-  quantity.digits =
-      TRY(ReadSetting(settings, field, detail_report ? kDetailDigitsKey : kDigitsKey));
+  quantity.threshold_value = TRY(ReadSetting(settings, key, field.size(), kThresholdValueKey));
+  quantity.threshold_colour = TRY(ReadSetting(settings, key, field.size(), kThresholdColourKey));
+  quantity.digits = TRY(ReadSetting(settings, key, field.size(),
+                                    detail_report ? kDetailDigitsKey : kDigitsKey));
   if (TRY(IsNullOrWithoutLength(quantity.digits))) quantity.digits = Variant::FromI2(0);
-  quantity.denominator_formula = TRY(ReadSetting(settings, field, kDenominatorFormulaKey));
+  quantity.denominator_formula =
+      TRY(ReadSetting(settings, key, field.size(), kDenominatorFormulaKey));
   return quantity;
 }
 
@@ -412,8 +435,8 @@ Result<Variant> TrimmedSymbol(const VARIANT& currency_symbol) {
 
 // A cell inside a link has no font colour of its own: Empty or "" (Null is no test, so false).
 Result<bool> IsLinkColour(const VARIANT& default_font_color) {
-  std::optional<size_t> length = TRY(TextLength(default_font_color));
-  return length.has_value() && *length == 0;
+  std::optional<bool> empty = TRY(TextIsEmpty(default_font_color));
+  return empty.has_value() && *empty;
 }
 
 }  // namespace
@@ -480,9 +503,9 @@ Result<Variant> UtilitiesClass::myFormatPercentNoColor(const DispatchArguments& 
   const VARIANT& d = arguments[1];
   int digits = TRY(ToInt32(arguments[2]));
   std::u16string zero = TRY(PercentForm(0.0, digits, kLocaleDefaults));
-  std::optional<size_t> length = TRY(TextLength(n));
+  std::optional<bool> empty = TRY(TextIsEmpty(n));
   // IsNumeric guards the |d| test, so a non-numeric d gives the zero text.
-  if (!length.has_value() || *length == 0 || !IsNumeric(d)) return TextResult(zero);
+  if (!empty.has_value() || *empty || !IsNumeric(d)) return TextResult(zero);
   std::optional<double> denominator = TRY(DenominatorAbove(d, kPercentLimit));
   if (!denominator) return TextResult(zero);
   NegativeStyle style = TRY(NegativeStyleOf(arguments[3]));
@@ -511,7 +534,7 @@ Result<Variant> UtilitiesClass::myFormatCurrency(const DispatchArguments& argume
 Result<Variant> UtilitiesClass::myFormatValue(const DispatchArguments& arguments) {
   Variant value = TRY(CellValue(arguments[1]));
   std::u16string field = TRY(ConcatenatedText(arguments[0]));
-  IDispatch* settings = TRY(SettingsObject(arguments[5]));
+  KeyedItems settings = TRY(SettingsObject(arguments[5]));
   bool detail_report = TRY(EqualsText(arguments[10], kDetailReport));
   QuantitySettings quantity = TRY(ReadQuantitySettings(settings, field, detail_report));
   Variant symbol = TRY(TrimmedSymbol(arguments[6]));

@@ -1,0 +1,78 @@
+#pragma once
+// How the report engine reaches the data a page hands it, as the page's own script would reach
+// it: arrays by index, objects through their default member, collections through "keys" (or
+// For Each), dictionaries through Item, Exists, Add and Count. A Scripting.Dictionary of this
+// process is read directly (IDictionaryItems) with the same results; any other object with
+// those members works through dispatch.
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "platform/automation/result.h"
+#include "platform/automation/variant.h"
+#include "platform/com/com_ptr.h"
+#include "platform/scriptruntime/dictionary_items.h"
+
+namespace report_data {
+
+/// The object an argument holds: Nothing fails with 91, anything else with 424.
+Result<ComPtr<IDispatch>> ObjectOf(const VARIANT& argument);
+
+/// container(indices...) as the value type reads it: an array element (the indices as 32-bit
+/// integers; 9 outside the bounds or for another number of dimensions), or the default member
+/// of an object (a dictionary's item: reading an absent key adds it with an empty item). At
+/// most two indices. Type mismatch (13) for a container that is neither.
+Result<Variant> ItemAt(const VARIANT& container, std::span<const VARIANT> indices);
+Result<Variant> ItemAt(const VARIANT& container, const VARIANT& index);
+Result<Variant> ItemAt(const VARIANT& container, int32_t index);
+
+/// container(index) = value: an array element of the caller's array, or the default member of
+/// an object assigned (a dictionary's item, added when absent).
+Result<void> AssignItemAt(const VARIANT& container, const VARIANT& index, const VARIANT& value);
+
+/// The elements of a one-dimensional array (other arrays give nothing), or what For Each
+/// gives for an object (451 when it cannot be enumerated).
+Result<std::vector<Variant>> ValuesOf(const VARIANT& collection);
+
+/// A collection's keys in order: a dictionary's `keys` member (or `Keys` list directly).
+Result<std::vector<Variant>> KeysOf(const VARIANT& collection);
+
+/// The number of passes of "For i = 1 To count": the whole part of the count, none for a
+/// negative one; past the 32-bit range the counter would overflow (6).
+Result<int32_t> LoopCount(const VARIANT& count);
+
+/// One keyed collection of the page for the length of one call: a dictionary read directly, or
+/// any object with the dictionary's members read through dispatch.
+class KeyedItems {
+ public:
+  /// The collection an argument holds; 424 / 91 as ObjectOf.
+  static Result<KeyedItems> Of(const VARIANT& argument);
+
+  /// collection(key): the item; an absent key is added with an empty item.
+  Result<Variant> Read(std::u16string_view key);
+  Result<Variant> Read(const VARIANT& key);
+  /// collection(key) = value.
+  Result<void> Write(std::u16string_view key, const VARIANT& value);
+  Result<void> Write(const VARIANT& key, const VARIANT& value);
+  /// collection.Exists(key).
+  Result<bool> Exists(std::u16string_view key);
+  Result<bool> Exists(const VARIANT& key);
+  /// collection.Add key, value (457 from a dictionary that holds the key).
+  Result<void> Add(const VARIANT& key, const VARIANT& value);
+  /// collection.Count.
+  Result<int32_t> Count();
+  /// The keys, in order.
+  Result<std::vector<Variant>> Keys();
+
+  IDispatch* object() const { return object_.get(); }
+
+ private:
+  explicit KeyedItems(ComPtr<IDispatch> object);
+
+  ComPtr<IDispatch> object_;
+  ComPtr<IDictionaryItems> direct_;  // null for other objects
+};
+
+}  // namespace report_data
