@@ -134,21 +134,29 @@ Result<int32_t> LoopCount(const VARIANT& count) {
 
 // --- KeyedItems ---------------------------------------------------------------------------------
 
-KeyedItems::KeyedItems(ComPtr<IDispatch> object)
-    : object_(std::move(object)),
-      direct_(object_.As<IDictionaryItems>(IID_IDictionaryItems)) {}
-
 Result<KeyedItems> KeyedItems::Of(const VARIANT& argument) {
-  return KeyedItems(TRY(ObjectOf(argument)));
+  KeyedItems items(argument);
+  TRY(items.Open());
+  return items;
+}
+
+Result<void> KeyedItems::Open() {
+  if (argument_ == nullptr) return {};
+  object_ = TRY(ObjectOf(*argument_));
+  direct_ = object_.As<IDictionaryItems>(IID_IDictionaryItems);
+  argument_ = nullptr;
+  return {};
 }
 
 Result<Variant> KeyedItems::Read(std::u16string_view key) {
+  TRY(Open());
   if (direct_) return CopyOf(*TRY(direct_->ReadTextItem(key)));
   Variant text = Variant::FromString(key);
   return Read(text);
 }
 
 Result<Variant> KeyedItems::Read(const VARIANT& key) {
+  TRY(Open());
   if (direct_) {
     VARIANT shallow = PeekValue(key);
     if (shallow.vt == VT_BSTR) return CopyOf(*TRY(direct_->ReadTextItem(BstrView(shallow.bstrVal))));
@@ -158,12 +166,14 @@ Result<Variant> KeyedItems::Read(const VARIANT& key) {
 }
 
 Result<void> KeyedItems::Write(std::u16string_view key, const VARIANT& value) {
+  TRY(Open());
   if (direct_) return direct_->WriteTextItem(key, value);
   Variant text = Variant::FromString(key);
   return Write(text, value);
 }
 
 Result<void> KeyedItems::Write(const VARIANT& key, const VARIANT& value) {
+  TRY(Open());
   if (direct_) return direct_->WriteItem(key, value);
   const VARIANT arguments[] = {key, value};
   TRY(InvokeDispatch(object_.get(), DISPID_VALUE, DISPATCH_PROPERTYPUT, arguments));
@@ -171,12 +181,14 @@ Result<void> KeyedItems::Write(const VARIANT& key, const VARIANT& value) {
 }
 
 Result<bool> KeyedItems::Exists(std::u16string_view key) {
+  TRY(Open());
   if (direct_) return TRY(direct_->FindTextItem(key)) != nullptr;
   Variant text = Variant::FromString(key);
   return Exists(text);
 }
 
 Result<bool> KeyedItems::Exists(const VARIANT& key) {
+  TRY(Open());
   if (direct_) return TRY(direct_->FindItem(key)) != nullptr;
   Variant found = TRY(CallMember(object_.get(), kExistsMember, std::span<const VARIANT>(&key, 1)));
   if (found.IsNull()) return false;
@@ -184,6 +196,7 @@ Result<bool> KeyedItems::Exists(const VARIANT& key) {
 }
 
 Result<void> KeyedItems::Add(const VARIANT& key, const VARIANT& value) {
+  TRY(Open());
   if (direct_) return direct_->AddItem(key, value);
   const VARIANT arguments[] = {key, value};
   TRY(CallMember(object_.get(), kAddMember, arguments));
@@ -191,11 +204,13 @@ Result<void> KeyedItems::Add(const VARIANT& key, const VARIANT& value) {
 }
 
 Result<int32_t> KeyedItems::Count() {
+  TRY(Open());
   if (direct_) return direct_->ItemCount();
   return ToInt32(TRY(CallMember(object_.get(), kCountMember)));
 }
 
 Result<std::vector<Variant>> KeyedItems::Keys() {
+  TRY(Open());
   if (direct_) return direct_->KeyList();
   return ValuesOf(TRY(CallMember(object_.get(), kKeysMember)));
 }

@@ -44,10 +44,13 @@ Result<std::vector<Variant>> KeysOf(const VARIANT& collection);
 Result<int32_t> LoopCount(const VARIANT& count);
 
 /// One keyed collection of the page for the length of one call: a dictionary read directly, or
-/// any object with the dictionary's members read through dispatch.
+/// any object with the dictionary's members read through dispatch. Made from an argument, it
+/// opens the collection at its first use, so a call that never needs it never fails on it.
 class KeyedItems {
  public:
-  /// The collection an argument holds; 424 / 91 as ObjectOf.
+  /// The collection `argument` holds, opened at first use; `argument` must outlive this.
+  explicit KeyedItems(const VARIANT& argument) : argument_(&argument) {}
+  /// The collection an argument holds, opened now: 424 / 91 as ObjectOf.
   static Result<KeyedItems> Of(const VARIANT& argument);
 
   /// collection(key): the item; an absent key is added with an empty item.
@@ -66,11 +69,10 @@ class KeyedItems {
   /// The keys, in order.
   Result<std::vector<Variant>> Keys();
 
-  IDispatch* object() const { return object_.get(); }
-
  private:
-  explicit KeyedItems(ComPtr<IDispatch> object);
+  Result<void> Open();
 
+  const VARIANT* argument_ = nullptr;  // null once opened
   ComPtr<IDispatch> object_;
   ComPtr<IDictionaryItems> direct_;  // null for other objects
 };

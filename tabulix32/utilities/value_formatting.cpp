@@ -119,14 +119,6 @@ Result<bool> IsNullOrWithoutLength(const VARIANT& value) {
   return !empty.has_value() || *empty;
 }
 
-// value = text by the value type's comparison (binary; Null is never equal).
-Result<bool> EqualsText(const VARIANT& value, std::u16string_view text) {
-  VARIANT shallow = PeekValue(value);
-  if (shallow.vt == VT_BSTR) return BstrView(shallow.bstrVal) == text;
-  Variant expected = Variant::FromString(text);
-  return TRY(Compare(value, expected)) == Comparison::Equal;
-}
-
 // "Not flag" in a condition: true for everything but True (-1); a Null complement counts as
 // false.
 Result<bool> IsNotTrue(const VARIANT& flag) {

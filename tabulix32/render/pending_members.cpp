@@ -1,0 +1,32 @@
+// Members not written yet.
+#include "tabulix32/render/report_render.h"
+
+Result<Variant> ReportRender::utilities_updategroupdate(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
+Result<Variant> ReportRender::renderGroupRowDescriptions(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
+Result<Variant> ReportRender::renderStoredRowDescriptions(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
+Result<Variant> ReportRender::renderGroupedTotals(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
+Result<Variant> ReportRender::renderGroupedTotals_fliped(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
+Result<Variant> ReportRender::rowsGroupDescriptions(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
+Result<Variant> ReportRender::renderRowDescriptions(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
+Result<Variant> ReportRender::utilities_updategriddate(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
+Result<Variant> ReportRender::renderPivotQuantities(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
+Result<Variant> ReportRender::renderPivotGroupedTotals(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
+Result<Variant> ReportRender::analysis_pivot_updatedates(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
+Result<Variant> ReportRender::pivot_OtherCol(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
+Result<Variant> ReportRender::analysis_pivot_nonfirstrow(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
+Result<Variant> ReportRender::pivot_OtherRow(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
+Result<Variant> ReportRender::utilities_showPivotGrandTotals(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
+Result<Variant> ReportRender::analysis_ShowOtherRow(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
+Result<Variant> ReportRender::analysis_otherRow_flipped(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
+Result<Variant> ReportRender::analysis_ShowGrandTotals(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
+Result<Variant> ReportRender::analysis_GrandTotals_flipped(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
+Result<Variant> ReportRender::renderCompareRowDescriptions(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
+Result<Variant> ReportRender::renderCompareQuantities(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
+Result<Variant> ReportRender::otherRow_Comparison(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
+Result<Variant> ReportRender::utilities_compare_varshow(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
+Result<Variant> ReportRender::compare_ShowGrandTotals(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
+Result<Variant> ReportRender::utilities_compare_colvarshow(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
+Result<Variant> ReportRender::renderCompareGroupedTotals(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
+Result<Variant> ReportRender::compareGroupedTotals_flipped(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
+Result<Variant> ReportRender::rowsAllZeroes(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
+Result<Variant> ReportRender::compare_AllZeroes(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }

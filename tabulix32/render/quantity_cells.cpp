@@ -1,0 +1,208 @@
+// The quantity cells of one detail row: analysis_drilldown_quantities writes every visible
+// quantity of the row, analysis_quantities_flipped the one quantity of a flipped layout
+// (quantities as rows). Both add the row's values to the column totals, also when the rows are
+// not written.
+#include "platform/automation/conversion.h"
+#include "tabulix32/render/html_vocabulary.h"
+#include "tabulix32/render/render_cells.h"
+#include "tabulix32/render/render_signatures.h"
+#include "tabulix32/render/render_values.h"
+#include "tabulix32/render/report_render.h"
+
+using report_data::KeyedItems;
+using render_values::Accumulation;
+
+namespace {
+
+constexpr std::u16string_view kKeySeparator = u"_";
+constexpr std::u16string_view kYes = u"Yes";
+
+// Normal: the share of the whole goes into a second cell and totals add as values. Flipped:
+// the share follows "<br>" in the same cell and totals add as double-precision numbers.
+enum class Layout { Normal, Flipped };
+
+// One call of either member: its arguments, its dictionaries (opened at first use) and the
+// quantities written one by one.
+class QuantityRow {
+ public:
+  template <const std::u16string_view& kParameters>
+  static QuantityRow From(const DispatchArguments& arguments, Layout layout) {
+    return QuantityRow(
+        layout, RENDER_ARGUMENT(sb), RENDER_ARGUMENT(uc), RENDER_ARGUMENT(rep_key),
+        RENDER_ARGUMENT(reportQtyNum), RENDER_ARGUMENT(reportQtyDenom),
+        RENDER_ARGUMENT(reportHasDenom), RENDER_ARGUMENT(reportQtyFormat),
+        RENDER_ARGUMENT(repTotalTypes), RENDER_ARGUMENT(colTotals),
+        RENDER_ARGUMENT(colTotalDenoms), RENDER_ARGUMENT(grandTotals),
+        RENDER_ARGUMENT(grandTotalDenoms), RENDER_ARGUMENT(report_rows),
+        RENDER_ARGUMENT(enable_nondrilldown_hyperlinks), RENDER_ARGUMENT(default_font_size),
+        RENDER_ARGUMENT(default_font_family),
+        FormatterTail{RENDER_ARGUMENT(cache_schemaReportQuantities),
+                      RENDER_ARGUMENT(currency_symbol), RENDER_ARGUMENT(system_currency_symbol),
+                      RENDER_ARGUMENT(default_font_color), RENDER_ARGUMENT(negative_num_format),
+                      RENDER_ARGUMENT(reporttype1)});
+  }
+
+  /// Reads what every quantity of the call shares.
+  Result<void> Open();
+  /// The totals of one quantity, then its cell(s) when rows are written.
+  Result<void> Write(const VARIANT& quantity);
+
+ private:
+  QuantityRow(Layout layout, const VARIANT& sb, const VARIANT& uc, const VARIANT& rep_key,
+              const VARIANT& numerators, const VARIANT& denominators,
+              const VARIANT& has_denominators, const VARIANT& formats, const VARIANT& types,
+              const VARIANT& totals, const VARIANT& denominator_totals,
+              const VARIANT& grand_totals, const VARIANT& grand_denominators,
+              const VARIANT& report_rows, const VARIANT& interactive, const VARIANT& font_size,
+              const VARIANT& font_family, const FormatterTail& tail)
+      : layout_(layout),
+        out_(sb),
+        uc_(uc),
+        rep_key_(rep_key),
+        report_rows_(report_rows),
+        interactive_(interactive),
+        tail_(tail),
+        cells_(false, font_size, font_family, tail.colour),
+        numerators_(numerators),
+        denominators_(denominators),
+        has_denominators_(has_denominators),
+        formats_(formats),
+        types_(types),
+        totals_(totals),
+        denominator_totals_(denominator_totals),
+        grand_totals_(grand_totals),
+        grand_denominators_(grand_denominators),
+        settings_(tail.settings),
+        font_size_(font_size),
+        font_family_(font_family) {}
+
+  Result<void> AddToTotals(const VARIANT& quantity, const Variant& value, bool has_denominator,
+                           std::u16string_view key);
+  Result<void> AddTo(KeyedItems& totals, const VARIANT& quantity, const VARIANT& addend);
+  Result<void> WriteShare(const VARIANT& quantity, const Variant& value,
+                          const Variant& denominator, bool with_denominator,
+                          const std::optional<std::u16string>& font);
+
+  Layout layout_;
+  RenderOutput out_;
+  RenderUtilities uc_;
+  const VARIANT& rep_key_;
+  const VARIANT& report_rows_;
+  const VARIANT& interactive_;
+  FormatterTail tail_;
+  CellStyle cells_;
+  KeyedItems numerators_, denominators_, has_denominators_, formats_, types_, totals_,
+      denominator_totals_, grand_totals_, grand_denominators_, settings_;
+  const VARIANT& font_size_;
+  const VARIANT& font_family_;
+  bool written_ = false;
+  std::u16string row_key_;
+};
+
+Result<void> QuantityRow::Open() {
+  row_key_ = TRY(render_values::TextOf(rep_key_));
+  written_ = TRY(render_values::Equals(report_rows_, kYes));
+  bool interactive = TRY(render_values::IsTrue(interactive_));
+  cells_ = CellStyle(interactive, font_size_, font_family_, tail_.colour);
+  return {};
+}
+
+Result<void> QuantityRow::AddTo(KeyedItems& totals, const VARIANT& quantity,
+                                const VARIANT& addend) {
+  Accumulation mode = layout_ == Layout::Flipped ? Accumulation::Doubles : Accumulation::Values;
+  Variant total = TRY(totals.Read(quantity));
+  std::optional<Variant> sum = TRY(render_values::Accumulate(total, addend, mode));
+  if (sum) TRY(totals.Write(quantity, *sum));
+  return {};
+}
+
+// A numeric value joins the column total (its denominator the denominator total); any other
+// value empties the column total.
+Result<void> QuantityRow::AddToTotals(const VARIANT& quantity, const Variant& value,
+                                      bool has_denominator, std::u16string_view key) {
+  Variant denominator;
+  // The flipped layout reads the denominator whenever the cell has one.
+  if (has_denominator && layout_ == Layout::Flipped) denominator = TRY(denominators_.Read(key));
+  if (!IsNumeric(value)) return totals_.Write(quantity, Variant::FromString(u""));
+  TRY(AddTo(totals_, quantity, value));
+  if (!has_denominator) return {};
+  if (layout_ == Layout::Normal) denominator = TRY(denominators_.Read(key));
+  return AddTo(denominator_totals_, quantity, denominator);
+}
+
+// The value's share of the report's whole: in a second cell, or after "<br>" in a flipped one.
+Result<void> QuantityRow::WriteShare(const VARIANT& quantity, const Variant& value,
+                                     const Variant& denominator, bool with_denominator,
+                                     const std::optional<std::u16string>& font) {
+  Variant grand_total = TRY(grand_totals_.Read(quantity));
+  Variant part = value;
+  Variant whole = grand_total;
+  if (with_denominator) {
+    Variant grand_denominator = TRY(grand_denominators_.Read(quantity));
+    part = TRY(Ratio(uc_, value, denominator));
+    whole = TRY(Ratio(uc_, grand_total, grand_denominator));
+  }
+  if (layout_ == Layout::Normal) {
+    if (font) TRY(out_.Write(html::kFontClose));
+    TRY(out_.Write(html::kCellEnd));
+    TRY(cells_.OpenQuantityCell(out_, uc_));
+    if (font) TRY(out_.Write({html::kFontOpen, *font, html::kTagEnd}));
+  } else {
+    TRY(out_.Write(html::kLineBreak));
+  }
+  Variant one_decimal = Variant::FromI2(1);
+  return out_.Write(TRY(PercentText(uc_, part, whole, one_decimal, tail_.negative_num_format)));
+}
+
+Result<void> QuantityRow::Write(const VARIANT& quantity) {
+  std::u16string quantity_name = TRY(render_values::TextOf(quantity));
+  std::u16string key = row_key_;
+  key.append(kKeySeparator).append(quantity_name);
+  // 1. The totals, whether or not the row is written.
+  Variant value = TRY(numerators_.Read(key));
+  bool has_denominator = TRY(render_values::IsTrue(TRY(has_denominators_.Read(key))));
+  TRY(AddToTotals(quantity, value, has_denominator, key));
+  if (!written_) return {};
+  // 2. The cell and its font wrapper.
+  TRY(cells_.OpenQuantityCell(out_, uc_));
+  std::optional<std::u16string> font = TRY(QuantityFont(settings_, quantity_name));
+  if (font) TRY(out_.Write({html::kFontOpen, *font, html::kTagEnd}));
+  // 3-4. The value, over its denominator when the cell has one.
+  Variant denominator = TRY(denominators_.Read(key));
+  bool with_denominator = !render_values::IsEmptyValue(denominator);
+  if (!with_denominator) denominator = Variant::FromString(u"");
+  Variant format = TRY(formats_.Read(key));
+  TRY(out_.Write(TRY(
+      ValueText(uc_, quantity, value, denominator, format, with_denominator, tail_))));
+  // 5. Its share of the whole, unless the quantity totals as a percentage.
+  if (TRY(ShowsPercentage(settings_, quantity_name)) &&
+      TRY(TotalTypeOf(TRY(types_.Read(quantity)))) != TotalType::Percentage) {
+    TRY(WriteShare(quantity, value, denominator, with_denominator, font));
+  }
+  // 6.
+  if (font) TRY(out_.Write(html::kFontClose));
+  return out_.Write(html::kCellEnd);
+}
+
+}  // namespace
+
+// analysis_drilldown_quantities: every quantity of reportVisibleQtys, in order.
+Result<Variant> ReportRender::analysis_drilldown_quantities(const DispatchArguments& arguments) {
+  static constexpr const std::u16string_view& kParameters =
+      render_signatures::kAnalysisDrilldownQuantitiesParameters;
+  QuantityRow row = QuantityRow::From<kParameters>(arguments, Layout::Normal);
+  TRY(row.Open());
+  std::vector<Variant> quantities = TRY(report_data::KeysOf(RENDER_ARGUMENT(reportVisibleQtys)));
+  for (const Variant& quantity : quantities) TRY(row.Write(quantity));
+  return Variant();
+}
+
+// analysis_quantities_flipped: the one quantity `qty`.
+Result<Variant> ReportRender::analysis_quantities_flipped(const DispatchArguments& arguments) {
+  static constexpr const std::u16string_view& kParameters =
+      render_signatures::kAnalysisQuantitiesFlippedParameters;
+  QuantityRow row = QuantityRow::From<kParameters>(arguments, Layout::Flipped);
+  TRY(row.Open());
+  TRY(row.Write(RENDER_ARGUMENT(qty)));
+  return Variant();
+}

@@ -1,0 +1,146 @@
+// The cell pieces the render methods share (see render_cells.h).
+#include "tabulix32/render/render_cells.h"
+
+#include "platform/automation/conversion.h"
+#include "tabulix32/render/html_safety.h"
+#include "tabulix32/render/html_vocabulary.h"
+#include "tabulix32/render/render_values.h"
+#include "tabulix32/utilities/utilities_text_internal.h"
+
+using report_data::KeyedItems;
+
+namespace {
+
+constexpr std::u16string_view kFontSetting = u"|all_format";
+constexpr std::u16string_view kPercentageSetting = u"|showPercentage";
+constexpr std::u16string_view kDigitsSetting = u"|numdigits";
+constexpr std::u16string_view kYes = u"Yes";
+
+constexpr std::u16string_view kSumType = u"sum";
+constexpr std::u16string_view kAverageType = u"average";
+constexpr std::u16string_view kPercentageType = u"percentage";
+
+Result<Variant> ReadSetting(KeyedItems& settings, std::u16string_view quantity,
+                            std::u16string_view suffix) {
+  std::u16string key;
+  key.reserve(quantity.size() + suffix.size());
+  key.append(quantity).append(suffix);
+  return settings.Read(key);
+}
+
+}  // namespace
+
+Result<std::u16string_view> CellStyle::PreCell(RenderUtilities& uc) {
+  if (!pre_cell_) {
+    Variant style = TRY(uc.Call(UtilityMember::getPreCellHtml, {*size_, *family_, *colour_}));
+    pre_cell_ = TRY(render_values::TextOf(style));
+  }
+  return std::u16string_view(*pre_cell_);
+}
+
+Result<void> CellStyle::OpenQuantityCell(RenderOutput& out, RenderUtilities& uc) {
+  if (interactive_) return out.Write(html::kQuantityCell);
+  std::u16string_view pre_cell = TRY(PreCell(uc));
+  return out.Write({html::kQuantityCellExport, pre_cell, html::kTagEnd});
+}
+
+Result<std::u16string> ResultText(const Variant& value) {
+  if (value.Type() == VT_BSTR) return std::u16string(value.StringView());
+  return render_values::TextOf(value);
+}
+
+Result<std::u16string> ValueText(RenderUtilities& uc, const VARIANT& quantity, const VARIANT& n,
+                                 const VARIANT& d, const VARIANT& format, bool has_denominator,
+                                 const FormatterTail& tail) {
+  if (render_values::IsUnreadableNumber(n)) {
+    return html_safety::Text(TRY(render_values::TextOf(n)));
+  }
+  Variant denominator = has_denominator ? render_values::DenominatorOrZero(d) : Variant(d);
+  Variant flag = Variant::FromBool(has_denominator);
+  Variant value = TRY(uc.Call(UtilityMember::myFormatValue,
+                              {quantity, n, denominator, format, flag, tail.settings,
+                               tail.currency_symbol, tail.system_currency_symbol, tail.colour,
+                               tail.negative_num_format, tail.report_type}));
+  return ResultText(value);
+}
+
+Result<std::u16string> PercentText(RenderUtilities& uc, const VARIANT& part, const VARIANT& whole,
+                                   const VARIANT& digits, const VARIANT& negative_num_format) {
+  if (render_values::IsUnreadableNumber(part)) return std::u16string(html::kEmpty);
+  Variant percent = TRY(uc.Call(UtilityMember::myFormatPercentNoColor,
+                                {part, whole, digits, negative_num_format}));
+  return ResultText(percent);
+}
+
+Result<Variant> Ratio(RenderUtilities& uc, const VARIANT& n, const VARIANT& d) {
+  VARIANT numerator = PeekValue(n);
+  VARIANT denominator = PeekValue(d);
+  bool unreadable_numerator = numerator.vt == VT_BSTR && !IsNumeric(numerator);
+  bool unreadable_denominator = denominator.vt == VT_BSTR && !IsNumeric(denominator);
+  if (unreadable_numerator || unreadable_denominator) return Variant::FromR8(0.0);
+  return uc.Call(UtilityMember::myDivision, {n, d});
+}
+
+Result<std::optional<std::u16string>> QuantityFont(KeyedItems& settings,
+                                                    std::u16string_view quantity) {
+  Variant font = TRY(ReadSetting(settings, quantity, kFontSetting));
+  std::u16string text = TRY(render_values::TextOf(font));
+  if (utilities_internal::TrimSpaces(text).empty()) return std::optional<std::u16string>();
+  return std::optional<std::u16string>(std::move(text));
+}
+
+void AppendInFont(std::u16string& out, const std::optional<std::u16string>& font,
+                  std::u16string_view content) {
+  if (!font) {
+    out.append(content);
+    return;
+  }
+  out.append(html::kFontOpen).append(*font).append(html::kTagEnd);
+  out.append(content).append(html::kFontClose);
+}
+
+Result<bool> ShowsPercentage(KeyedItems& settings, std::u16string_view quantity) {
+  Variant shown = TRY(ReadSetting(settings, quantity, kPercentageSetting));
+  return render_values::Equals(shown, kYes);
+}
+
+Result<Variant> TotalDigits(RenderUtilities& uc, KeyedItems& settings,
+                            std::u16string_view quantity) {
+  Variant digits = TRY(ReadSetting(settings, quantity, kDigitsSetting));
+  return uc.Call(UtilityMember::fixZero, {digits});
+}
+
+Result<TotalType> TotalTypeOf(const VARIANT& type) {
+  if (TRY(render_values::Equals(type, kSumType))) return TotalType::Sum;
+  if (TRY(render_values::Equals(type, kAverageType))) return TotalType::Average;
+  if (TRY(render_values::Equals(type, kPercentageType))) return TotalType::Percentage;
+  if (PeekValue(type).vt != VT_NULL && TRY(render_values::IsBlank(type))) return TotalType::Blank;
+  return TotalType::Other;
+}
+
+Result<std::u16string> TotalText(RenderUtilities& uc, TotalType type, const TotalFigures& figures,
+                                 const VARIANT& digits, const FormatterTail& tail,
+                                 const VARIANT& row_keys) {
+  switch (type) {
+    case TotalType::Sum: {
+      Variant zero = Variant::FromI2(0);
+      return ValueText(uc, figures.quantity, figures.total, zero, figures.format, false, tail);
+    }
+    case TotalType::Average: {
+      if (!render_values::IsEmptyValue(figures.quantity_denominator)) {
+        return ValueText(uc, figures.quantity, figures.total, figures.denominator_total,
+                         figures.format, true, tail);
+      }
+      KeyedItems rows = TRY(KeyedItems::Of(row_keys));
+      Variant count = Variant::FromI4(TRY(rows.Count()));
+      return ValueText(uc, figures.quantity, figures.total, count, figures.format, true, tail);
+    }
+    case TotalType::Percentage:
+      return PercentText(uc, figures.total, figures.denominator_total, digits,
+                         tail.negative_num_format);
+    case TotalType::Blank:
+    case TotalType::Other:
+      break;
+  }
+  return std::u16string(html::kEmpty);
+}
