@@ -4,8 +4,6 @@
 Result<Variant> ReportRender::utilities_updategroupdate(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
 Result<Variant> ReportRender::renderGroupRowDescriptions(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
 Result<Variant> ReportRender::renderStoredRowDescriptions(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
-Result<Variant> ReportRender::renderGroupedTotals(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
-Result<Variant> ReportRender::renderGroupedTotals_fliped(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
 Result<Variant> ReportRender::rowsGroupDescriptions(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
 Result<Variant> ReportRender::renderRowDescriptions(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
 Result<Variant> ReportRender::utilities_updategriddate(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
@@ -16,10 +14,6 @@ Result<Variant> ReportRender::pivot_OtherCol(const DispatchArguments&) { return 
 Result<Variant> ReportRender::analysis_pivot_nonfirstrow(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
 Result<Variant> ReportRender::pivot_OtherRow(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
 Result<Variant> ReportRender::utilities_showPivotGrandTotals(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
-Result<Variant> ReportRender::analysis_ShowOtherRow(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
-Result<Variant> ReportRender::analysis_otherRow_flipped(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
-Result<Variant> ReportRender::analysis_ShowGrandTotals(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
-Result<Variant> ReportRender::analysis_GrandTotals_flipped(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
 Result<Variant> ReportRender::renderCompareRowDescriptions(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
 Result<Variant> ReportRender::renderCompareQuantities(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
 Result<Variant> ReportRender::otherRow_Comparison(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
@@ -28,5 +22,4 @@ Result<Variant> ReportRender::compare_ShowGrandTotals(const DispatchArguments&) 
 Result<Variant> ReportRender::utilities_compare_colvarshow(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
 Result<Variant> ReportRender::renderCompareGroupedTotals(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
 Result<Variant> ReportRender::compareGroupedTotals_flipped(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
-Result<Variant> ReportRender::rowsAllZeroes(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
 Result<Variant> ReportRender::compare_AllZeroes(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
