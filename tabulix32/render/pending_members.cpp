@@ -2,10 +2,6 @@
 #include "tabulix32/render/report_render.h"
 
 Result<Variant> ReportRender::utilities_updategroupdate(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
-Result<Variant> ReportRender::renderGroupRowDescriptions(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
-Result<Variant> ReportRender::renderStoredRowDescriptions(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
-Result<Variant> ReportRender::rowsGroupDescriptions(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
-Result<Variant> ReportRender::renderRowDescriptions(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
 Result<Variant> ReportRender::utilities_updategriddate(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
 Result<Variant> ReportRender::renderPivotQuantities(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
 Result<Variant> ReportRender::renderPivotGroupedTotals(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
