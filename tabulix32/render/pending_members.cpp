@@ -3,13 +3,7 @@
 
 Result<Variant> ReportRender::utilities_updategroupdate(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
 Result<Variant> ReportRender::utilities_updategriddate(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
-Result<Variant> ReportRender::renderPivotQuantities(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
-Result<Variant> ReportRender::renderPivotGroupedTotals(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
 Result<Variant> ReportRender::analysis_pivot_updatedates(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
-Result<Variant> ReportRender::pivot_OtherCol(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
-Result<Variant> ReportRender::analysis_pivot_nonfirstrow(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
-Result<Variant> ReportRender::pivot_OtherRow(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
-Result<Variant> ReportRender::utilities_showPivotGrandTotals(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
 Result<Variant> ReportRender::renderCompareRowDescriptions(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
 Result<Variant> ReportRender::renderCompareQuantities(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
 Result<Variant> ReportRender::otherRow_Comparison(const DispatchArguments&) { return Error::FromHresult(E_NOTIMPL); }
