@@ -219,8 +219,8 @@ inline constexpr std::u16string_view kRenderCompareGroupedTotalsParameters =
     u"sb,uc,reportVisibleQtys,reportKeys,repTotalTypes,repQtyFormats,repQtyDenoms,"
     u"colTotals,colTotalDenoms,cache_schemaReportQuantities,default_font_size,"
     u"default_font_family,default_font_color,currency_symbol,system_currency_symbol,"
-    u"negative_num_format,enable_nondrilldown_hyperlinks,group_print_style,groupdescr,"
-    u"numDescriptionColumns,totalTitle,numGroupRows,rangeID,colTypes";
+    u"negative_num_format,enable_nondrilldown_hyperlinks,groupdescr,numDescriptionColumns,"
+    u"totalTitle,numGroupRows,rangeID,colTypes";
 // 29. compareGroupedTotals_flipped
 inline constexpr std::u16string_view kCompareGroupedTotalsFlippedParameters =
     u"sb,uc,qty,reportKeys,repTotalTypes,repQtyFormats,repQtyDenoms,colTotals,"

@@ -55,6 +55,12 @@ Variant DenominatorOrZero(const VARIANT& value) {
   return Variant(shallow);
 }
 
+double NumberOrZero(const VARIANT& value) {
+  if (!IsNumeric(value)) return 0;
+  Result<double> number = ToDouble(value);
+  return number.ok() ? number.value() : 0;
+}
+
 Result<std::optional<Variant>> Accumulate(const VARIANT& total, const VARIANT& addend,
                                           Accumulation mode) {
   if (!IsNumeric(total)) return std::optional<Variant>();

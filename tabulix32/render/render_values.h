@@ -40,6 +40,9 @@ bool IsUnreadableNumber(const VARIANT& value);
 /// counts as 0, so that one odd value never fails a report.
 Variant DenominatorOrZero(const VARIANT& value);
 
+/// The value as a double; a value that is no number (Null, "", "n/a") counts as 0.
+double NumberOrZero(const VARIANT& value);
+
 /// How a running total takes a value: by the value type's addition (numbers keep their type),
 /// or as double-precision numbers.
 enum class Accumulation { Values, Doubles };

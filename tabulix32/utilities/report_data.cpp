@@ -125,6 +125,11 @@ Result<std::vector<Variant>> KeysOf(const VARIANT& collection) {
   return items.Keys();
 }
 
+Result<std::vector<Variant>> ItemsOf(const VARIANT& list) {
+  if ((PeekValue(list).vt & VT_ARRAY) != 0) return ValuesOf(list);
+  return KeysOf(list);
+}
+
 Result<int32_t> LoopCount(const VARIANT& count) {
   double bound = std::floor(TRY(ToDouble(count)));
   if (!(bound <= std::numeric_limits<int32_t>::max())) return ErrorNumber::Overflow;

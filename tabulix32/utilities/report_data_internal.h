@@ -39,6 +39,10 @@ Result<std::vector<Variant>> ValuesOf(const VARIANT& collection);
 /// A collection's keys in order: a dictionary's `keys` member (or `Keys` list directly).
 Result<std::vector<Variant>> KeysOf(const VARIANT& collection);
 
+/// The items of a list the page may pass either way: an array's elements, or a collection's
+/// keys.
+Result<std::vector<Variant>> ItemsOf(const VARIANT& list);
+
 /// The number of passes of "For i = 1 To count": the whole part of the count, none for a
 /// negative one; past the 32-bit range the counter would overflow (6).
 Result<int32_t> LoopCount(const VARIANT& count);
