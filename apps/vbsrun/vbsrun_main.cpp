@@ -28,6 +28,7 @@ constexpr std::streamsize kMaxScriptBytes = 64 * 1024 * 1024;
 constexpr HostModule kPlatformModules[] = {
     {"libvbscript.so", u"VBScript"},
     {"libscriptruntime.so", u"Scripting.Dictionary"},
+    {"libtabulix32.so", u"Tabulix32.ReportRender"},
 };
 
 void PrintUsage() {
