@@ -1,5 +1,6 @@
 #include "platform/scriptruntime/ordered_table.h"
 
+#include <cstring>
 #include <utility>
 
 namespace {
@@ -28,8 +29,11 @@ OrderedTable::Entry* OrderedTable::FindText(std::u16string_view text, uint64_t h
     if (value == kEmptySlot) return nullptr;
     if (value == kDeletedSlot) continue;
     Entry& entry = entries_[value - 2];
-    if (entry.hash == hash && entry.identity.kind == DictionaryKey::Kind::Text &&
-        entry.identity.text == text) {
+    if (entry.hash != hash || entry.identity.kind != DictionaryKey::Kind::Text) continue;
+    // Equality only: compared as bytes rather than code unit by code unit.
+    const std::u16string& stored = entry.identity.text;
+    if (stored.size() == text.size() &&
+        std::memcmp(stored.data(), text.data(), text.size() * sizeof(char16_t)) == 0) {
       return &entry;
     }
   }

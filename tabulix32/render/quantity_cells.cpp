@@ -160,7 +160,7 @@ Result<void> QuantityRow::Write(const VARIANT& quantity) {
   key.append(kKeySeparator).append(quantity_name);
   // 1. The totals, whether or not the row is written.
   Variant value = TRY(numerators_.Read(key));
-  bool has_denominator = TRY(render_values::IsTrue(TRY(has_denominators_.Read(key))));
+  bool has_denominator = TRY(has_denominators_.Peek(key, render_values::IsTrue));
   TRY(AddToTotals(quantity, value, has_denominator, key));
   if (!written_) return {};
   // 2. The cell and its font wrapper.
@@ -176,7 +176,7 @@ Result<void> QuantityRow::Write(const VARIANT& quantity) {
       ValueText(uc_, quantity, value, denominator, format, with_denominator, tail_))));
   // 5. Its share of the whole, unless the quantity totals as a percentage.
   if (TRY(ShowsPercentage(settings_, quantity_name)) &&
-      TRY(TotalTypeOf(TRY(types_.Read(quantity)))) != TotalType::Percentage) {
+      TRY(types_.Peek(quantity, TotalTypeOf)) != TotalType::Percentage) {
     TRY(WriteShare(quantity, value, denominator, with_denominator, font));
   }
   // 6.

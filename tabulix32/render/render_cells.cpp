@@ -20,12 +20,17 @@ constexpr std::u16string_view kSumType = u"sum";
 constexpr std::u16string_view kAverageType = u"average";
 constexpr std::u16string_view kPercentageType = u"percentage";
 
-Result<Variant> ReadSetting(KeyedItems& settings, std::u16string_view quantity,
-                            std::u16string_view suffix) {
+// quantity & suffix: the key of one of a quantity's settings.
+std::u16string SettingKey(std::u16string_view quantity, std::u16string_view suffix) {
   std::u16string key;
   key.reserve(quantity.size() + suffix.size());
   key.append(quantity).append(suffix);
-  return settings.Read(key);
+  return key;
+}
+
+Result<Variant> ReadSetting(KeyedItems& settings, std::u16string_view quantity,
+                            std::u16string_view suffix) {
+  return settings.Read(SettingKey(quantity, suffix));
 }
 
 }  // namespace
@@ -55,12 +60,14 @@ Result<std::u16string> ValueText(RenderUtilities& uc, const VARIANT& quantity, c
   if (render_values::IsUnreadableNumber(n)) {
     return html_safety::Text(TRY(render_values::TextOf(n)));
   }
-  Variant denominator = has_denominator ? render_values::DenominatorOrZero(d) : Variant(d);
+  Variant zero_denominator;
+  bool counts_as_zero = has_denominator && render_values::IsUnreadableDenominator(d);
+  if (counts_as_zero) zero_denominator = Variant::FromI2(0);
   Variant flag = Variant::FromBool(has_denominator);
   Variant value = TRY(uc.Call(UtilityMember::myFormatValue,
-                              {quantity, n, denominator, format, flag, tail.settings,
-                               tail.currency_symbol, tail.system_currency_symbol, tail.colour,
-                               tail.negative_num_format, tail.report_type}));
+                              {quantity, n, counts_as_zero ? zero_denominator : d, format, flag,
+                               tail.settings, tail.currency_symbol, tail.system_currency_symbol,
+                               tail.colour, tail.negative_num_format, tail.report_type}));
   return ResultText(value);
 }
 
@@ -83,10 +90,13 @@ Result<Variant> Ratio(RenderUtilities& uc, const VARIANT& n, const VARIANT& d) {
 
 Result<std::optional<std::u16string>> QuantityFont(KeyedItems& settings,
                                                     std::u16string_view quantity) {
-  Variant font = TRY(ReadSetting(settings, quantity, kFontSetting));
-  std::u16string text = TRY(render_values::TextOf(font));
-  if (utilities_internal::TrimSpaces(text).empty()) return std::optional<std::u16string>();
-  return std::optional<std::u16string>(std::move(text));
+  return settings.Peek(SettingKey(quantity, kFontSetting),
+                       [](const VARIANT& font) -> Result<std::optional<std::u16string>> {
+                         if (TRY(render_values::IsBlank(font))) {
+                           return std::optional<std::u16string>();
+                         }
+                         return std::optional<std::u16string>(TRY(render_values::TextOf(font)));
+                       });
 }
 
 void AppendInFont(std::u16string& out, const std::optional<std::u16string>& font,
@@ -100,8 +110,8 @@ void AppendInFont(std::u16string& out, const std::optional<std::u16string>& font
 }
 
 Result<bool> ShowsPercentage(KeyedItems& settings, std::u16string_view quantity) {
-  Variant shown = TRY(ReadSetting(settings, quantity, kPercentageSetting));
-  return render_values::Equals(shown, kYes);
+  return settings.Peek(SettingKey(quantity, kPercentageSetting),
+                       [](const VARIANT& shown) { return render_values::Equals(shown, kYes); });
 }
 
 Result<Variant> TotalDigits(RenderUtilities& uc, KeyedItems& settings,

@@ -57,13 +57,14 @@ Result<std::u16string> ValueText(RenderUtilities& uc, const VARIANT& quantity, c
 Result<std::u16string> PercentText(RenderUtilities& uc, const VARIANT& part, const VARIANT& whole,
                                    const VARIANT& digits, const VARIANT& negative_num_format);
 
+/// The text to write for a value the utilities returned (a string, a date, a number; "" for
+/// Empty).
+Result<std::u16string> ResultText(const Variant& value);
+
 /// uc.myDivision(n, d); a numerator or denominator that is a text but no number counts as 0
 /// (a column total emptied by such a value has no share).
 Result<Variant> Ratio(RenderUtilities& uc, const VARIANT& n, const VARIANT& d);
 
-/// The text to write for a value the utilities returned (a string, a date, a number; "" for
-/// Empty).
-Result<std::u16string> ResultText(const Variant& value);
 
 /// The quantity font wrapper: the settings' quantity & "|all_format" text when it is not blank
 /// (written untrimmed), nothing otherwise.

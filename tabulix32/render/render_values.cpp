@@ -47,12 +47,14 @@ bool IsUnreadableNumber(const VARIANT& value) {
   return shallow.vt == VT_BSTR && SysStringLen(shallow.bstrVal) > 0 && !IsNumeric(shallow);
 }
 
-Variant DenominatorOrZero(const VARIANT& value) {
+bool IsUnreadableDenominator(const VARIANT& value) {
   VARIANT shallow = PeekValue(value);
-  if (shallow.vt == VT_NULL || (shallow.vt == VT_BSTR && !IsNumeric(shallow))) {
-    return Variant::FromI2(0);
-  }
-  return Variant(shallow);
+  return shallow.vt == VT_NULL || (shallow.vt == VT_BSTR && !IsNumeric(shallow));
+}
+
+Variant DenominatorOrZero(const VARIANT& value) {
+  if (IsUnreadableDenominator(value)) return Variant::FromI2(0);
+  return Variant(PeekValue(value));
 }
 
 double NumberOrZero(const VARIANT& value) {

@@ -36,8 +36,11 @@ Result<bool> IsMissingDescription(const VARIANT& value);
 /// numeric ("n/a"). Such a value is shown as its text instead of failing the report.
 bool IsUnreadableNumber(const VARIANT& value);
 
-/// A denominator as the formatters are given it: one that is no number (Null, "", "n/a")
-/// counts as 0, so that one odd value never fails a report.
+/// A denominator that is no number (Null, "", "n/a"): it counts as 0, so that one odd value
+/// never fails a report.
+bool IsUnreadableDenominator(const VARIANT& value);
+
+/// The denominator as the formatters are given it: 0 for one that is no number.
 Variant DenominatorOrZero(const VARIANT& value);
 
 /// The value as a double; a value that is no number (Null, "", "n/a") counts as 0.

@@ -4,6 +4,7 @@
 #include "platform/automation/dispatch_call.h"
 #include "tabulix32/utilities/report_data_internal.h"
 #include "tabulix32/utilities/utilities_class.h"
+#include "tabulix32/utilities/value_formatting_internal.h"
 
 namespace {
 
@@ -44,6 +45,15 @@ Result<Variant> RenderUtilities::Call(UtilityMember member, std::span<const VARI
 
 Result<Variant> RenderUtilities::CallDirect(UtilityMember member,
                                             std::span<const VARIANT> arguments) {
+  // The members called for every cell go to their bodies at once.
+  switch (member) {
+    case UtilityMember::fixZero: return utilities_internal::FixZero(arguments);
+    case UtilityMember::myDivision: return utilities_internal::Division(arguments);
+    case UtilityMember::myFormatPercentNoColor:
+      return utilities_internal::FormatPercentNoColor(arguments);
+    case UtilityMember::myFormatValue: return utilities_internal::FormatValue(arguments);
+    default: break;
+  }
   const DispatchMember<UtilitiesClass>*& entry = members_[IndexOf(member)];
   if (entry == nullptr) {
     for (const DispatchMember<UtilitiesClass>& candidate : UtilitiesClass::Members()) {

@@ -36,6 +36,11 @@ Result<std::array<int32_t, kMaxIndices>> ArrayPositions(const SAFEARRAY* array,
 
 Result<Variant> CopyOf(const VARIANT& value) {
   Variant copy;
+  // A number, date, Boolean, Empty or Null owns nothing: its bits are the copy.
+  if (!OwnsResources(value.vt) && (value.vt & VT_BYREF) == 0) {
+    static_cast<VARIANT&>(copy) = value;
+    return copy;
+  }
   if (FAILED(VariantCopyInd(&copy, &value))) return ErrorNumber::OutOfMemory;
   return copy;
 }
@@ -179,7 +184,11 @@ Result<void> KeyedItems::Write(std::u16string_view key, const VARIANT& value) {
 
 Result<void> KeyedItems::Write(const VARIANT& key, const VARIANT& value) {
   TRY(Open());
-  if (direct_) return direct_->WriteItem(key, value);
+  if (direct_) {
+    VARIANT shallow = PeekValue(key);
+    if (shallow.vt == VT_BSTR) return direct_->WriteTextItem(BstrView(shallow.bstrVal), value);
+    return direct_->WriteItem(key, value);
+  }
   const VARIANT arguments[] = {key, value};
   TRY(InvokeDispatch(object_.get(), DISPID_VALUE, DISPATCH_PROPERTYPUT, arguments));
   return {};

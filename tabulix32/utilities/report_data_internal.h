@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <span>
+#include <utility>
 #include <string_view>
 #include <vector>
 
@@ -60,6 +61,12 @@ class KeyedItems {
   /// collection(key): the item; an absent key is added with an empty item.
   Result<Variant> Read(std::u16string_view key);
   Result<Variant> Read(const VARIANT& key);
+  /// collection(key) handed to `use` without a copy: a dictionary's own item, valid only
+  /// during the call (`use` must not change any collection). The result is what `use` returns.
+  template <class Use>
+  auto Peek(std::u16string_view key, Use use) -> decltype(use(std::declval<const VARIANT&>()));
+  template <class Use>
+  auto Peek(const VARIANT& key, Use use) -> decltype(use(std::declval<const VARIANT&>()));
   /// collection(key) = value.
   Result<void> Write(std::u16string_view key, const VARIANT& value);
   Result<void> Write(const VARIANT& key, const VARIANT& value);
@@ -80,5 +87,27 @@ class KeyedItems {
   ComPtr<IDispatch> object_;
   ComPtr<IDictionaryItems> direct_;  // null for other objects
 };
+
+template <class Use>
+auto KeyedItems::Peek(std::u16string_view key, Use use)
+    -> decltype(use(std::declval<const VARIANT&>())) {
+  TRY(Open());
+  if (direct_) return use(*TRY(direct_->ReadTextItem(key)));
+  Variant item = TRY(Read(key));
+  return use(item);
+}
+
+template <class Use>
+auto KeyedItems::Peek(const VARIANT& key, Use use)
+    -> decltype(use(std::declval<const VARIANT&>())) {
+  TRY(Open());
+  if (direct_) {
+    VARIANT shallow = PeekValue(key);
+    if (shallow.vt == VT_BSTR) return use(*TRY(direct_->ReadTextItem(BstrView(shallow.bstrVal))));
+    return use(*TRY(direct_->ReadItem(key)));
+  }
+  Variant item = TRY(Read(key));
+  return use(item);
+}
 
 }  // namespace report_data

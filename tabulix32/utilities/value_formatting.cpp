@@ -18,6 +18,7 @@
 #include "platform/automation/locale.h"
 #include "platform/automation/text_case.h"
 #include "tabulix32/utilities/report_data_internal.h"
+#include "tabulix32/utilities/value_formatting_internal.h"
 #include "tabulix32/utilities/utilities_text_internal.h"
 
 using namespace utilities_internal;
@@ -431,12 +432,69 @@ Result<bool> IsLinkColour(const VARIANT& default_font_color) {
   return empty.has_value() && *empty;
 }
 
+// The bodies of the members the renderer calls for every cell, on either kind of argument list
+// (the member's DispatchArguments, or the renderer's arguments first-first).
+
+// fixZero(numToFix)
+template <class Arguments>
+Result<Variant> FixZeroOf(const Arguments& arguments) {
+  if (TRY(IsNullOrWithoutLength(arguments[0]))) return Variant::FromI2(0);
+  return ValueOf(arguments[0]);
+}
+
+// myDivision(n, d)
+template <class Arguments>
+Result<Variant> DivisionOf(const Arguments& arguments) {
+  std::optional<double> denominator = TRY(DenominatorAbove(arguments[1], kDivisionLimit));
+  if (!denominator) return Variant::FromR8(0.0);
+  return Divide(arguments[0], arguments[1]);
+}
+
+// myFormatPercentNoColor(n, d, numdigits, negative_num_format)
+template <class Arguments>
+Result<Variant> FormatPercentNoColorOf(const Arguments& arguments) {
+  const VARIANT& n = arguments[0];
+  const VARIANT& d = arguments[1];
+  int digits = TRY(ToInt32(arguments[2]));
+  auto zero = [&]() -> Result<Variant> {
+    return TextResult(TRY(PercentForm(0.0, digits, kLocaleDefaults)));
+  };
+  std::optional<bool> empty = TRY(TextIsEmpty(n));
+  // IsNumeric guards the |d| test, so a non-numeric d gives the zero text.
+  if (!empty.has_value() || *empty || !IsNumeric(d)) return zero();
+  std::optional<double> denominator = TRY(DenominatorAbove(d, kPercentLimit));
+  if (!denominator) return zero();
+  NegativeStyle style = TRY(NegativeStyleOf(arguments[3]));
+  double quotient = TRY(Quotient(n, *denominator));
+  std::u16string text = TRY(PercentForm(quotient, digits, style));
+  return TextResult(text);
+}
+
+// myFormatValue(quantityFieldName, n, d, format, hasdenom, cache_schemaReportQuantities,
+// currency_symbol, system_currency_symbol, default_font_color, negative_num_format,
+// reporttype1)
+template <class Arguments>
+Result<Variant> FormatValueOf(const Arguments& arguments) {
+  Variant value = TRY(CellValue(arguments[1]));
+  std::u16string field = TRY(ConcatenatedText(arguments[0]));
+  KeyedItems settings = TRY(SettingsObject(arguments[5]));
+  bool detail_report = TRY(EqualsText(arguments[10], kDetailReport));
+  QuantitySettings quantity = TRY(ReadQuantitySettings(settings, field, detail_report));
+  CellFormat format = TRY(CellFormatOf(arguments[3]));
+  // Trim(currency_symbol) is handed on to the currency formatter only.
+  Variant symbol;
+  if (format == CellFormat::Currency) symbol = TRY(TrimmedSymbol(arguments[6]));
+  bool has_denominator = TRY(IsTrue(arguments[4]));
+  Variant is_link = Variant::FromBool(TRY(IsLinkColour(arguments[8])));
+  CellRequest request{value,  arguments[2], format,  has_denominator,
+                      symbol, arguments[7], is_link, arguments[9]};
+  return FormatCell(request, quantity);
+}
 }  // namespace
 
 // fixZero(numToFix)
 Result<Variant> UtilitiesClass::fixZero(const DispatchArguments& arguments) {
-  if (TRY(IsNullOrWithoutLength(arguments[0]))) return Variant::FromI2(0);
-  return ValueOf(arguments[0]);
+  return FixZeroOf(arguments);
 }
 
 // nullFix(inputToFix)
@@ -461,9 +519,7 @@ Result<Variant> UtilitiesClass::changeValueFormat(const DispatchArguments& argum
 
 // myDivision(n, d)
 Result<Variant> UtilitiesClass::myDivision(const DispatchArguments& arguments) {
-  std::optional<double> denominator = TRY(DenominatorAbove(arguments[1], kDivisionLimit));
-  if (!denominator) return Variant::FromR8(0.0);
-  return Divide(arguments[0], arguments[1]);
+  return DivisionOf(arguments);
 }
 
 // myFormatNumber(showThreshold, n, d, thresholdvalue, thresholdcolouring, numdigits, isLink,
@@ -491,19 +547,7 @@ Result<Variant> UtilitiesClass::myFormatPercent(const DispatchArguments& argumen
 
 // myFormatPercentNoColor(n, d, numdigits, negative_num_format)
 Result<Variant> UtilitiesClass::myFormatPercentNoColor(const DispatchArguments& arguments) {
-  const VARIANT& n = arguments[0];
-  const VARIANT& d = arguments[1];
-  int digits = TRY(ToInt32(arguments[2]));
-  std::u16string zero = TRY(PercentForm(0.0, digits, kLocaleDefaults));
-  std::optional<bool> empty = TRY(TextIsEmpty(n));
-  // IsNumeric guards the |d| test, so a non-numeric d gives the zero text.
-  if (!empty.has_value() || *empty || !IsNumeric(d)) return TextResult(zero);
-  std::optional<double> denominator = TRY(DenominatorAbove(d, kPercentLimit));
-  if (!denominator) return TextResult(zero);
-  NegativeStyle style = TRY(NegativeStyleOf(arguments[3]));
-  double quotient = TRY(Quotient(n, *denominator));
-  std::u16string text = TRY(PercentForm(quotient, digits, style));
-  return TextResult(text);
+  return FormatPercentNoColorOf(arguments);
 }
 
 // myFormatCurrency(n, d, thresholdvalue, thresholdcolouring, numdigits, currency_symbol,
@@ -524,18 +568,7 @@ Result<Variant> UtilitiesClass::myFormatCurrency(const DispatchArguments& argume
 // currency_symbol, system_currency_symbol, default_font_color, negative_num_format,
 // reporttype1)
 Result<Variant> UtilitiesClass::myFormatValue(const DispatchArguments& arguments) {
-  Variant value = TRY(CellValue(arguments[1]));
-  std::u16string field = TRY(ConcatenatedText(arguments[0]));
-  KeyedItems settings = TRY(SettingsObject(arguments[5]));
-  bool detail_report = TRY(EqualsText(arguments[10], kDetailReport));
-  QuantitySettings quantity = TRY(ReadQuantitySettings(settings, field, detail_report));
-  Variant symbol = TRY(TrimmedSymbol(arguments[6]));
-  CellFormat format = TRY(CellFormatOf(arguments[3]));
-  bool has_denominator = TRY(IsTrue(arguments[4]));
-  Variant is_link = Variant::FromBool(TRY(IsLinkColour(arguments[8])));
-  CellRequest request{value,  arguments[2], format,  has_denominator,
-                      symbol, arguments[7], is_link, arguments[9]};
-  return FormatCell(request, quantity);
+  return FormatValueOf(arguments);
 }
 
 // getPreCellHtml(default_font_size, default_font_family, default_font_color)
@@ -562,3 +595,37 @@ Result<Variant> UtilitiesClass::getPreTitleHtml(const DispatchArguments& argumen
   html += kTitleStyleEnd;
   return TextResult(html);
 }
+
+namespace utilities_internal {
+
+namespace {
+
+// The renderer passes each member exactly the arguments the member table requires.
+Result<void> CheckCount(std::span<const VARIANT> arguments, size_t count) {
+  if (arguments.size() != count) return ErrorNumber::WrongNumberOfArguments;
+  return {};
+}
+
+}  // namespace
+
+Result<Variant> FixZero(std::span<const VARIANT> arguments) {
+  TRY(CheckCount(arguments, 1));
+  return FixZeroOf(arguments);
+}
+
+Result<Variant> Division(std::span<const VARIANT> arguments) {
+  TRY(CheckCount(arguments, 2));
+  return DivisionOf(arguments);
+}
+
+Result<Variant> FormatPercentNoColor(std::span<const VARIANT> arguments) {
+  TRY(CheckCount(arguments, 4));
+  return FormatPercentNoColorOf(arguments);
+}
+
+Result<Variant> FormatValue(std::span<const VARIANT> arguments) {
+  TRY(CheckCount(arguments, 11));
+  return FormatValueOf(arguments);
+}
+
+}  // namespace utilities_internal
