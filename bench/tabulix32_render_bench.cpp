@@ -30,8 +30,8 @@ constexpr int kRowsPerGroup = 100;
 constexpr int kQuantities = 5;
 // Formatted cells: a value and its share per row and quantity, the same per group, and the
 // grand totals.
-constexpr int64_t kCells =
-    int64_t{kRows} * kQuantities * 2 + int64_t{kRows / kRowsPerGroup} * kQuantities * 2 + kQuantities;
+constexpr int64_t kCells = int64_t{kRows} * kQuantities * 2 +
+                           int64_t{kRows / kRowsPerGroup} * kQuantities * 2 + kQuantities;
 
 Variant Text(std::u16string_view text) { return Variant::FromString(text); }
 
@@ -108,7 +108,9 @@ class ReportPage {
   std::u16string_view Html() const { return buffer_->Content(); }
 
  private:
-  void Set(std::u16string_view name, Variant value) { variables_[std::u16string(name)] = std::move(value); }
+  void Set(std::u16string_view name, Variant value) {
+    variables_[std::u16string(name)] = std::move(value);
+  }
 
   void FillReport() {
     ComPtr<Dictionary> quantities = NewDictionary(), settings = NewDictionary(),
@@ -123,7 +125,8 @@ class ReportPage {
     for (int q = 1; q <= kQuantities; ++q) {
       std::u16string name = Numbered(u"q", q);
       Add(quantities.get(), Text(name), Text(u""));
-      Add(settings.get(), Text(name + std::u16string(u"|numdigits")), Variant::FromI4(q == 5 ? 1 : 2));
+      Add(settings.get(), Text(name + std::u16string(u"|numdigits")),
+          Variant::FromI4(q == 5 ? 1 : 2));
       Add(settings.get(), Text(name + u"|showPercentage"), Text(u"Yes"));
       Add(settings.get(), Text(name + u"|all_format"), Text(q == 2 ? u"color=navy" : u""));
       Add(types.get(), Text(name), Text(q == 5 ? u"average" : u"sum"));
@@ -136,7 +139,8 @@ class ReportPage {
     for (int row = 0; row < kRows; ++row) {
       std::u16string key = Numbered(u"R", row);
       Add(all_keys.get(), Text(key), Text(key));
-      Add(static_cast<Dictionary*>(group_keys_[row / kRowsPerGroup].pdispVal), Text(key), Text(key));
+      Add(static_cast<Dictionary*>(group_keys_[row / kRowsPerGroup].pdispVal), Text(key),
+          Text(key));
       for (int q = 1; q <= kQuantities; ++q) {
         std::u16string cell = key;
         cell.append(Numbered(u"_q", q));
@@ -248,10 +252,10 @@ void RenderReportThroughDispatch(benchmark::State& state) {
     cells += kCells;
     written += static_cast<int64_t>(characters);
   }
-  state.counters["cells/s"] = benchmark::Counter(static_cast<double>(cells),
-                                                 benchmark::Counter::kIsRate);
-  state.counters["MB/s"] = benchmark::Counter(static_cast<double>(written) / 1e6,
-                                              benchmark::Counter::kIsRate);
+  state.counters["cells/s"] =
+      benchmark::Counter(static_cast<double>(cells), benchmark::Counter::kIsRate);
+  state.counters["MB/s"] =
+      benchmark::Counter(static_cast<double>(written) / 1e6, benchmark::Counter::kIsRate);
   state.counters["chars"] = static_cast<double>(characters);
 }
 BENCHMARK(RenderReportThroughDispatch)->Iterations(3)->Unit(benchmark::kMillisecond);

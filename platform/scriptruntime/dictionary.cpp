@@ -68,6 +68,11 @@ DictionaryKey ObjectKey(IUnknown* object) {
 // A deep copy of the value a (possibly by-reference) argument stands for.
 Result<Variant> CopyValue(const VARIANT& value) {
   Variant copy;
+  // A number, date, Boolean, Empty or Null owns nothing: its bits are the copy.
+  if (!OwnsResources(value.vt) && (value.vt & VT_BYREF) == 0) {
+    static_cast<VARIANT&>(copy) = value;
+    return copy;
+  }
   HRESULT hr = VariantCopyInd(&copy, &value);
   if (FAILED(hr)) return ErrorNumber::OutOfMemory;
   return copy;

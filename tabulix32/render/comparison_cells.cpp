@@ -59,8 +59,7 @@ Result<std::u16string> VarianceText(RenderUtilities& uc, const Variance& varianc
     return ValueText(uc, quantity, variance.value, variance.denominator, format, false, tail);
   }
   if (!variance.comparison_denominator) {
-    return PercentText(uc, variance.value, variance.denominator, digits,
-                       tail.negative_num_format);
+    return PercentText(uc, variance.value, variance.denominator, digits, tail.negative_num_format);
   }
   if (std::fabs(*variance.comparison_denominator) > kPercentChangeLimit) {
     Variant ratio = Variant::FromR8(variance.comparison_ratio.value_or(0));

@@ -63,8 +63,8 @@ class ComparisonValues {
 
   Result<void> Open() {
     written_ = TRY(render_values::Equals(report_rows_, kYes));
-    cells_ = CellStyle(TRY(render_values::IsTrue(interactive_)), font_size_, font_family_,
-                       tail_.colour);
+    cells_ =
+        CellStyle(TRY(render_values::IsTrue(interactive_)), font_size_, font_family_, tail_.colour);
     return {};
   }
   RenderUtilities& uc() { return uc_; }
@@ -78,8 +78,8 @@ class ComparisonValues {
  private:
   ComparisonValues(const VARIANT& sb, const VARIANT& uc, const VARIANT& totals,
                    const VARIANT& denominator_totals, const VARIANT& contains,
-                   const VARIANT& report_rows, const VARIANT& interactive,
-                   const VARIANT& font_size, const VARIANT& font_family, const VARIANT& settings,
+                   const VARIANT& report_rows, const VARIANT& interactive, const VARIANT& font_size,
+                   const VARIANT& font_family, const VARIANT& settings,
                    const VARIANT& currency_symbol, const VARIANT& system_currency_symbol,
                    const VARIANT& colour, const VARIANT& negative_num_format)
       : out_(sb),
@@ -88,8 +88,8 @@ class ComparisonValues {
         interactive_(interactive),
         font_size_(font_size),
         font_family_(font_family),
-        tail_{settings, currency_symbol, system_currency_symbol, colour, negative_num_format,
-              no_report_type_},
+        tail_{settings, currency_symbol,     system_currency_symbol,
+              colour,   negative_num_format, no_report_type_},
         cells_(false, font_size, font_family, colour),
         totals_(totals),
         denominator_totals_(denominator_totals),
@@ -198,11 +198,11 @@ Result<Variant> ReportRender::renderCompareRowDescriptions(const DispatchArgumen
   Variant enable_link = Variant::FromBool(true);
   Variant enable_link_reference = Variant::RefTo(&enable_link);
   Variant empty_text = Variant::FromString(u"");
-  TRY(cells.uc.Call(UtilityMember::getEnableLink,
-                    {RENDER_ARGUMENT(isGrouped), empty_text, RENDER_ARGUMENT(keyGroupby),
-                     empty_text, link_clause.Reference(), RENDER_ARGUMENT(range_char),
-                     RENDER_ARGUMENT(escape_char), RENDER_ARGUMENT(hasKeyField),
-                     key_field.Reference(), enable_link_reference}));
+  TRY(cells.uc.Call(
+      UtilityMember::getEnableLink,
+      {RENDER_ARGUMENT(isGrouped), empty_text, RENDER_ARGUMENT(keyGroupby), empty_text,
+       link_clause.Reference(), RENDER_ARGUMENT(range_char), RENDER_ARGUMENT(escape_char),
+       RENDER_ARGUMENT(hasKeyField), key_field.Reference(), enable_link_reference}));
   // 2. The key cell, linked when the row has no first description.
   const VARIANT& descriptions = RENDER_ARGUMENT(l_currDescription);
   if (!render_values::IsEmptyValue(RENDER_ARGUMENT(keyDescription))) {
@@ -215,7 +215,8 @@ Result<Variant> ReportRender::renderCompareRowDescriptions(const DispatchArgumen
       if (grouped) TRY(ClearGroupVariable(cells.uc, link_clause));
       Variant fixed = TRY(cells.uc.Call(UtilityMember::nullFix2, {first}));
       bool link = !stale_link && TRY(render_values::IsBlank(fixed));
-      if (link) TRY(cells.WriteAnchor(AnchorForm::PlainSpaced, html::kDrillDown, link_clause.value()));
+      if (link)
+        TRY(cells.WriteAnchor(AnchorForm::PlainSpaced, html::kDrillDown, link_clause.value()));
       Variant shown = Variant::FromString(ShownKey(row_key));
       TRY(cells.out.Write(html_safety::Text(shown.StringView())));
       if (link) TRY(cells.out.Write(html::kAnchorEnd));
@@ -254,8 +255,8 @@ Result<Variant> ReportRender::renderCompareRowDescriptions(const DispatchArgumen
     }
     TRY(cells.WriteDescription(description, link));
     if (link) TRY(cells.out.Write(html::kAnchorEnd));
-    Variant link_template = TRY(LinkTemplate(column, RENDER_ARGUMENT(linkurl_key),
-                                             RENDER_ARGUMENT(linkUrlDescr)));
+    Variant link_template =
+        TRY(LinkTemplate(column, RENDER_ARGUMENT(linkurl_key), RENDER_ARGUMENT(linkUrlDescr)));
     Variant description_reference = Variant::RefTo(&description);
     TRY(cells.WriteMarker(link_template, description_reference,
                           RENDER_ARGUMENT(enable_nondrilldown_hyperlinks)));
@@ -289,8 +290,8 @@ Result<Variant> ReportRender::renderCompareQuantities(const DispatchArguments& a
       has_denominator = TRY(render_values::IsTrue(
           TRY(values.Read(base + std::u16string(kHasDenominatorPart) + suffix))));
     }
-    TRY(cells.Write(selected.quantity, name + suffix, value, denominator, format,
-                    has_denominator, false));
+    TRY(cells.Write(selected.quantity, name + suffix, value, denominator, format, has_denominator,
+                    false));
   }
   return Variant();
 }
@@ -315,16 +316,16 @@ Result<Variant> ReportRender::otherRow_Comparison(const DispatchArguments& argum
       RENDER_ARGUMENT(reportVisibleQtys), RENDER_ARGUMENT(tb_view), RENDER_ARGUMENT(qty_row)));
   for (const comparison::SelectedQuantity& selected : quantities) {
     Variant position = Variant::FromI4(selected.position);
-    std::u16string other_name =
-        TRY(render_values::TextOf(TRY(report_data::ItemAt(RENDER_ARGUMENT(repQuantity), position))));
+    std::u16string other_name = TRY(
+        render_values::TextOf(TRY(report_data::ItemAt(RENDER_ARGUMENT(repQuantity), position))));
     std::u16string key = analysis_keys::OtherKey(other_name, grouped, group, true, suffix);
     Variant value = TRY(values.Read(key));
     Variant denominator = TRY(denominators.Read(key));
     bool has_denominator = !render_values::IsEmptyValue(denominator);
     Variant format = TRY(formats.Read(key));
     std::u16string name = TRY(render_values::TextOf(selected.quantity));
-    TRY(cells.Write(selected.quantity, name + suffix, value, denominator, format,
-                    has_denominator, has_denominator));
+    TRY(cells.Write(selected.quantity, name + suffix, value, denominator, format, has_denominator,
+                    has_denominator));
   }
   return Variant();
 }
@@ -338,10 +339,10 @@ Result<Variant> ReportRender::utilities_compare_varshow(const DispatchArguments&
   RenderOutput out(RENDER_ARGUMENT(sb));
   RenderUtilities uc(RENDER_ARGUMENT(uc));
   Variant no_report_type = Variant::FromString(u"");
-  FormatterTail tail{RENDER_ARGUMENT(cache_schemaReportQuantities),
-                     RENDER_ARGUMENT(currency_symbol), RENDER_ARGUMENT(system_currency_symbol),
-                     RENDER_ARGUMENT(default_font_color), RENDER_ARGUMENT(negative_num_format),
-                     no_report_type};
+  FormatterTail tail{
+      RENDER_ARGUMENT(cache_schemaReportQuantities), RENDER_ARGUMENT(currency_symbol),
+      RENDER_ARGUMENT(system_currency_symbol),       RENDER_ARGUMENT(default_font_color),
+      RENDER_ARGUMENT(negative_num_format),          no_report_type};
   CellStyle cells(TRY(render_values::IsTrue(RENDER_ARGUMENT(enable_nondrilldown_hyperlinks))),
                   RENDER_ARGUMENT(default_font_size), RENDER_ARGUMENT(default_font_family),
                   RENDER_ARGUMENT(default_font_color));
@@ -372,8 +373,8 @@ Result<Variant> ReportRender::utilities_compare_varshow(const DispatchArguments&
     }
     std::optional<std::u16string> font = TRY(QuantityFont(settings, name));
     if (font) TRY(out.Write({html::kFontOpen, *font, html::kTagEnd}));
-    std::u16string base = row_key + std::u16string(analysis_keys::kQuantitySeparator) + name +
-                          group_part;
+    std::u16string base =
+        row_key + std::u16string(analysis_keys::kQuantitySeparator) + name + group_part;
     // 2. A missing variance counts as 0 (and is stored so).
     std::u16string variance_key = base + std::u16string(kVariancePart) + kind + range;
     comparison::Variance variance;
@@ -395,10 +396,10 @@ Result<Variant> ReportRender::utilities_compare_varshow(const DispatchArguments&
           TRY(values.Read(base + std::u16string(kComparisonNumeratorPart) + range));
       Variant comparison_denominator =
           TRY(values.Read(base + std::u16string(kComparisonDenominatorPart) + range));
-      bool base_ratio = !TRY(render_values::IsBlank(
-          TRY(uc.Call(UtilityMember::nullFix2, {base_denominator}))));
-      bool comparison_ratio = !TRY(render_values::IsBlank(
-          TRY(uc.Call(UtilityMember::nullFix2, {comparison_denominator}))));
+      bool base_ratio =
+          !TRY(render_values::IsBlank(TRY(uc.Call(UtilityMember::nullFix2, {base_denominator}))));
+      bool comparison_ratio = !TRY(
+          render_values::IsBlank(TRY(uc.Call(UtilityMember::nullFix2, {comparison_denominator}))));
       if (comparison_ratio) {
         variance.comparison_ratio =
             comparison::VarianceRatio(comparison_numerator, comparison_denominator);
@@ -407,10 +408,11 @@ Result<Variant> ReportRender::utilities_compare_varshow(const DispatchArguments&
       if (base_ratio && comparison_ratio) {
         bool negligible = comparison::IsNegligibleDenominator(base_denominator) &&
                           comparison::IsNegligibleDenominator(comparison_denominator);
-        variance.value = negligible ? Variant()
-                                    : Variant::FromR8(comparison::VarianceRatio(
-                                                          base_numerator, base_denominator) -
-                                                      *variance.comparison_ratio);
+        variance.value =
+            negligible
+                ? Variant()
+                : Variant::FromR8(comparison::VarianceRatio(base_numerator, base_denominator) -
+                                  *variance.comparison_ratio);
         variance.denominator = Variant::FromString(u"");
       }
       Variant digits = TRY(TotalDigits(uc, settings, name));

@@ -49,8 +49,8 @@ class TotalLine {
   TotalLine(const TotalLine&) = delete;
 
   Result<void> Open() {
-    cells_ = CellStyle(TRY(render_values::IsTrue(interactive_)), font_size_, font_family_,
-                       tail_.colour);
+    cells_ =
+        CellStyle(TRY(render_values::IsTrue(interactive_)), font_size_, font_family_, tail_.colour);
     return {};
   }
 
@@ -90,8 +90,8 @@ class TotalLine {
         interactive_(interactive),
         font_size_(font_size),
         font_family_(font_family),
-        tail_{settings, currency_symbol, system_currency_symbol, colour, negative_num_format,
-              no_report_type_},
+        tail_{settings, currency_symbol,     system_currency_symbol,
+              colour,   negative_num_format, no_report_type_},
         cells_(false, font_size, font_family, colour),
         settings_(settings) {}
 
@@ -117,9 +117,8 @@ struct TotalSource {
   const VARIANT& row_keys;
 };
 
-Result<std::u16string> QuantityTotal(TotalLine& line, TotalSource& source,
-                                     const VARIANT& quantity, std::u16string_view name,
-                                     std::u16string_view key) {
+Result<std::u16string> QuantityTotal(TotalLine& line, TotalSource& source, const VARIANT& quantity,
+                                     std::u16string_view name, std::u16string_view key) {
   TotalType type = TRY(TotalTypeOf(TRY(source.types.Read(quantity))));
   Variant digits;
   if (type == TotalType::Percentage) digits = TRY(TotalDigits(line.uc(), line.settings(), name));
@@ -151,8 +150,9 @@ std::optional<std::pair<std::u16string, std::u16string>> SplitOtherKey(std::u16s
   std::u16string_view quantity = key.substr(0, mark).substr(analysis_keys::kOtherPrefix.size());
   size_t group = quantity.find(analysis_keys::kGroupRowPrefix);
   if (group != std::u16string_view::npos) quantity = quantity.substr(0, group);
-  return std::make_pair(std::u16string(quantity),
-                        std::u16string(key.substr(mark + analysis_keys::kOtherRangeSeparator.size())));
+  return std::make_pair(
+      std::u16string(quantity),
+      std::u16string(key.substr(mark + analysis_keys::kOtherRangeSeparator.size())));
 }
 
 }  // namespace
@@ -220,9 +220,8 @@ Result<Variant> ReportRender::utilities_compare_colvarshow(const DispatchArgumen
     Variant digits = TRY(TotalDigits(line.uc(), line.settings(), name));
     Variant format = TRY(formats.Read(selected.quantity));
     if (!percent_change) variance.denominator = Variant::FromString(u"");
-    TRY(line.out().Write(TRY(comparison::VarianceText(line.uc(), variance, selected.quantity,
-                                                      percent_change, digits, format,
-                                                      line.tail()))));
+    TRY(line.out().Write(TRY(comparison::VarianceText(
+        line.uc(), variance, selected.quantity, percent_change, digits, format, line.tail()))));
     TRY(line.CloseCell(font));
   }
   return Variant();
@@ -308,7 +307,11 @@ Result<Variant> ReportRender::compare_ShowGrandTotals(const DispatchArguments& a
   KeyedItems types(RENDER_ARGUMENT(repTotalTypes));
   KeyedItems formats(RENDER_ARGUMENT(repQtyFormats));
   KeyedItems quantity_denominators(RENDER_ARGUMENT(repQtyDenoms));
-  TotalSource source{types, formats, quantity_denominators, grand_totals, grand_denominators,
+  TotalSource source{types,
+                     formats,
+                     quantity_denominators,
+                     grand_totals,
+                     grand_denominators,
                      RENDER_ARGUMENT(origKeys)};
   std::u16string_view interactive_open =
       standard ? u"<td class=tf align=right>" : u"<td class=br align=right>";
@@ -358,7 +361,11 @@ Result<Variant> ReportRender::renderCompareGroupedTotals(const DispatchArguments
   KeyedItems quantity_denominators(RENDER_ARGUMENT(repQtyDenoms));
   KeyedItems totals(RENDER_ARGUMENT(colTotals));
   KeyedItems denominator_totals(RENDER_ARGUMENT(colTotalDenoms));
-  TotalSource source{types, formats, quantity_denominators, totals, denominator_totals,
+  TotalSource source{types,
+                     formats,
+                     quantity_denominators,
+                     totals,
+                     denominator_totals,
                      RENDER_ARGUMENT(reportKeys)};
   std::vector<Variant> column_types = TRY(report_data::ItemsOf(RENDER_ARGUMENT(colTypes)));
   for (const Variant& quantity : TRY(report_data::KeysOf(RENDER_ARGUMENT(reportVisibleQtys)))) {
@@ -387,7 +394,11 @@ Result<Variant> ReportRender::compareGroupedTotals_flipped(const DispatchArgumen
   KeyedItems quantity_denominators(RENDER_ARGUMENT(repQtyDenoms));
   KeyedItems totals(RENDER_ARGUMENT(colTotals));
   KeyedItems denominator_totals(RENDER_ARGUMENT(colTotalDenoms));
-  TotalSource source{types, formats, quantity_denominators, totals, denominator_totals,
+  TotalSource source{types,
+                     formats,
+                     quantity_denominators,
+                     totals,
+                     denominator_totals,
                      RENDER_ARGUMENT(reportKeys)};
   const VARIANT& quantity = RENDER_ARGUMENT(qty);
   std::u16string name = TRY(render_values::TextOf(quantity));

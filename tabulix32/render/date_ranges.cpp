@@ -44,7 +44,7 @@ struct DateReports {
   const VARIANT& start_fields;
   const VARIANT& end_fields;
   const VARIANT& range_fields;
-  const VARIANT& range_count;  // numComparisonRanges
+  const VARIANT& range_count;   // numComparisonRanges
   const VARIANT& report_count;  // numDateReports
   const VARIANT& week_start_day;
   const VARIANT& year_start_month;
@@ -52,12 +52,12 @@ struct DateReports {
 
 template <const std::u16string_view& kParameters>
 DateReports DateReportsOf(const DispatchArguments& arguments) {
-  return DateReports{RENDER_ARGUMENT(rStart_arr),        RENDER_ARGUMENT(rEnd_arr),
-                     RENDER_ARGUMENT(daterange_arr),     RENDER_ARGUMENT(isMapped_dateReport),
-                     RENDER_ARGUMENT(dateReport),        RENDER_ARGUMENT(dateStartField),
-                     RENDER_ARGUMENT(dateEndField),      RENDER_ARGUMENT(dateRangeField),
+  return DateReports{RENDER_ARGUMENT(rStart_arr),          RENDER_ARGUMENT(rEnd_arr),
+                     RENDER_ARGUMENT(daterange_arr),       RENDER_ARGUMENT(isMapped_dateReport),
+                     RENDER_ARGUMENT(dateReport),          RENDER_ARGUMENT(dateStartField),
+                     RENDER_ARGUMENT(dateEndField),        RENDER_ARGUMENT(dateRangeField),
                      RENDER_ARGUMENT(numComparisonRanges), RENDER_ARGUMENT(numDateReports),
-                     RENDER_ARGUMENT(week_start_day),    RENDER_ARGUMENT(year_start_month)};
+                     RENDER_ARGUMENT(week_start_day),      RENDER_ARGUMENT(year_start_month)};
 }
 
 // A period applied to a range: the period name and the identifier whose dates it takes.
@@ -299,8 +299,7 @@ Result<Variant> ReportRender::utilities_updategriddate(const DispatchArguments& 
     }
     bool custom = date_types || !applied.empty();
     auto periods = [&](int32_t) -> Result<std::vector<AppliedPeriod>> { return applied; };
-    return update.Apply(i, j, periods, custom, true, WriteWhen::Changed, WriteWhen::Changed,
-                        false);
+    return update.Apply(i, j, periods, custom, true, WriteWhen::Changed, WriteWhen::Changed, false);
   }));
   return Variant();
 }

@@ -44,8 +44,7 @@ struct DescriptionCells {
     return out.Write({html::kBoldOpen, text, html::kBoldClose});
   }
 
-  Result<void> WriteAnchor(AnchorForm form, std::u16string_view function,
-                           const VARIANT& clause) {
+  Result<void> WriteAnchor(AnchorForm form, std::u16string_view function, const VARIANT& clause) {
     std::u16string anchor;
     AppendAnchor(anchor, form, colour, function, TRY(render_values::TextOf(clause)));
     return out.Write(anchor);
@@ -93,4 +92,3 @@ struct Describer {
 // linkUrlDescr(column).
 Result<Variant> LinkTemplate(const VARIANT& column, const VARIANT& key_template,
                              const VARIANT& column_templates);
-

@@ -45,24 +45,22 @@ class GroupTotals {
  public:
   template <const std::u16string_view& kParameters>
   static GroupTotals From(const DispatchArguments& arguments) {
-    return GroupTotals(RENDER_ARGUMENT(sb), RENDER_ARGUMENT(uc),
-                       RENDER_ARGUMENT(enable_nondrilldown_hyperlinks),
-                       RENDER_ARGUMENT(default_font_size), RENDER_ARGUMENT(default_font_family),
-                       RENDER_ARGUMENT(repTotalTypes), RENDER_ARGUMENT(repQtyFormats),
-                       RENDER_ARGUMENT(repQtyDenoms), RENDER_ARGUMENT(colTotals),
-                       RENDER_ARGUMENT(colTotalDenoms), RENDER_ARGUMENT(grandTotals),
-                       RENDER_ARGUMENT(grandTotalDenoms), RENDER_ARGUMENT(reportKeys),
-                       FormatterTail{RENDER_ARGUMENT(cache_schemaReportQuantities),
-                                     RENDER_ARGUMENT(currency_symbol),
-                                     RENDER_ARGUMENT(system_currency_symbol),
-                                     RENDER_ARGUMENT(default_font_color),
-                                     RENDER_ARGUMENT(negative_num_format),
-                                     RENDER_ARGUMENT(reporttype1)});
+    return GroupTotals(
+        RENDER_ARGUMENT(sb), RENDER_ARGUMENT(uc), RENDER_ARGUMENT(enable_nondrilldown_hyperlinks),
+        RENDER_ARGUMENT(default_font_size), RENDER_ARGUMENT(default_font_family),
+        RENDER_ARGUMENT(repTotalTypes), RENDER_ARGUMENT(repQtyFormats),
+        RENDER_ARGUMENT(repQtyDenoms), RENDER_ARGUMENT(colTotals), RENDER_ARGUMENT(colTotalDenoms),
+        RENDER_ARGUMENT(grandTotals), RENDER_ARGUMENT(grandTotalDenoms),
+        RENDER_ARGUMENT(reportKeys),
+        FormatterTail{RENDER_ARGUMENT(cache_schemaReportQuantities),
+                      RENDER_ARGUMENT(currency_symbol), RENDER_ARGUMENT(system_currency_symbol),
+                      RENDER_ARGUMENT(default_font_color), RENDER_ARGUMENT(negative_num_format),
+                      RENDER_ARGUMENT(reporttype1)});
   }
 
   Result<void> Open() {
-    cells_ = CellStyle(TRY(render_values::IsTrue(interactive_)), font_size_, font_family_,
-                       tail_.colour);
+    cells_ =
+        CellStyle(TRY(render_values::IsTrue(interactive_)), font_size_, font_family_, tail_.colour);
     return {};
   }
 
@@ -97,7 +95,11 @@ class GroupTotals {
     TRY(out_.Write(TRY(TotalText(uc_, type, figures, digits, tail_, row_keys_))));
     if (HasShare(type) && TRY(ShowsPercentage(settings_, name))) {
       TRY(between(font));
-      GroupShare share{uc_, totals_, denominator_totals_, grand_totals_, grand_denominators_,
+      GroupShare share{uc_,
+                       totals_,
+                       denominator_totals_,
+                       grand_totals_,
+                       grand_denominators_,
                        tail_.negative_num_format};
       TRY(out_.Write(TRY(share.Text(quantity, type))));
     }
@@ -108,10 +110,9 @@ class GroupTotals {
  private:
   GroupTotals(const VARIANT& sb, const VARIANT& uc, const VARIANT& interactive,
               const VARIANT& font_size, const VARIANT& font_family, const VARIANT& types,
-              const VARIANT& formats, const VARIANT& quantity_denominators,
-              const VARIANT& totals, const VARIANT& denominator_totals,
-              const VARIANT& grand_totals, const VARIANT& grand_denominators,
-              const VARIANT& row_keys, const FormatterTail& tail)
+              const VARIANT& formats, const VARIANT& quantity_denominators, const VARIANT& totals,
+              const VARIANT& denominator_totals, const VARIANT& grand_totals,
+              const VARIANT& grand_denominators, const VARIANT& row_keys, const FormatterTail& tail)
       : out_(sb),
         uc_(uc),
         interactive_(interactive),
@@ -137,8 +138,8 @@ class GroupTotals {
   const VARIANT& row_keys_;
   FormatterTail tail_;
   CellStyle cells_;
-  KeyedItems types_, formats_, quantity_denominators_, totals_, denominator_totals_,
-      grand_totals_, grand_denominators_, settings_;
+  KeyedItems types_, formats_, quantity_denominators_, totals_, denominator_totals_, grand_totals_,
+      grand_denominators_, settings_;
 };
 
 }  // namespace

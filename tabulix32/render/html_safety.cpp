@@ -8,8 +8,17 @@ namespace {
 // Characters that end or escape an unquoted attribute value.
 bool BreaksUnquotedValue(char16_t c) {
   switch (c) {
-    case u' ': case u'\t': case u'\n': case u'\r': case u'\f':
-    case u'"': case u'\'': case u'=': case u'<': case u'>': case u'`':
+    case u' ':
+    case u'\t':
+    case u'\n':
+    case u'\r':
+    case u'\f':
+    case u'"':
+    case u'\'':
+    case u'=':
+    case u'<':
+    case u'>':
+    case u'`':
       return true;
     default:
       return false;
@@ -54,10 +63,17 @@ void AppendAttributeValue(std::u16string& out, std::u16string_view value) {
   out.push_back(u'"');
   for (char16_t c : value) {
     switch (c) {
-      case u'"': out.append(u"&quot;"); break;
-      case u'&': out.append(u"&amp;"); break;
-      case u'<': out.append(u"&lt;"); break;
-      default: out.push_back(c);
+      case u'"':
+        out.append(u"&quot;");
+        break;
+      case u'&':
+        out.append(u"&amp;");
+        break;
+      case u'<':
+        out.append(u"&lt;");
+        break;
+      default:
+        out.push_back(c);
     }
   }
   out.push_back(u'"');
@@ -72,14 +88,23 @@ void AppendScriptArgument(std::u16string& out, std::u16string_view clause) {
       continue;
     }
     switch (c) {
-      case u'\'': out.append(u"*$*"); break;
-      case u'"': out.append(u"%22"); break;
-      case u'\r': out.append(u"%0D"); break;
-      case u'\n': out.append(u"%0A"); break;
+      case u'\'':
+        out.append(u"*$*");
+        break;
+      case u'"':
+        out.append(u"%22");
+        break;
+      case u'\r':
+        out.append(u"%0D");
+        break;
+      case u'\n':
+        out.append(u"%0A");
+        break;
       case u'&':
         out.append(StartsCharacterReference(clause, i) ? u"&amp;" : u"&");
         break;
-      default: out.push_back(c);
+      default:
+        out.push_back(c);
     }
   }
 }

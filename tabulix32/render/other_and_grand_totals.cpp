@@ -10,8 +10,8 @@
 #include "tabulix32/render/report_render.h"
 #include "tabulix32/utilities/analysis_keys.h"
 
-using report_data::KeyedItems;
 using render_values::Accumulation;
+using report_data::KeyedItems;
 
 namespace {
 
@@ -27,10 +27,9 @@ class OtherValues {
   static OtherValues From(const DispatchArguments& arguments) {
     return OtherValues(
         RENDER_ARGUMENT(sb), RENDER_ARGUMENT(uc), RENDER_ARGUMENT(isGrouped),
-        RENDER_ARGUMENT(groupkey), RENDER_ARGUMENT(repQuantity),
-        RENDER_ARGUMENT(reportQtyOther), RENDER_ARGUMENT(reportQtyOtherDenom),
-        RENDER_ARGUMENT(reportQtyFormat), RENDER_ARGUMENT(colTotals),
-        RENDER_ARGUMENT(colTotalDenoms), RENDER_ARGUMENT(grandTotals),
+        RENDER_ARGUMENT(groupkey), RENDER_ARGUMENT(repQuantity), RENDER_ARGUMENT(reportQtyOther),
+        RENDER_ARGUMENT(reportQtyOtherDenom), RENDER_ARGUMENT(reportQtyFormat),
+        RENDER_ARGUMENT(colTotals), RENDER_ARGUMENT(colTotalDenoms), RENDER_ARGUMENT(grandTotals),
         RENDER_ARGUMENT(grandTotalDenoms), RENDER_ARGUMENT(repTotalTypes),
         RENDER_ARGUMENT(report_rows), RENDER_ARGUMENT(enable_nondrilldown_hyperlinks),
         RENDER_ARGUMENT(default_font_size), RENDER_ARGUMENT(default_font_family),
@@ -43,8 +42,8 @@ class OtherValues {
   Result<void> Open() {
     grouped_ = TRY(render_values::IsTrue(is_grouped_));
     written_ = TRY(render_values::Equals(report_rows_, kYes));
-    cells_ = CellStyle(TRY(render_values::IsTrue(interactive_)), font_size_, font_family_,
-                       tail_.colour);
+    cells_ =
+        CellStyle(TRY(render_values::IsTrue(interactive_)), font_size_, font_family_, tail_.colour);
     return {};
   }
 
@@ -63,9 +62,9 @@ class OtherValues {
               const VARIANT& groupkey, const VARIANT& positions, const VARIANT& values,
               const VARIANT& denominators, const VARIANT& formats, const VARIANT& totals,
               const VARIANT& denominator_totals, const VARIANT& grand_totals,
-              const VARIANT& grand_denominators, const VARIANT& types,
-              const VARIANT& report_rows, const VARIANT& interactive, const VARIANT& font_size,
-              const VARIANT& font_family, const FormatterTail& tail)
+              const VARIANT& grand_denominators, const VARIANT& types, const VARIANT& report_rows,
+              const VARIANT& interactive, const VARIANT& font_size, const VARIANT& font_family,
+              const FormatterTail& tail)
       : out_(sb),
         uc_(uc),
         is_grouped_(is_grouped),
@@ -119,8 +118,7 @@ Result<std::u16string> OtherValues::OtherKeyOf(const VARIANT& position) {
 Result<void> OtherValues::AddTo(KeyedItems& totals, const VARIANT& quantity,
                                 const VARIANT& addend) {
   Variant total = TRY(totals.Read(quantity));
-  std::optional<Variant> sum =
-      TRY(render_values::Accumulate(total, addend, Accumulation::Values));
+  std::optional<Variant> sum = TRY(render_values::Accumulate(total, addend, Accumulation::Values));
   if (sum) TRY(totals.Write(quantity, *sum));
   return {};
 }
@@ -147,8 +145,8 @@ Result<void> OtherValues::Write(const VARIANT& quantity, const VARIANT& position
     TRY(out_.Write(kZero));
   } else {
     Variant format = TRY(formats_.Read(key));
-    TRY(out_.Write(TRY(ValueText(uc_, quantity, value, used_denominator, format,
-                                 with_denominator, tail_))));
+    TRY(out_.Write(
+        TRY(ValueText(uc_, quantity, value, used_denominator, format, with_denominator, tail_))));
   }
   // 3. The share of the report's whole.
   if (TRY(ShowsPercentage(settings_, name)) &&
@@ -196,8 +194,8 @@ class GrandTotals {
   }
 
   Result<void> Open() {
-    cells_ = CellStyle(TRY(render_values::IsTrue(interactive_)), font_size_, font_family_,
-                       tail_.colour);
+    cells_ =
+        CellStyle(TRY(render_values::IsTrue(interactive_)), font_size_, font_family_, tail_.colour);
     return {};
   }
 
@@ -302,10 +300,10 @@ Result<Variant> ReportRender::analysis_ShowOtherRow(const DispatchArguments& arg
       clause = TRY(OtherRowClause(other.uc(), other.grouped(), RENDER_ARGUMENT(groupby),
                                   RENDER_ARGUMENT(groupkey)));
     }
-    TRY(other.out().Write(TRY(OtherRowTitleCell(
-        other.uc(), other.cells(), RENDER_ARGUMENT(numDescriptionColumns),
-        RENDER_ARGUMENT(rowTitle), RENDER_ARGUMENT(default_font_color), html::kDrillDown,
-        clause))));
+    TRY(other.out().Write(
+        TRY(OtherRowTitleCell(other.uc(), other.cells(), RENDER_ARGUMENT(numDescriptionColumns),
+                              RENDER_ARGUMENT(rowTitle), RENDER_ARGUMENT(default_font_color),
+                              html::kDrillDown, clause))));
   }
   std::vector<Variant> quantities = TRY(report_data::KeysOf(RENDER_ARGUMENT(reportVisibleQtys)));
   for (size_t i = 0; i < quantities.size(); ++i) {
@@ -339,8 +337,8 @@ Result<Variant> ReportRender::analysis_ShowGrandTotals(const DispatchArguments& 
   TRY(out.Write(html::kGrandTotalRow));
   if (TRY(render_values::Equals(RENDER_ARGUMENT(grand_total), kYes))) {
     bool interactive = grand.cells().interactive();
-    std::u16string title = interactive ? u"<td class=tf align=\"left\" colspan="
-                                       : u"<td align=left colspan=";
+    std::u16string title =
+        interactive ? u"<td class=tf align=\"left\" colspan=" : u"<td align=left colspan=";
     html_safety::AppendAttributeValue(
         title, TRY(render_values::TextOf(RENDER_ARGUMENT(numDescriptionColumns))));
     if (!interactive) title.append(TRY(grand.cells().PreCell(grand.uc())));
@@ -350,8 +348,7 @@ Result<Variant> ReportRender::analysis_ShowGrandTotals(const DispatchArguments& 
     html_safety::AppendText(title, TRY(render_values::TextOf(RENDER_ARGUMENT(numRows))));
     title.append(u")</b></td>");
     TRY(out.Write(title));
-    std::vector<Variant> quantities =
-        TRY(report_data::KeysOf(RENDER_ARGUMENT(reportVisibleQtys)));
+    std::vector<Variant> quantities = TRY(report_data::KeysOf(RENDER_ARGUMENT(reportVisibleQtys)));
     for (const Variant& quantity : quantities) {
       std::u16string name = TRY(render_values::TextOf(quantity));
       TotalType type = TRY(TotalTypeOf(TRY(grand.types().Read(quantity))));
@@ -403,8 +400,8 @@ Result<Variant> ReportRender::rowsAllZeroes(const DispatchArguments& arguments) 
     bool all_zero = false;
     if (hiding) {
       std::u16string row_key = TRY(render_values::TextOf(row));
-      all_zero = TRY(RowIsAllZeroes(numerators, has_denominators, denominators, quantities,
-                                    row_key));
+      all_zero =
+          TRY(RowIsAllZeroes(numerators, has_denominators, denominators, quantities, row_key));
     }
     TRY(flags.Add(row, Variant::FromBool(all_zero)));
   }

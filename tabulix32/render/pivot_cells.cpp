@@ -30,8 +30,8 @@ Layout::Layout(const Arguments& arguments)
     : arguments_(arguments),
       out_(arguments.sb),
       uc_(arguments.uc),
-      tail_{arguments.settings, arguments.currency_symbol, arguments.system_currency_symbol,
-            arguments.colour, arguments.negative_num_format, no_report_type_},
+      tail_{arguments.settings, arguments.currency_symbol,     arguments.system_currency_symbol,
+            arguments.colour,   arguments.negative_num_format, no_report_type_},
       cells_(false, arguments.font_size, arguments.font_family, arguments.colour) {}
 
 Result<void> Layout::Open() {
@@ -78,12 +78,12 @@ Result<void> Layout::OpenCell(CellKind kind) {
     return out_.Write(kind == CellKind::Total ? html::kTotalCell : html::kQuantityCell);
   }
   std::u16string_view pre_cell = TRY(cells_.PreCell(uc_));
-  std::u16string_view open = kind == CellKind::Total ? html::kTotalCellExport : html::kPivotCellExport;
+  std::u16string_view open =
+      kind == CellKind::Total ? html::kTotalCellExport : html::kPivotCellExport;
   return out_.Write({open, pre_cell, html::kTagEnd});
 }
 
-Result<void> Layout::WriteEntry(const Quantity& quantity, const Entry& entry,
-                                FontSpacing spacing) {
+Result<void> Layout::WriteEntry(const Quantity& quantity, const Entry& entry, FontSpacing spacing) {
   std::u16string font_open;
   if (quantities_.size() > 1) {
     font_open.append(html::kFontOpen).append(quantity.font);
@@ -92,8 +92,11 @@ Result<void> Layout::WriteEntry(const Quantity& quantity, const Entry& entry,
   }
   if (entry.anchor) TRY(out_.Write(*entry.anchor));
   if (!font_open.empty()) TRY(out_.Write(font_open));
-  FormatterTail tail{tail_.settings, tail_.currency_symbol, tail_.system_currency_symbol,
-                     entry.empty_colour ? empty_colour_ : tail_.colour, tail_.negative_num_format,
+  FormatterTail tail{tail_.settings,
+                     tail_.currency_symbol,
+                     tail_.system_currency_symbol,
+                     entry.empty_colour ? empty_colour_ : tail_.colour,
+                     tail_.negative_num_format,
                      tail_.report_type};
   TRY(out_.Write(TRY(ValueText(uc_, quantity.name, entry.numerator, entry.denominator,
                                quantity.shown_format, quantity.has_denominator, tail))));
@@ -147,8 +150,8 @@ Result<void> SetHeadingTotal(const VARIANT& totals, int32_t index, const VARIANT
 
 Result<void> AddToTotal(const VARIANT& totals, int32_t index, const VARIANT* heading,
                         const VARIANT& addend) {
-  Variant total = heading ? TRY(HeadingTotalOf(totals, index, *heading))
-                          : TRY(TotalOf(totals, index));
+  Variant total =
+      heading ? TRY(HeadingTotalOf(totals, index, *heading)) : TRY(TotalOf(totals, index));
   std::optional<Variant> sum =
       TRY(render_values::Accumulate(total, addend, render_values::Accumulation::Values));
   if (!sum) return {};
@@ -201,16 +204,16 @@ Result<void> AddToTotals(const pivot::Quantity& quantity, const TotalTargets& ta
 }
 
 Result<void> OtherRowValues::AddInto(std::u16string_view key, bool with_denominator, Variant& whole,
-                       Variant& whole_denominator) {
-    if (!TRY(values.Exists(key))) return {};
-    std::optional<Variant> sum = TRY(render_values::Accumulate(
-        whole, TRY(values.Read(key)), render_values::Accumulation::Values));
-    if (sum) whole = std::move(*sum);
-    if (!with_denominator) return {};
-    std::optional<Variant> denominator = TRY(render_values::Accumulate(
-        whole_denominator, TRY(denominators.Read(key)), render_values::Accumulation::Values));
-    if (denominator) whole_denominator = std::move(*denominator);
-    return {};
+                                     Variant& whole_denominator) {
+  if (!TRY(values.Exists(key))) return {};
+  std::optional<Variant> sum = TRY(
+      render_values::Accumulate(whole, TRY(values.Read(key)), render_values::Accumulation::Values));
+  if (sum) whole = std::move(*sum);
+  if (!with_denominator) return {};
+  std::optional<Variant> denominator = TRY(render_values::Accumulate(
+      whole_denominator, TRY(denominators.Read(key)), render_values::Accumulation::Values));
+  if (denominator) whole_denominator = std::move(*denominator);
+  return {};
 }
 
 // The keys of the "other" values of a column within the groups groupId to numOfGroups:

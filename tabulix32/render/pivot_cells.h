@@ -40,9 +40,9 @@ struct Entry {
   Variant numerator;
   Variant denominator;
   std::optional<std::u16string> anchor;  // written before the value, closed after it
-  bool empty_colour = false;  // formatted without a colour, so that the anchor's applies
+  bool empty_colour = false;             // formatted without a colour, so that the anchor's applies
   ShareLine share = ShareLine::None;
-  Variant part;   // for ShareLine::Share: uc.myFormatPercentNoColor(part, whole, 1, ...)
+  Variant part;  // for ShareLine::Share: uc.myFormatPercentNoColor(part, whole, 1, ...)
   Variant whole;
 };
 

@@ -38,15 +38,23 @@ constexpr size_t kHeadingPrefixLength = 4;
 
 template <const std::u16string_view& kParameters>
 Layout::Arguments LayoutArguments(const DispatchArguments& arguments) {
-  return Layout::Arguments{
-      RENDER_ARGUMENT(sb), RENDER_ARGUMENT(uc), RENDER_ARGUMENT(numPivotQuantities),
-      RENDER_ARGUMENT(pivotQuantities), RENDER_ARGUMENT(pivotQuantitiesFormat),
-      RENDER_ARGUMENT(pivotQuantitiesHasDenom), RENDER_ARGUMENT(pivotQuantitiesFont),
-      RENDER_ARGUMENT(smallFont), RENDER_ARGUMENT(pivotqty),
-      RENDER_ARGUMENT(enable_drilldown_hyperlinks), RENDER_ARGUMENT(default_font_size),
-      RENDER_ARGUMENT(default_font_family), RENDER_ARGUMENT(cache_schemaReportQuantities),
-      RENDER_ARGUMENT(currency_symbol), RENDER_ARGUMENT(system_currency_symbol),
-      RENDER_ARGUMENT(default_font_color), RENDER_ARGUMENT(negative_num_format)};
+  return Layout::Arguments{RENDER_ARGUMENT(sb),
+                           RENDER_ARGUMENT(uc),
+                           RENDER_ARGUMENT(numPivotQuantities),
+                           RENDER_ARGUMENT(pivotQuantities),
+                           RENDER_ARGUMENT(pivotQuantitiesFormat),
+                           RENDER_ARGUMENT(pivotQuantitiesHasDenom),
+                           RENDER_ARGUMENT(pivotQuantitiesFont),
+                           RENDER_ARGUMENT(smallFont),
+                           RENDER_ARGUMENT(pivotqty),
+                           RENDER_ARGUMENT(enable_drilldown_hyperlinks),
+                           RENDER_ARGUMENT(default_font_size),
+                           RENDER_ARGUMENT(default_font_family),
+                           RENDER_ARGUMENT(cache_schemaReportQuantities),
+                           RENDER_ARGUMENT(currency_symbol),
+                           RENDER_ARGUMENT(system_currency_symbol),
+                           RENDER_ARGUMENT(default_font_color),
+                           RENDER_ARGUMENT(negative_num_format)};
 }
 
 using pivot::Text;
@@ -131,7 +139,7 @@ Result<Variant> ReportRender::renderPivotQuantities(const DispatchArguments& arg
     bool other_rows = TRY(render_values::IsTrue(RENDER_ARGUMENT(showOtherRow)));
     std::u16string column_key = TRY(render_values::TextOf(RENDER_ARGUMENT(cv0)));
     pivot::OtherRowValues others{report_data::KeyedItems(RENDER_ARGUMENT(otherPivotRow)),
-                          report_data::KeyedItems(RENDER_ARGUMENT(otherPivotRow_dnm))};
+                                 report_data::KeyedItems(RENDER_ARGUMENT(otherPivotRow_dnm))};
     for (size_t i = 0; i < entries.size(); ++i) {
       const pivot::Quantity& quantity = layout.quantities()[i];
       Entry& entry = entries[i];
@@ -140,21 +148,21 @@ Result<Variant> ReportRender::renderPivotQuantities(const DispatchArguments& arg
       }
       entry.empty_colour = quantity.index == 1 && analysis;
       if (!quantity.shows_share) continue;
-      Variant whole = TRY(pivot::HeadingTotalOf(RENDER_ARGUMENT(columnTotal), quantity.index,
-                                                Text(heading)));
+      Variant whole =
+          TRY(pivot::HeadingTotalOf(RENDER_ARGUMENT(columnTotal), quantity.index, Text(heading)));
       Variant whole_denominator;
       if (quantity.has_denominator) {
-        whole_denominator = TRY(pivot::HeadingTotalOf(RENDER_ARGUMENT(columnTotalDenom),
-                                                      quantity.index,
-                                                      RENDER_ARGUMENT(columnValue)));
+        whole_denominator = TRY(pivot::HeadingTotalOf(
+            RENDER_ARGUMENT(columnTotalDenom), quantity.index, RENDER_ARGUMENT(columnValue)));
       }
       if (other_rows) {
         std::u16string prefix(analysis_keys::kKeyPrefix);
         prefix.append(column_key);
         std::vector<std::u16string> keys;
         if (grouped) {
-          keys = TRY(pivot::GroupOtherKeys(prefix, quantity.text, RENDER_ARGUMENT(groupId),
-                                    RENDER_ARGUMENT(numOfGroups), RENDER_ARGUMENT(arrGroup)));
+          keys =
+              TRY(pivot::GroupOtherKeys(prefix, quantity.text, RENDER_ARGUMENT(groupId),
+                                        RENDER_ARGUMENT(numOfGroups), RENDER_ARGUMENT(arrGroup)));
         } else {
           keys.push_back(prefix + std::u16string(kKeySeparator) + quantity.text);
         }
@@ -169,11 +177,12 @@ Result<Variant> ReportRender::renderPivotQuantities(const DispatchArguments& arg
   // 3. The totals, whether or not rows are written.
   const VARIANT& heading = RENDER_ARGUMENT(columnValue);
   pivot::TotalTargets numerators{&RENDER_ARGUMENT(rowTotal), &RENDER_ARGUMENT(grandTotal), nullptr,
-                          grouped ? &RENDER_ARGUMENT(groupTotal) : nullptr,
-                          grouped ? &RENDER_ARGUMENT(groupGrandTotal) : nullptr};
-  pivot::TotalTargets denominators{&RENDER_ARGUMENT(rowTotalDenom), &RENDER_ARGUMENT(grandTotalDenom),
-                            nullptr, grouped ? &RENDER_ARGUMENT(groupTotalDenom) : nullptr,
-                            grouped ? &RENDER_ARGUMENT(groupGrandTotalDenom) : nullptr};
+                                 grouped ? &RENDER_ARGUMENT(groupTotal) : nullptr,
+                                 grouped ? &RENDER_ARGUMENT(groupGrandTotal) : nullptr};
+  pivot::TotalTargets denominators{&RENDER_ARGUMENT(rowTotalDenom),
+                                   &RENDER_ARGUMENT(grandTotalDenom), nullptr,
+                                   grouped ? &RENDER_ARGUMENT(groupTotalDenom) : nullptr,
+                                   grouped ? &RENDER_ARGUMENT(groupGrandTotalDenom) : nullptr};
   for (size_t i = 0; i < entries.size(); ++i) {
     const pivot::Quantity& quantity = layout.quantities()[i];
     TRY(pivot::AddToTotals(quantity, numerators, heading, entries[i].numerator, true));

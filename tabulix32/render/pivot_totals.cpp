@@ -38,15 +38,23 @@ constexpr size_t kHeadingPrefixLength = 4;
 
 template <const std::u16string_view& kParameters>
 Layout::Arguments LayoutArguments(const DispatchArguments& arguments) {
-  return Layout::Arguments{
-      RENDER_ARGUMENT(sb), RENDER_ARGUMENT(uc), RENDER_ARGUMENT(numPivotQuantities),
-      RENDER_ARGUMENT(pivotQuantities), RENDER_ARGUMENT(pivotQuantitiesFormat),
-      RENDER_ARGUMENT(pivotQuantitiesHasDenom), RENDER_ARGUMENT(pivotQuantitiesFont),
-      RENDER_ARGUMENT(smallFont), RENDER_ARGUMENT(pivotqty),
-      RENDER_ARGUMENT(enable_drilldown_hyperlinks), RENDER_ARGUMENT(default_font_size),
-      RENDER_ARGUMENT(default_font_family), RENDER_ARGUMENT(cache_schemaReportQuantities),
-      RENDER_ARGUMENT(currency_symbol), RENDER_ARGUMENT(system_currency_symbol),
-      RENDER_ARGUMENT(default_font_color), RENDER_ARGUMENT(negative_num_format)};
+  return Layout::Arguments{RENDER_ARGUMENT(sb),
+                           RENDER_ARGUMENT(uc),
+                           RENDER_ARGUMENT(numPivotQuantities),
+                           RENDER_ARGUMENT(pivotQuantities),
+                           RENDER_ARGUMENT(pivotQuantitiesFormat),
+                           RENDER_ARGUMENT(pivotQuantitiesHasDenom),
+                           RENDER_ARGUMENT(pivotQuantitiesFont),
+                           RENDER_ARGUMENT(smallFont),
+                           RENDER_ARGUMENT(pivotqty),
+                           RENDER_ARGUMENT(enable_drilldown_hyperlinks),
+                           RENDER_ARGUMENT(default_font_size),
+                           RENDER_ARGUMENT(default_font_family),
+                           RENDER_ARGUMENT(cache_schemaReportQuantities),
+                           RENDER_ARGUMENT(currency_symbol),
+                           RENDER_ARGUMENT(system_currency_symbol),
+                           RENDER_ARGUMENT(default_font_color),
+                           RENDER_ARGUMENT(negative_num_format)};
 }
 
 // prefix + ("|grouprow_" + group when grouped) + "|" + quantity.
@@ -100,15 +108,13 @@ Result<void> ShareOfColumn(Layout& layout, const pivot::Quantity& quantity, Entr
 // The cells of a total column: totals(i) over denominators(i), a "<br>" where a percent line
 // would stand.
 Result<void> WriteTotalColumn(Layout& layout, CellKind kind, const VARIANT& totals,
-                              const VARIANT& denominators, FontSpacing spacing,
-                              ShareLine share) {
+                              const VARIANT& denominators, FontSpacing spacing, ShareLine share) {
   std::vector<Entry> entries;
   for (const pivot::Quantity& quantity : layout.quantities()) {
     Entry entry;
     entry.numerator = TRY(pivot::TotalOf(totals, quantity.index));
-    entry.denominator = quantity.has_denominator
-                            ? TRY(pivot::TotalOf(denominators, quantity.index))
-                            : Text(u"");
+    entry.denominator =
+        quantity.has_denominator ? TRY(pivot::TotalOf(denominators, quantity.index)) : Text(u"");
     entry.share = share;
     entries.push_back(std::move(entry));
   }
@@ -193,8 +199,8 @@ Result<Variant> ReportRender::pivot_OtherRow(const DispatchArguments& arguments)
   bool title_interactive =
       TRY(render_values::IsTrue(RENDER_ARGUMENT(enable_nondrilldown_hyperlinks)));
   if (title_interactive || layout.drill_down()) {
-    other_clause = TRY(OtherRowClause(layout.uc(), grouped, RENDER_ARGUMENT(groupby),
-                                      RENDER_ARGUMENT(groupkey)));
+    other_clause = TRY(
+        OtherRowClause(layout.uc(), grouped, RENDER_ARGUMENT(groupby), RENDER_ARGUMENT(groupkey)));
   }
   if (written) {
     std::u16string row(html::kOtherRowOpen);
@@ -202,12 +208,11 @@ Result<Variant> ReportRender::pivot_OtherRow(const DispatchArguments& arguments)
     row.append(html::kOtherRowEnd);
     TRY(out.Write(row));
     CellStyle title_cells(title_interactive, RENDER_ARGUMENT(default_font_size),
-                          RENDER_ARGUMENT(default_font_family), RENDER_ARGUMENT(default_font_color));
-    TRY(out.Write(TRY(OtherRowTitleCell(layout.uc(), title_cells,
-                                        RENDER_ARGUMENT(descriptionColspan),
-                                        RENDER_ARGUMENT(rowTitle),
-                                        RENDER_ARGUMENT(default_font_color), html::kDrillDownRow,
-                                        other_clause))));
+                          RENDER_ARGUMENT(default_font_family),
+                          RENDER_ARGUMENT(default_font_color));
+    TRY(out.Write(TRY(OtherRowTitleCell(
+        layout.uc(), title_cells, RENDER_ARGUMENT(descriptionColspan), RENDER_ARGUMENT(rowTitle),
+        RENDER_ARGUMENT(default_font_color), html::kDrillDownRow, other_clause))));
   }
   report_data::KeyedItems values(RENDER_ARGUMENT(otherPivotRow));
   report_data::KeyedItems denominators(RENDER_ARGUMENT(otherPivotRow_dnm));
@@ -223,18 +228,19 @@ Result<Variant> ReportRender::pivot_OtherRow(const DispatchArguments& arguments)
   std::vector<Variant> headings = TRY(report_data::ValuesOf(RENDER_ARGUMENT(arHeadings)));
   for (const Variant& heading : headings) {
     std::u16string heading_text = TRY(render_values::TextOf(heading));
-    std::u16string_view prefix = grouped ? utilities_internal::TrimSpaces(heading_text)
-                                         : std::u16string_view(heading_text);
+    std::u16string_view prefix =
+        grouped ? utilities_internal::TrimSpaces(heading_text) : std::u16string_view(heading_text);
     std::optional<std::u16string> clause;
     std::vector<Entry> entries;
     for (const pivot::Quantity& quantity : layout.quantities()) {
       std::u16string key = OtherValueKey(prefix, grouped, group, quantity.text);
-      Entry entry = TRY(OtherEntry(quantity, values, denominators, key, numerators,
-                                   denominator_totals, heading));
+      Entry entry = TRY(
+          OtherEntry(quantity, values, denominators, key, numerators, denominator_totals, heading));
       if (!written) continue;
       if (entry.present && layout.drill_down() && !clause) {
-        Variant column_value = Text(std::u16string_view(heading_text).substr(
-            std::min(kHeadingPrefixLength, heading_text.size())));
+        Variant column_value =
+            Text(std::u16string_view(heading_text)
+                     .substr(std::min(kHeadingPrefixLength, heading_text.size())));
         clause = TRY(pivot::OtherCellClause(layout.uc(), other_clause, kHeadingPlaceholder,
                                             column_value, RENDER_ARGUMENT(range_char),
                                             RENDER_ARGUMENT(escape_char), kOtherRowValue));
@@ -260,8 +266,8 @@ Result<Variant> ReportRender::pivot_OtherRow(const DispatchArguments& arguments)
     std::u16string clause;
     if (layout.drill_down()) {
       clause = TRY(pivot::OtherCellClause(layout.uc(), other_clause, {}, other_column,
-                                          RENDER_ARGUMENT(range_char),
-                                          RENDER_ARGUMENT(escape_char), kOtherCornerValue));
+                                          RENDER_ARGUMENT(range_char), RENDER_ARGUMENT(escape_char),
+                                          kOtherCornerValue));
     }
     std::vector<Entry> entries;
     for (const pivot::Quantity& quantity : layout.quantities()) {
@@ -300,9 +306,9 @@ Result<Variant> ReportRender::renderPivotGroupedTotals(const DispatchArguments& 
   title.append(u"(");
   html_safety::AppendText(title, TRY(render_values::TextOf(RENDER_ARGUMENT(groupdescr))));
   title.append(u")");
-  TRY(out.Write(TRY(TotalTitleCell(layout, u"<td class=br align=right colspan=",
-                                   RENDER_ARGUMENT(descriptionColspan), u"<b><i>", title,
-                                   u"</i></b>"))));
+  TRY(out.Write(
+      TRY(TotalTitleCell(layout, u"<td class=br align=right colspan=",
+                         RENDER_ARGUMENT(descriptionColspan), u"<b><i>", title, u"</i></b>"))));
   bool other_rows = TRY(render_values::IsTrue(RENDER_ARGUMENT(showOtherRow)));
   pivot::OtherRowValues others{report_data::KeyedItems(RENDER_ARGUMENT(otherPivotRow)),
                                report_data::KeyedItems(RENDER_ARGUMENT(otherPivotRow_dnm))};
@@ -313,24 +319,24 @@ Result<Variant> ReportRender::renderPivotGroupedTotals(const DispatchArguments& 
     std::vector<Entry> entries;
     for (const pivot::Quantity& quantity : layout.quantities()) {
       Entry entry;
-      entry.numerator = TRY(pivot::HeadingTotalOf(RENDER_ARGUMENT(groupTotal), quantity.index,
-                                                  heading));
+      entry.numerator =
+          TRY(pivot::HeadingTotalOf(RENDER_ARGUMENT(groupTotal), quantity.index, heading));
       entry.denominator = quantity.has_denominator
                               ? TRY(pivot::HeadingTotalOf(RENDER_ARGUMENT(groupTotalDenom),
                                                           quantity.index, heading))
                               : Text(u"");
       if (quantity.shows_share) {
-        Variant whole = TRY(pivot::HeadingTotalOf(RENDER_ARGUMENT(columnTotal), quantity.index,
-                                                  heading));
+        Variant whole =
+            TRY(pivot::HeadingTotalOf(RENDER_ARGUMENT(columnTotal), quantity.index, heading));
         Variant whole_denominator;
         if (quantity.has_denominator) {
-          whole_denominator = TRY(pivot::HeadingTotalOf(RENDER_ARGUMENT(columnTotalDenom),
-                                                        quantity.index, heading));
+          whole_denominator = TRY(
+              pivot::HeadingTotalOf(RENDER_ARGUMENT(columnTotalDenom), quantity.index, heading));
         }
         if (other_rows) {
-          std::vector<std::u16string> keys = TRY(pivot::GroupOtherKeys(
-              heading_text, quantity.text, RENDER_ARGUMENT(groupId),
-              RENDER_ARGUMENT(numOfGroups), RENDER_ARGUMENT(arrGroup)));
+          std::vector<std::u16string> keys =
+              TRY(pivot::GroupOtherKeys(heading_text, quantity.text, RENDER_ARGUMENT(groupId),
+                                        RENDER_ARGUMENT(numOfGroups), RENDER_ARGUMENT(arrGroup)));
           for (const std::u16string& key : keys) {
             TRY(others.AddInto(key, quantity.has_denominator, whole, whole_denominator));
           }
@@ -353,20 +359,20 @@ Result<Variant> ReportRender::renderPivotGroupedTotals(const DispatchArguments& 
       Variant per_heading = TRY(pivot::TotalOf(RENDER_ARGUMENT(groupTotal), quantity.index));
       for (const Variant& key : TRY(report_data::KeysOf(per_heading))) {
         if (!TRY(render_values::TextOf(key)).starts_with(analysis_keys::kOtherPrefix)) continue;
-        std::optional<Variant> sum = TRY(render_values::Accumulate(
-            entry.numerator, TRY(report_data::ItemAt(per_heading, key)),
-            render_values::Accumulation::Values));
+        std::optional<Variant> sum = TRY(
+            render_values::Accumulate(entry.numerator, TRY(report_data::ItemAt(per_heading, key)),
+                                      render_values::Accumulation::Values));
         if (sum) entry.numerator = std::move(*sum);
         if (!quantity.has_denominator) continue;
-        Variant denominator = TRY(pivot::HeadingTotalOf(RENDER_ARGUMENT(groupTotalDenom),
-                                                        quantity.index, key));
+        Variant denominator =
+            TRY(pivot::HeadingTotalOf(RENDER_ARGUMENT(groupTotalDenom), quantity.index, key));
         std::optional<Variant> denominator_sum = TRY(render_values::Accumulate(
             entry.denominator, denominator, render_values::Accumulation::Values));
         if (denominator_sum) entry.denominator = std::move(*denominator_sum);
       }
       if (quantity.shows_share) {
-        Variant whole = TRY(pivot::HeadingTotalOf(RENDER_ARGUMENT(columnTotal), quantity.index,
-                                                  other_column));
+        Variant whole =
+            TRY(pivot::HeadingTotalOf(RENDER_ARGUMENT(columnTotal), quantity.index, other_column));
         Variant whole_denominator;
         if (quantity.has_denominator) {
           whole_denominator = TRY(pivot::HeadingTotalOf(RENDER_ARGUMENT(columnTotalDenom),
@@ -407,8 +413,8 @@ Result<Variant> ReportRender::utilities_showPivotGrandTotals(const DispatchArgum
     std::vector<Entry> entries;
     for (const pivot::Quantity& quantity : layout.quantities()) {
       Entry entry;
-      entry.numerator = TRY(pivot::HeadingTotalOf(RENDER_ARGUMENT(columnTotal), quantity.index,
-                                                  heading));
+      entry.numerator =
+          TRY(pivot::HeadingTotalOf(RENDER_ARGUMENT(columnTotal), quantity.index, heading));
       entry.denominator = quantity.has_denominator
                               ? TRY(pivot::HeadingTotalOf(RENDER_ARGUMENT(columnTotalDenom),
                                                           quantity.index, heading))

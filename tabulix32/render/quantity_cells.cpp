@@ -9,8 +9,8 @@
 #include "tabulix32/render/render_values.h"
 #include "tabulix32/render/report_render.h"
 
-using report_data::KeyedItems;
 using render_values::Accumulation;
+using report_data::KeyedItems;
 
 namespace {
 
@@ -31,11 +31,10 @@ class QuantityRow {
         layout, RENDER_ARGUMENT(sb), RENDER_ARGUMENT(uc), RENDER_ARGUMENT(rep_key),
         RENDER_ARGUMENT(reportQtyNum), RENDER_ARGUMENT(reportQtyDenom),
         RENDER_ARGUMENT(reportHasDenom), RENDER_ARGUMENT(reportQtyFormat),
-        RENDER_ARGUMENT(repTotalTypes), RENDER_ARGUMENT(colTotals),
-        RENDER_ARGUMENT(colTotalDenoms), RENDER_ARGUMENT(grandTotals),
-        RENDER_ARGUMENT(grandTotalDenoms), RENDER_ARGUMENT(report_rows),
-        RENDER_ARGUMENT(enable_nondrilldown_hyperlinks), RENDER_ARGUMENT(default_font_size),
-        RENDER_ARGUMENT(default_font_family),
+        RENDER_ARGUMENT(repTotalTypes), RENDER_ARGUMENT(colTotals), RENDER_ARGUMENT(colTotalDenoms),
+        RENDER_ARGUMENT(grandTotals), RENDER_ARGUMENT(grandTotalDenoms),
+        RENDER_ARGUMENT(report_rows), RENDER_ARGUMENT(enable_nondrilldown_hyperlinks),
+        RENDER_ARGUMENT(default_font_size), RENDER_ARGUMENT(default_font_family),
         FormatterTail{RENDER_ARGUMENT(cache_schemaReportQuantities),
                       RENDER_ARGUMENT(currency_symbol), RENDER_ARGUMENT(system_currency_symbol),
                       RENDER_ARGUMENT(default_font_color), RENDER_ARGUMENT(negative_num_format),
@@ -51,10 +50,10 @@ class QuantityRow {
   QuantityRow(Layout layout, const VARIANT& sb, const VARIANT& uc, const VARIANT& rep_key,
               const VARIANT& numerators, const VARIANT& denominators,
               const VARIANT& has_denominators, const VARIANT& formats, const VARIANT& types,
-              const VARIANT& totals, const VARIANT& denominator_totals,
-              const VARIANT& grand_totals, const VARIANT& grand_denominators,
-              const VARIANT& report_rows, const VARIANT& interactive, const VARIANT& font_size,
-              const VARIANT& font_family, const FormatterTail& tail)
+              const VARIANT& totals, const VARIANT& denominator_totals, const VARIANT& grand_totals,
+              const VARIANT& grand_denominators, const VARIANT& report_rows,
+              const VARIANT& interactive, const VARIANT& font_size, const VARIANT& font_family,
+              const FormatterTail& tail)
       : layout_(layout),
         out_(sb),
         uc_(uc),
@@ -79,9 +78,8 @@ class QuantityRow {
   Result<void> AddToTotals(const VARIANT& quantity, const Variant& value, bool has_denominator,
                            std::u16string_view key);
   Result<void> AddTo(KeyedItems& totals, const VARIANT& quantity, const VARIANT& addend);
-  Result<void> WriteShare(const VARIANT& quantity, const Variant& value,
-                          const Variant& denominator, bool with_denominator,
-                          const std::optional<std::u16string>& font);
+  Result<void> WriteShare(const VARIANT& quantity, const Variant& value, const Variant& denominator,
+                          bool with_denominator, const std::optional<std::u16string>& font);
 
   Layout layout_;
   RenderOutput out_;
@@ -143,44 +141,59 @@ Result<void> QuantityRow::WriteShare(const VARIANT& quantity, const Variant& val
     whole = TRY(Ratio(uc_, grand_total, grand_denominator));
   }
   if (layout_ == Layout::Normal) {
-    if (font) TRY(out_.Write(html::kFontClose));
-    TRY(out_.Write(html::kCellEnd));
-    TRY(cells_.OpenQuantityCell(out_, uc_));
-    if (font) TRY(out_.Write({html::kFontOpen, *font, html::kTagEnd}));
+    // The wrapper and cell end, and the next cell and wrapper, as one piece.
+    std::u16string_view opening = TRY(cells_.QuantityCellOpening(uc_));
+    std::u16string_view font_text = font ? std::u16string_view(*font) : std::u16string_view();
+    TRY(out_.Write({font ? html::kFontClose : u"", html::kCellEnd, opening,
+                    font ? html::kFontOpen : u"", font_text, font ? html::kTagEnd : u""}));
   } else {
     TRY(out_.Write(html::kLineBreak));
   }
   Variant one_decimal = Variant::FromI2(1);
-  return out_.Write(TRY(PercentText(uc_, part, whole, one_decimal, tail_.negative_num_format)));
+  return WriteResult(out_,
+                     TRY(PercentResult(uc_, part, whole, one_decimal, tail_.negative_num_format)));
 }
 
 Result<void> QuantityRow::Write(const VARIANT& quantity) {
   std::u16string quantity_name = TRY(render_values::TextOf(quantity));
-  std::u16string key = row_key_;
-  key.append(kKeySeparator).append(quantity_name);
+  report_data::KeyText key{row_key_, kKeySeparator, quantity_name};
   // 1. The totals, whether or not the row is written.
   Variant value = TRY(numerators_.Read(key));
   bool has_denominator = TRY(has_denominators_.Peek(key, render_values::IsTrue));
   TRY(AddToTotals(quantity, value, has_denominator, key));
   if (!written_) return {};
   // 2. The cell and its font wrapper.
-  TRY(cells_.OpenQuantityCell(out_, uc_));
+  std::u16string_view opening = TRY(cells_.QuantityCellOpening(uc_));
   std::optional<std::u16string> font = TRY(QuantityFont(settings_, quantity_name));
-  if (font) TRY(out_.Write({html::kFontOpen, *font, html::kTagEnd}));
+  if (font) {
+    TRY(out_.Write({opening, html::kFontOpen, *font, html::kTagEnd}));
+  } else {
+    TRY(out_.Write(opening));
+  }
   // 3-4. The value, over its denominator when the cell has one.
   Variant denominator = TRY(denominators_.Read(key));
   bool with_denominator = !render_values::IsEmptyValue(denominator);
   if (!with_denominator) denominator = Variant::FromString(u"");
-  Variant format = TRY(formats_.Read(key));
-  TRY(out_.Write(TRY(
-      ValueText(uc_, quantity, value, denominator, format, with_denominator, tail_))));
+  // This library's formatter reads only the settings (adding absent keys): the format is read
+  // in place unless it lives in that same collection. Another formatter gets a copy.
+  auto format_value = [&](const VARIANT& format) -> Result<Variant> {
+    return ValueResult(uc_, quantity, value, denominator, format, with_denominator, tail_,
+                       &settings_);
+  };
+  Variant text;
+  if (TRY(uc_.IsInProcess()) && !TRY(formats_.IsSameCollection(settings_))) {
+    text = TRY(formats_.Peek(key, format_value));
+  } else {
+    text = TRY(format_value(TRY(formats_.Read(key))));
+  }
+  TRY(WriteResult(out_, text));
   // 5. Its share of the whole, unless the quantity totals as a percentage.
   if (TRY(ShowsPercentage(settings_, quantity_name)) &&
       TRY(types_.Peek(quantity, TotalTypeOf)) != TotalType::Percentage) {
     TRY(WriteShare(quantity, value, denominator, with_denominator, font));
   }
   // 6.
-  if (font) TRY(out_.Write(html::kFontClose));
+  if (font) return out_.Write({html::kFontClose, html::kCellEnd});
   return out_.Write(html::kCellEnd);
 }
 

@@ -20,17 +20,9 @@ constexpr std::u16string_view kSumType = u"sum";
 constexpr std::u16string_view kAverageType = u"average";
 constexpr std::u16string_view kPercentageType = u"percentage";
 
-// quantity & suffix: the key of one of a quantity's settings.
-std::u16string SettingKey(std::u16string_view quantity, std::u16string_view suffix) {
-  std::u16string key;
-  key.reserve(quantity.size() + suffix.size());
-  key.append(quantity).append(suffix);
-  return key;
-}
-
 Result<Variant> ReadSetting(KeyedItems& settings, std::u16string_view quantity,
                             std::u16string_view suffix) {
-  return settings.Read(SettingKey(quantity, suffix));
+  return settings.Read(report_data::KeyText{quantity, suffix});
 }
 
 }  // namespace
@@ -43,10 +35,17 @@ Result<std::u16string_view> CellStyle::PreCell(RenderUtilities& uc) {
   return std::u16string_view(*pre_cell_);
 }
 
+Result<std::u16string_view> CellStyle::QuantityCellOpening(RenderUtilities& uc) {
+  if (interactive_) return html::kQuantityCell;
+  if (quantity_cell_.empty()) {
+    std::u16string_view pre_cell = TRY(PreCell(uc));
+    quantity_cell_.append(html::kQuantityCellExport).append(pre_cell).append(html::kTagEnd);
+  }
+  return std::u16string_view(quantity_cell_);
+}
+
 Result<void> CellStyle::OpenQuantityCell(RenderOutput& out, RenderUtilities& uc) {
-  if (interactive_) return out.Write(html::kQuantityCell);
-  std::u16string_view pre_cell = TRY(PreCell(uc));
-  return out.Write({html::kQuantityCellExport, pre_cell, html::kTagEnd});
+  return out.Write(TRY(QuantityCellOpening(uc)));
 }
 
 Result<std::u16string> ResultText(const Variant& value) {
@@ -54,29 +53,51 @@ Result<std::u16string> ResultText(const Variant& value) {
   return render_values::TextOf(value);
 }
 
-Result<std::u16string> ValueText(RenderUtilities& uc, const VARIANT& quantity, const VARIANT& n,
-                                 const VARIANT& d, const VARIANT& format, bool has_denominator,
-                                 const FormatterTail& tail) {
+Result<Variant> ValueResult(RenderUtilities& uc, const VARIANT& quantity, const VARIANT& n,
+                            const VARIANT& d, const VARIANT& format, bool has_denominator,
+                            const FormatterTail& tail, KeyedItems* settings) {
   if (render_values::IsUnreadableNumber(n)) {
-    return html_safety::Text(TRY(render_values::TextOf(n)));
+    return Variant::FromString(html_safety::Text(TRY(render_values::TextOf(n))));
   }
   Variant zero_denominator;
   bool counts_as_zero = has_denominator && render_values::IsUnreadableDenominator(d);
   if (counts_as_zero) zero_denominator = Variant::FromI2(0);
   Variant flag = Variant::FromBool(has_denominator);
-  Variant value = TRY(uc.Call(UtilityMember::myFormatValue,
-                              {quantity, n, counts_as_zero ? zero_denominator : d, format, flag,
-                               tail.settings, tail.currency_symbol, tail.system_currency_symbol,
-                               tail.colour, tail.negative_num_format, tail.report_type}));
-  return ResultText(value);
+  const VARIANT arguments[] = {quantity,
+                               n,
+                               counts_as_zero ? zero_denominator : d,
+                               format,
+                               flag,
+                               tail.settings,
+                               tail.currency_symbol,
+                               tail.system_currency_symbol,
+                               tail.colour,
+                               tail.negative_num_format,
+                               tail.report_type};
+  if (settings != nullptr) return uc.FormatValue(arguments, *settings);
+  return uc.Call(UtilityMember::myFormatValue, arguments);
+}
+
+Result<std::u16string> ValueText(RenderUtilities& uc, const VARIANT& quantity, const VARIANT& n,
+                                 const VARIANT& d, const VARIANT& format, bool has_denominator,
+                                 const FormatterTail& tail) {
+  return ResultText(TRY(ValueResult(uc, quantity, n, d, format, has_denominator, tail)));
+}
+
+Result<Variant> PercentResult(RenderUtilities& uc, const VARIANT& part, const VARIANT& whole,
+                              const VARIANT& digits, const VARIANT& negative_num_format) {
+  if (render_values::IsUnreadableNumber(part)) return Variant::FromString(html::kEmpty);
+  return uc.Call(UtilityMember::myFormatPercentNoColor, {part, whole, digits, negative_num_format});
 }
 
 Result<std::u16string> PercentText(RenderUtilities& uc, const VARIANT& part, const VARIANT& whole,
                                    const VARIANT& digits, const VARIANT& negative_num_format) {
-  if (render_values::IsUnreadableNumber(part)) return std::u16string(html::kEmpty);
-  Variant percent = TRY(uc.Call(UtilityMember::myFormatPercentNoColor,
-                                {part, whole, digits, negative_num_format}));
-  return ResultText(percent);
+  return ResultText(TRY(PercentResult(uc, part, whole, digits, negative_num_format)));
+}
+
+Result<void> WriteResult(RenderOutput& out, const Variant& value) {
+  if (value.Type() == VT_BSTR) return out.Write(value.StringView());
+  return out.Write(TRY(render_values::TextOf(value)));
 }
 
 Result<Variant> Ratio(RenderUtilities& uc, const VARIANT& n, const VARIANT& d) {
@@ -89,8 +110,8 @@ Result<Variant> Ratio(RenderUtilities& uc, const VARIANT& n, const VARIANT& d) {
 }
 
 Result<std::optional<std::u16string>> QuantityFont(KeyedItems& settings,
-                                                    std::u16string_view quantity) {
-  return settings.Peek(SettingKey(quantity, kFontSetting),
+                                                   std::u16string_view quantity) {
+  return settings.Peek(report_data::KeyText{quantity, kFontSetting},
                        [](const VARIANT& font) -> Result<std::optional<std::u16string>> {
                          if (TRY(render_values::IsBlank(font))) {
                            return std::optional<std::u16string>();
@@ -110,7 +131,7 @@ void AppendInFont(std::u16string& out, const std::optional<std::u16string>& font
 }
 
 Result<bool> ShowsPercentage(KeyedItems& settings, std::u16string_view quantity) {
-  return settings.Peek(SettingKey(quantity, kPercentageSetting),
+  return settings.Peek(report_data::KeyText{quantity, kPercentageSetting},
                        [](const VARIANT& shown) { return render_values::Equals(shown, kYes); });
 }
 

@@ -21,9 +21,13 @@ class CellStyle {
       : interactive_(interactive), size_(&size), family_(&family), colour_(&colour) {}
 
   bool interactive() const { return interactive_; }
+  const VARIANT* size() const { return size_; }
+  const VARIANT* family() const { return family_; }
+  const VARIANT* colour() const { return colour_; }
   Result<std::u16string_view> PreCell(RenderUtilities& uc);
 
   /// "<td class=br align=right>" or "<td align=right" + pre-cell style + ">".
+  Result<std::u16string_view> QuantityCellOpening(RenderUtilities& uc);
   Result<void> OpenQuantityCell(RenderOutput& out, RenderUtilities& uc);
 
  private:
@@ -32,6 +36,7 @@ class CellStyle {
   const VARIANT* family_;
   const VARIANT* colour_;
   std::optional<std::u16string> pre_cell_;
+  std::u16string quantity_cell_;  // the export opening, built once
 };
 
 /// The arguments every myFormatValue call of a method passes after the hasdenom flag.
@@ -52,6 +57,20 @@ Result<std::u16string> ValueText(RenderUtilities& uc, const VARIANT& quantity, c
                                  const VARIANT& d, const VARIANT& format, bool has_denominator,
                                  const FormatterTail& tail);
 
+/// ValueText as the value itself: the formatter's result, or the text shown in its place.
+/// `settings`, when given, is the collection tail.settings holds, already opened.
+Result<Variant> ValueResult(RenderUtilities& uc, const VARIANT& quantity, const VARIANT& n,
+                            const VARIANT& d, const VARIANT& format, bool has_denominator,
+                            const FormatterTail& tail, report_data::KeyedItems* settings = nullptr);
+
+/// PercentText as the value itself.
+Result<Variant> PercentResult(RenderUtilities& uc, const VARIANT& part, const VARIANT& whole,
+                              const VARIANT& digits, const VARIANT& negative_num_format);
+
+/// Writes a value the utilities returned: a string as it is, another value in its display
+/// form.
+Result<void> WriteResult(RenderOutput& out, const Variant& value);
+
 /// uc.myFormatPercentNoColor(part, whole, digits, negative_num_format); "&nbsp;" when the part
 /// is a text that is no number (its share cannot be computed).
 Result<std::u16string> PercentText(RenderUtilities& uc, const VARIANT& part, const VARIANT& whole,
@@ -65,11 +84,10 @@ Result<std::u16string> ResultText(const Variant& value);
 /// (a column total emptied by such a value has no share).
 Result<Variant> Ratio(RenderUtilities& uc, const VARIANT& n, const VARIANT& d);
 
-
 /// The quantity font wrapper: the settings' quantity & "|all_format" text when it is not blank
 /// (written untrimmed), nothing otherwise.
 Result<std::optional<std::u16string>> QuantityFont(report_data::KeyedItems& settings,
-                                                    std::u16string_view quantity);
+                                                   std::u16string_view quantity);
 
 /// A cell's content inside the quantity font wrapper, when there is one.
 void AppendInFont(std::u16string& out, const std::optional<std::u16string>& font,

@@ -54,8 +54,8 @@ Result<std::u16string> OtherRowTitleCell(RenderUtilities& uc, CellStyle& cells,
                                          const VARIANT& columns, const VARIANT& title,
                                          const VARIANT& colour, std::u16string_view function,
                                          std::u16string_view clause) {
-  std::u16string cell = cells.interactive() ? u"<td class=br align=\"right\" colspan="
-                                            : u"<td align=right colspan=";
+  std::u16string cell =
+      cells.interactive() ? u"<td class=br align=\"right\" colspan=" : u"<td align=right colspan=";
   html_safety::AppendAttributeValue(cell, TRY(render_values::TextOf(columns)));
   std::u16string title_text = html_safety::Text(TRY(render_values::TextOf(title)));
   if (!cells.interactive()) {

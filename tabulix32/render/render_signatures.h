@@ -244,6 +244,18 @@ consteval uint8_t ParameterCount(std::u16string_view parameters) {
   return static_cast<uint8_t>(count);
 }
 
+/// Whether `name` is in a parameter list.
+consteval bool HasParameter(std::u16string_view parameters, std::u16string_view name) {
+  size_t start = 0;
+  while (start <= parameters.size()) {
+    size_t end = parameters.find(u',', start);
+    if (end == std::u16string_view::npos) end = parameters.size();
+    if (parameters.substr(start, end - start) == name) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
 /// The position of `name` in a parameter list; a name that is not in the list does not compile.
 consteval size_t ParameterPosition(std::u16string_view parameters, std::u16string_view name) {
   size_t position = 0;

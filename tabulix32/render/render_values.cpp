@@ -31,7 +31,8 @@ bool IsEmptyValue(const VARIANT& value) {
 
 Result<bool> IsBlank(const VARIANT& value) {
   VARIANT shallow = PeekValue(value);
-  if (shallow.vt == VT_BSTR) return utilities_internal::TrimSpaces(BstrView(shallow.bstrVal)).empty();
+  if (shallow.vt == VT_BSTR)
+    return utilities_internal::TrimSpaces(BstrView(shallow.bstrVal)).empty();
   std::u16string text = TRY(TextOf(value));
   return utilities_internal::TrimSpaces(text).empty();
 }

@@ -64,8 +64,7 @@ Result<void> WriteDescriptionCell(DescriptionCells& cells, const DescriptionCell
   if (cell.link) TRY(cells.out.Write(html::kAnchorEnd));
   Variant description = Variant(PeekValue(cell.description));
   Variant description_reference = Variant::RefTo(&description);
-  TRY(cells.WriteMarker(cell.link_template, description_reference,
-                        enable_nondrilldown_hyperlinks));
+  TRY(cells.WriteMarker(cell.link_template, description_reference, enable_nondrilldown_hyperlinks));
   return cells.out.Write(html::kCellEnd);
 }
 
@@ -135,8 +134,8 @@ Result<Variant> ReportRender::renderRowDescriptions(const DispatchArguments& arg
     bool link = first && cells.drill_down && enable_link && analysis &&
                 !TRY(render_values::IsBlank(description));
     const VARIANT& column = columns[position - 1];
-    Variant link_template = TRY(LinkTemplate(column, RENDER_ARGUMENT(linkurl_key),
-                                             RENDER_ARGUMENT(linkUrlDescr)));
+    Variant link_template =
+        TRY(LinkTemplate(column, RENDER_ARGUMENT(linkurl_key), RENDER_ARGUMENT(linkUrlDescr)));
     TRY(WriteDescriptionCell(cells, {description, link, function, link_template},
                              html::kRowDescriptionCellExport, link_clause.value(),
                              RENDER_ARGUMENT(enable_nondrilldown_hyperlinks)));
@@ -158,8 +157,8 @@ Result<Variant> ReportRender::renderStoredRowDescriptions(const DispatchArgument
                      RENDER_ARGUMENT(year_offset)};
   // The description of a column read from the stored text (which getDescriptionField may cut).
   auto stored_description = [&](const VARIANT& column) -> Result<Variant> {
-    Variant field = TRY(cells.uc.Call(UtilityMember::getDescriptionField,
-                                      {stored.Reference(), column}));
+    Variant field =
+        TRY(cells.uc.Call(UtilityMember::getDescriptionField, {stored.Reference(), column}));
     return describe(RENDER_ARGUMENT(reporttype1), field);
   };
   // 1.
@@ -202,8 +201,8 @@ Result<Variant> ReportRender::renderStoredRowDescriptions(const DispatchArgument
     if (first && grouped) TRY(ClearGroupVariable(cells.uc, link_clause));
     bool link = first && cells.drill_down && enable_link && analysis &&
                 !TRY(render_values::IsBlank(description));
-    Variant link_template = TRY(LinkTemplate(column, RENDER_ARGUMENT(linkurl_key),
-                                             RENDER_ARGUMENT(linkUrlDescr)));
+    Variant link_template =
+        TRY(LinkTemplate(column, RENDER_ARGUMENT(linkurl_key), RENDER_ARGUMENT(linkUrlDescr)));
     TRY(WriteDescriptionCell(cells, {description, link, html::kDrillDown, link_template},
                              html::kRowDescriptionCellExport, link_clause.value(),
                              RENDER_ARGUMENT(enable_nondrilldown_hyperlinks)));
@@ -229,14 +228,13 @@ Result<Variant> ReportRender::renderGroupRowDescriptions(const DispatchArguments
   Variant grouped = Variant::FromBool(true);
   Variant empty_text = Variant::FromString(u"");
   const VARIANT& rows = comparison ? empty_text : RENDER_ARGUMENT(rowsReport);
-  const VARIANT& group_key = comparison ? RENDER_ARGUMENT(groupkey)
-                                        : RENDER_ARGUMENT(keyFieldGroupby_col);
+  const VARIANT& group_key =
+      comparison ? RENDER_ARGUMENT(groupkey) : RENDER_ARGUMENT(keyFieldGroupby_col);
   const VARIANT& row = comparison ? empty_text : RENDER_ARGUMENT(repRowCounter);
   TRY(cells.uc.Call(UtilityMember::getEnableLink,
                     {grouped, rows, group_key, row, link_clause.Reference(),
                      RENDER_ARGUMENT(range_char), RENDER_ARGUMENT(escape_char),
-                     RENDER_ARGUMENT(hasKeyField), key_field.Reference(),
-                     enable_link_reference}));
+                     RENDER_ARGUMENT(hasKeyField), key_field.Reference(), enable_link_reference}));
   bool linkable = TRY(render_values::IsTrue(enable_link));
   // 2.
   TRY(ClearGroupVariable(cells.uc, link_clause));
@@ -265,8 +263,8 @@ Result<Variant> ReportRender::renderGroupRowDescriptions(const DispatchArguments
     if (comparison) {
       value = TRY(report_data::ItemAt(RENDER_ARGUMENT(objGroupbyDescrs1), RENDER_ARGUMENT(val)));
     } else {
-      Variant column = TRY(report_data::ItemAt(RENDER_ARGUMENT(suppDescriptionFieldsGroupby_sqlCols),
-                                               static_cast<int32_t>(position)));
+      Variant column = TRY(report_data::ItemAt(
+          RENDER_ARGUMENT(suppDescriptionFieldsGroupby_sqlCols), static_cast<int32_t>(position)));
       value = TRY(RowCell(RENDER_ARGUMENT(rowsReport), column, RENDER_ARGUMENT(repRowCounter)));
     }
     Variant text = TRY(describe(RENDER_ARGUMENT(groupby), value));
@@ -298,7 +296,8 @@ Result<Variant> ReportRender::rowsGroupDescriptions(const DispatchArguments& arg
     if (position > 1) TRY(append(Variant::FromString(kListSeparator)));
     Variant column = TRY(report_data::ItemAt(RENDER_ARGUMENT(suppDescriptionFieldsGroupby_sqlCols),
                                              static_cast<int32_t>(position)));
-    Variant value = TRY(RowCell(RENDER_ARGUMENT(rowsReport), column, RENDER_ARGUMENT(repRowCounter)));
+    Variant value =
+        TRY(RowCell(RENDER_ARGUMENT(rowsReport), column, RENDER_ARGUMENT(repRowCounter)));
     TRY(append(TRY(describe(RENDER_ARGUMENT(groupby), value))));
   }
   Variant date_report = TRY(uc.Call(UtilityMember::isDateReport, {RENDER_ARGUMENT(groupby)}));

@@ -10,18 +10,30 @@ namespace {
 
 // The member names, in the order of UtilityMember.
 constexpr std::u16string_view kMemberNames[] = {
-    u"fixZero",          u"nullFix",
-    u"nullFix2",         u"changeValueFormat",
-    u"myDivision",       u"myFormatPercentNoColor",
-    u"myFormatValue",    u"getPreCellHtml",
-    u"isDayReport",      u"isWeekReport",
-    u"isMonthReport",    u"isQuarterReport",
-    u"isDateReport",     u"getDateReportDescription",
-    u"getBoundingDate",  u"getDescription",
-    u"setQSVariable",    u"changeQSVariable",
-    u"myescape2",        u"getEnableLink",
-    u"substituteLink",   u"getDescriptionField",
-    u"getFirstCollectionKey", u"getFirstCollectionValue",
+    u"fixZero",
+    u"nullFix",
+    u"nullFix2",
+    u"changeValueFormat",
+    u"myDivision",
+    u"myFormatPercentNoColor",
+    u"myFormatValue",
+    u"getPreCellHtml",
+    u"isDayReport",
+    u"isWeekReport",
+    u"isMonthReport",
+    u"isQuarterReport",
+    u"isDateReport",
+    u"getDateReportDescription",
+    u"getBoundingDate",
+    u"getDescription",
+    u"setQSVariable",
+    u"changeQSVariable",
+    u"myescape2",
+    u"getEnableLink",
+    u"substituteLink",
+    u"getDescriptionField",
+    u"getFirstCollectionKey",
+    u"getFirstCollectionValue",
 };
 static_assert(std::size(kMemberNames) == static_cast<size_t>(UtilityMember::kCount));
 
@@ -43,16 +55,27 @@ Result<Variant> RenderUtilities::Call(UtilityMember member, std::span<const VARI
   return CallLateBound(member, arguments);
 }
 
+Result<Variant> RenderUtilities::FormatValue(std::span<const VARIANT> arguments,
+                                             report_data::KeyedItems& settings) {
+  TRY(Resolve());
+  if (direct_ != nullptr) return utilities_internal::FormatValue(arguments, settings);
+  return CallLateBound(UtilityMember::myFormatValue, arguments);
+}
+
 Result<Variant> RenderUtilities::CallDirect(UtilityMember member,
                                             std::span<const VARIANT> arguments) {
   // The members called for every cell go to their bodies at once.
   switch (member) {
-    case UtilityMember::fixZero: return utilities_internal::FixZero(arguments);
-    case UtilityMember::myDivision: return utilities_internal::Division(arguments);
+    case UtilityMember::fixZero:
+      return utilities_internal::FixZero(arguments);
+    case UtilityMember::myDivision:
+      return utilities_internal::Division(arguments);
     case UtilityMember::myFormatPercentNoColor:
       return utilities_internal::FormatPercentNoColor(arguments);
-    case UtilityMember::myFormatValue: return utilities_internal::FormatValue(arguments);
-    default: break;
+    case UtilityMember::myFormatValue:
+      return utilities_internal::FormatValue(arguments);
+    default:
+      break;
   }
   const DispatchMember<UtilitiesClass>*& entry = members_[IndexOf(member)];
   if (entry == nullptr) {
@@ -61,7 +84,8 @@ Result<Variant> RenderUtilities::CallDirect(UtilityMember member,
     }
     if (entry == nullptr) return ErrorNumber::ObjectDoesNotSupportMember;
   }
-  if (arguments.size() > DispatchArguments::kMaxArguments) return ErrorNumber::WrongNumberOfArguments;
+  if (arguments.size() > DispatchArguments::kMaxArguments)
+    return ErrorNumber::WrongNumberOfArguments;
   // The arguments as an Invoke would carry them: last first, borrowed.
   std::array<VARIANT, DispatchArguments::kMaxArguments> carried;
   for (size_t i = 0; i < arguments.size(); ++i) carried[arguments.size() - 1 - i] = arguments[i];
@@ -75,6 +99,7 @@ Result<Variant> RenderUtilities::CallDirect(UtilityMember member,
 Result<Variant> RenderUtilities::CallLateBound(UtilityMember member,
                                                std::span<const VARIANT> arguments) {
   DISPID& dispid = dispids_[IndexOf(member)];
-  if (dispid == DISPID_UNKNOWN) dispid = TRY(GetDispatchId(object_.get(), kMemberNames[IndexOf(member)]));
+  if (dispid == DISPID_UNKNOWN)
+    dispid = TRY(GetDispatchId(object_.get(), kMemberNames[IndexOf(member)]));
   return InvokeDispatch(object_.get(), dispid, DISPATCH_METHOD | DISPATCH_PROPERTYGET, arguments);
 }

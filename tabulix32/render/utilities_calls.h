@@ -15,6 +15,9 @@
 #include "platform/com/dispatch_object.h"
 
 class UtilitiesClass;
+namespace report_data {
+class KeyedItems;
+}
 
 /// The members of UtilitiesClass the renderer calls.
 enum class UtilityMember : uint8_t {
@@ -58,6 +61,17 @@ class RenderUtilities {
   Result<Variant> Call(UtilityMember member, std::initializer_list<VARIANT> arguments) {
     return Call(member, std::span<const VARIANT>(arguments.begin(), arguments.size()));
   }
+
+  /// Whether `uc` is this library's own UtilitiesClass (424 / 91 when it holds no object).
+  Result<bool> IsInProcess() {
+    TRY(Resolve());
+    return direct_ != nullptr;
+  }
+
+  /// uc.myFormatValue(arguments...), `settings` being the collection arguments[5] holds,
+  /// opened by the caller: this library's utilities read it without opening it again.
+  Result<Variant> FormatValue(std::span<const VARIANT> arguments,
+                              report_data::KeyedItems& settings);
 
  private:
   Result<void> Resolve();

@@ -26,7 +26,8 @@ constexpr std::u16string_view kKeysMember = u"keys";
 
 Result<std::array<int32_t, kMaxIndices>> ArrayPositions(const SAFEARRAY* array,
                                                         std::span<const VARIANT> indices) {
-  if (array == nullptr || indices.size() > kMaxIndices || indices.size() != SafeArrayGetDim(array)) {
+  if (array == nullptr || indices.size() > kMaxIndices ||
+      indices.size() != SafeArrayGetDim(array)) {
     return ErrorNumber::SubscriptOutOfRange;
   }
   std::array<int32_t, kMaxIndices> positions{};
@@ -169,7 +170,8 @@ Result<Variant> KeyedItems::Read(const VARIANT& key) {
   TRY(Open());
   if (direct_) {
     VARIANT shallow = PeekValue(key);
-    if (shallow.vt == VT_BSTR) return CopyOf(*TRY(direct_->ReadTextItem(BstrView(shallow.bstrVal))));
+    if (shallow.vt == VT_BSTR)
+      return CopyOf(*TRY(direct_->ReadTextItem(BstrView(shallow.bstrVal))));
     return CopyOf(*TRY(direct_->ReadItem(key)));
   }
   return InvokeDispatch(object_.get(), DISPID_VALUE, kGetFlags, std::span<const VARIANT>(&key, 1));
@@ -227,6 +229,12 @@ Result<std::vector<Variant>> KeyedItems::Keys() {
   TRY(Open());
   if (direct_) return direct_->KeyList();
   return ValuesOf(TRY(CallMember(object_.get(), kKeysMember)));
+}
+
+Result<bool> KeyedItems::IsSameCollection(KeyedItems& other) {
+  TRY(Open());
+  TRY(other.Open());
+  return object_.get() == other.object_.get();
 }
 
 }  // namespace report_data

@@ -5,10 +5,14 @@
 // process is read directly (IDictionaryItems) with the same results; any other object with
 // those members works through dispatch.
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
+#include <initializer_list>
 #include <span>
-#include <utility>
+#include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/automation/result.h"
@@ -48,6 +52,36 @@ Result<std::vector<Variant>> ItemsOf(const VARIANT& list);
 /// negative one; past the 32-bit range the counter would overflow (6).
 Result<int32_t> LoopCount(const VARIANT& count);
 
+/// A key of report data built from parts ("K17" + "_" + "sales", "sales" + "|numdigits"), held
+/// in place when short, so that the many keys of a report cost no allocation.
+class KeyText {
+ public:
+  KeyText(std::initializer_list<std::u16string_view> parts) {
+    size_t size = 0;
+    for (std::u16string_view part : parts) size += part.size();
+    char16_t* out = inline_.data();
+    if (size > inline_.size()) {
+      heap_.resize(size);
+      out = heap_.data();
+    }
+    for (std::u16string_view part : parts) {
+      std::copy(part.begin(), part.end(), out);
+      out += part.size();
+    }
+    view_ = std::u16string_view(size > inline_.size() ? heap_.data() : inline_.data(), size);
+  }
+  KeyText(const KeyText&) = delete;
+  KeyText& operator=(const KeyText&) = delete;
+
+  std::u16string_view view() const { return view_; }
+  operator std::u16string_view() const { return view_; }  // NOLINT: a key is its text
+
+ private:
+  std::array<char16_t, 96> inline_;
+  std::u16string heap_;
+  std::u16string_view view_;
+};
+
 /// One keyed collection of the page for the length of one call: a dictionary read directly, or
 /// any object with the dictionary's members read through dispatch. Made from an argument, it
 /// opens the collection at its first use, so a call that never needs it never fails on it.
@@ -79,6 +113,8 @@ class KeyedItems {
   Result<int32_t> Count();
   /// The keys, in order.
   Result<std::vector<Variant>> Keys();
+  /// Whether both hold the same object.
+  Result<bool> IsSameCollection(KeyedItems& other);
 
  private:
   Result<void> Open();

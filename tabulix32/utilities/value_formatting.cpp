@@ -292,20 +292,23 @@ Result<CurrencyCell> CurrencyCellText(const VARIANT& n, const VARIANT& d,
 }
 
 // The item of the settings collection under field & suffix, read through its default member
-// (a Scripting.Dictionary adds an absent key with an Empty item). `key` is scratch space that
-// starts with the field name.
-Result<Variant> ReadSetting(KeyedItems& settings, std::u16string& key, size_t field_length,
+// (a Scripting.Dictionary adds an absent key with an Empty item).
+Result<Variant> ReadSetting(KeyedItems& settings, std::u16string_view field,
                             std::u16string_view suffix) {
-  key.resize(field_length);
-  key.append(suffix);
-  return settings.Read(key);
+  return settings.Read(report_data::KeyText{field, suffix});
 }
 
-Result<KeyedItems> SettingsObject(const VARIANT& value) {
+// The settings argument must hold an object: 424 for anything else, 91 for Nothing.
+Result<void> CheckSettingsObject(const VARIANT& value) {
   VARIANT shallow = PeekValue(value);
   if (shallow.vt != VT_DISPATCH) return ErrorNumber::ObjectRequired;
   if (shallow.pdispVal == nullptr) return ErrorNumber::ObjectVariableNotSet;
-  return KeyedItems::Of(shallow);
+  return {};
+}
+
+Result<KeyedItems> SettingsObject(const VARIANT& value) {
+  TRY(CheckSettingsObject(value));
+  return KeyedItems::Of(PeekValue(value));
 }
 
 // The settings of one quantity, as myFormatValue reads them: four reads of the collection.
@@ -318,17 +321,13 @@ struct QuantitySettings {
 
 Result<QuantitySettings> ReadQuantitySettings(KeyedItems& settings, std::u16string_view field,
                                               bool detail_report) {
-  std::u16string key;
-  key.reserve(field.size() + kDenominatorFormulaKey.size());
-  key.append(field);
   QuantitySettings quantity;
-  quantity.threshold_value = TRY(ReadSetting(settings, key, field.size(), kThresholdValueKey));
-  quantity.threshold_colour = TRY(ReadSetting(settings, key, field.size(), kThresholdColourKey));
-  quantity.digits = TRY(ReadSetting(settings, key, field.size(),
-                                    detail_report ? kDetailDigitsKey : kDigitsKey));
+  quantity.threshold_value = TRY(ReadSetting(settings, field, kThresholdValueKey));
+  quantity.threshold_colour = TRY(ReadSetting(settings, field, kThresholdColourKey));
+  quantity.digits =
+      TRY(ReadSetting(settings, field, detail_report ? kDetailDigitsKey : kDigitsKey));
   if (TRY(IsNullOrWithoutLength(quantity.digits))) quantity.digits = Variant::FromI2(0);
-  quantity.denominator_formula =
-      TRY(ReadSetting(settings, key, field.size(), kDenominatorFormulaKey));
+  quantity.denominator_formula = TRY(ReadSetting(settings, field, kDenominatorFormulaKey));
   return quantity;
 }
 
@@ -474,10 +473,9 @@ Result<Variant> FormatPercentNoColorOf(const Arguments& arguments) {
 // currency_symbol, system_currency_symbol, default_font_color, negative_num_format,
 // reporttype1)
 template <class Arguments>
-Result<Variant> FormatValueOf(const Arguments& arguments) {
-  Variant value = TRY(CellValue(arguments[1]));
+Result<Variant> FormatValueWith(const Arguments& arguments, const Variant& value,
+                                KeyedItems& settings) {
   std::u16string field = TRY(ConcatenatedText(arguments[0]));
-  KeyedItems settings = TRY(SettingsObject(arguments[5]));
   bool detail_report = TRY(EqualsText(arguments[10], kDetailReport));
   QuantitySettings quantity = TRY(ReadQuantitySettings(settings, field, detail_report));
   CellFormat format = TRY(CellFormatOf(arguments[3]));
@@ -489,6 +487,13 @@ Result<Variant> FormatValueOf(const Arguments& arguments) {
   CellRequest request{value,  arguments[2], format,  has_denominator,
                       symbol, arguments[7], is_link, arguments[9]};
   return FormatCell(request, quantity);
+}
+
+template <class Arguments>
+Result<Variant> FormatValueOf(const Arguments& arguments) {
+  Variant value = TRY(CellValue(arguments[1]));
+  KeyedItems settings = TRY(SettingsObject(arguments[5]));
+  return FormatValueWith(arguments, value, settings);
 }
 }  // namespace
 
@@ -626,6 +631,13 @@ Result<Variant> FormatPercentNoColor(std::span<const VARIANT> arguments) {
 Result<Variant> FormatValue(std::span<const VARIANT> arguments) {
   TRY(CheckCount(arguments, 11));
   return FormatValueOf(arguments);
+}
+
+Result<Variant> FormatValue(std::span<const VARIANT> arguments, KeyedItems& settings) {
+  TRY(CheckCount(arguments, 11));
+  Variant value = TRY(CellValue(arguments[1]));
+  TRY(CheckSettingsObject(arguments[5]));
+  return FormatValueWith(arguments, value, settings);
 }
 
 }  // namespace utilities_internal

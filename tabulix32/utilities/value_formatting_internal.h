@@ -9,6 +9,10 @@
 #include "platform/automation/result.h"
 #include "platform/automation/variant.h"
 
+namespace report_data {
+class KeyedItems;
+}
+
 namespace utilities_internal {
 
 /// fixZero(numToFix)
@@ -21,5 +25,8 @@ Result<Variant> FormatPercentNoColor(std::span<const VARIANT> arguments);
 /// currency_symbol, system_currency_symbol, default_font_color, negative_num_format,
 /// reporttype1)
 Result<Variant> FormatValue(std::span<const VARIANT> arguments);
+/// The same, reading the settings through `settings`, which the caller opened on the
+/// collection arguments[5] holds (one opening for many cells).
+Result<Variant> FormatValue(std::span<const VARIANT> arguments, report_data::KeyedItems& settings);
 
 }  // namespace utilities_internal

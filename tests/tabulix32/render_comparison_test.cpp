@@ -26,21 +26,26 @@ class Comparison : public RenderTest {
     Arg(u"tb_view") = S(u"standard");
     Arg(u"qty_row") = S(u"");
     Arg(u"allVals") = Dict({
-        {S(u"K1_sales_num_original_1"), I(150)}, {S(u"K1_sales_dnm_original_1"), S(u"")},
+        {S(u"K1_sales_num_original_1"), I(150)},
+        {S(u"K1_sales_dnm_original_1"), S(u"")},
         {S(u"K1_sales_format_original_1"), S(u"number")},
         {S(u"K1_sales_hasDenom_original_1"), B(false)},
-        {S(u"K1_margin_num_original_1"), I(30)}, {S(u"K1_margin_dnm_original_1"), I(120)},
+        {S(u"K1_margin_num_original_1"), I(30)},
+        {S(u"K1_margin_dnm_original_1"), I(120)},
         {S(u"K1_margin_format_original_1"), S(u"percent")},
         {S(u"K1_margin_hasDenom_original_1"), B(true)},
-        {S(u"K1_sales_num_comparison_1"), I(100)}, {S(u"K1_sales_dnm_comparison_1"), S(u"")},
-        {S(u"K1_margin_num_comparison_1"), I(20)}, {S(u"K1_margin_dnm_comparison_1"), I(100)},
-        {S(u"K1_sales_num_var_diff_1"), I(50)}, {S(u"K1_sales_dnm_var_diff_1"), S(u"")},
-        {S(u"K1_margin_num_var_diff_1"), D(0.05)}, {S(u"K1_margin_dnm_var_diff_1"), S(u"")},
+        {S(u"K1_sales_num_comparison_1"), I(100)},
+        {S(u"K1_sales_dnm_comparison_1"), S(u"")},
+        {S(u"K1_margin_num_comparison_1"), I(20)},
+        {S(u"K1_margin_dnm_comparison_1"), I(100)},
+        {S(u"K1_sales_num_var_diff_1"), I(50)},
+        {S(u"K1_sales_dnm_var_diff_1"), S(u"")},
+        {S(u"K1_margin_num_var_diff_1"), D(0.05)},
+        {S(u"K1_margin_dnm_var_diff_1"), S(u"")},
     });
-    Arg(u"cache_schemaReportQuantities") =
-        Dict({{S(u"sales|numdigits"), I(2)},
-              {S(u"margin|numdigits"), I(1)},
-              {S(u"margin|quantity_formula_dnm"), S(u"cost")}});
+    Arg(u"cache_schemaReportQuantities") = Dict({{S(u"sales|numdigits"), I(2)},
+                                                 {S(u"margin|numdigits"), I(1)},
+                                                 {S(u"margin|quantity_formula_dnm"), S(u"cost")}});
     Arg(u"repQtyFormats") = Dict({{S(u"sales"), S(u"number")}, {S(u"margin"), S(u"percent")}});
     Arg(u"comparisonqty") = S(u"diff");
     Arg(u"topselect_cutoff") = I(0);
@@ -186,8 +191,9 @@ TEST_F(Comparison, TotalVarianceIsTheDifferenceOfTheColumnTotals) {
   Arg(u"comparisonQtys") = Dict({{S(u"sales"), S(u"")}, {S(u"margin"), S(u"")}});
   Arg(u"rNum") = S(u"1");
   Render(u"utilities_compare_colvarshow");
-  EXPECT_EQ(Html(), u"<td class=\"br tf\" align=right>50.00</td>"
-                    u"<td class=\"br tf\" align=right>&nbsp;</td>");
+  EXPECT_EQ(Html(),
+            u"<td class=\"br tf\" align=right>50.00</td>"
+            u"<td class=\"br tf\" align=right>&nbsp;</td>");
   Clear();
   Arg(u"comparisonqty") = S(u"pctchange");
   Arg(u"comparisonQtys") = Dict({{S(u"sales"), S(u"")}});
@@ -209,8 +215,8 @@ TEST_F(Comparison, GrandTotalsAreComputedFromEveryRowAndTheOtherRows) {
   Arg(u"colGrandTotals") = Dict();
   Arg(u"colGrandTotalDenoms") = Dict();
   Arg(u"other_rows") = B(true);
-  Arg(u"reportQtyOther") = Dict({{S(u"other_sales^_original_1"), I(25)},
-                                 {S(u"other_sales^_comparison_1"), I(99)}});
+  Arg(u"reportQtyOther") =
+      Dict({{S(u"other_sales^_original_1"), I(25)}, {S(u"other_sales^_comparison_1"), I(99)}});
   Arg(u"reportQtyOtherDenom") = Dict();
   Arg(u"reportQtyFormat") = Dict();
   Render(u"compare_ShowGrandTotals");
@@ -230,8 +236,9 @@ TEST_F(Comparison, GroupTotalsOfTheFirstRangeCarryTheTitle) {
   Arg(u"numGroupRows") = I(2);
   Arg(u"groupdescr") = S(u"North");
   Render(u"renderCompareGroupedTotals");
-  EXPECT_EQ(Html(), u"<td class=br colspan=2><b>Total (2) <i>North</i></b></td>"
-                    u"<td class=br>150.00</td><td class=br>100.00</td>");
+  EXPECT_EQ(Html(),
+            u"<td class=br colspan=2><b>Total (2) <i>North</i></b></td>"
+            u"<td class=br>150.00</td><td class=br>100.00</td>");
   Clear();
   Arg(u"rangeID") = S(u"_2");
   Render(u"renderCompareGroupedTotals");

@@ -54,8 +54,8 @@ TEST_F(DateRanges, GridCellPeriodNarrowsTheRangeAndAppendsItsDates) {
 TEST_F(DateRanges, SecondCallFillsThePlaceholdersInsteadOfAppending) {
   Arg(u"reporttype1") = S(u"orderdate_month");
   Arg(u"descr") = I(24134);
-  Arg(u"linkClause") =
-      S(u"sd_original_1=%sd_original_1%&ed_original_1=%ed_original_1%&dr_original_1=%dr_original_1%");
+  Arg(u"linkClause") = S(
+      u"sd_original_1=%sd_original_1%&ed_original_1=%ed_original_1%&dr_original_1=%dr_original_1%");
   Render(u"utilities_updategriddate");
   EXPECT_EQ(TextOf(u"linkClause"),
             u"sd_original_1=3%2F1%2F2011&ed_original_1=3%2F31%2F2011&dr_original_1=Custom");
@@ -84,8 +84,9 @@ TEST_F(DateRanges, GroupedByADatePeriodNarrowsByTheGroupToo) {
   Arg(u"groupby") = S(u"orderdate_quarter");
   Arg(u"descr_groupby") = I(8045);
   Render(u"utilities_updategriddate");
-  EXPECT_EQ(TextOf(u"linkClause"), u"report.asp?x=1&sd_original_1=4%2F1%2F2011"
-                                   u"&ed_original_1=6%2F30%2F2011&dr_original_1=Custom");
+  EXPECT_EQ(TextOf(u"linkClause"),
+            u"report.asp?x=1&sd_original_1=4%2F1%2F2011"
+            u"&ed_original_1=6%2F30%2F2011&dr_original_1=Custom");
 }
 
 TEST_F(DateRanges, RowWithoutAKeyWritesTheWholeRangeAndAllHasNoDates) {
@@ -113,13 +114,15 @@ TEST_F(DateRanges, GroupPeriodAppliesInAGroupedReportOrAnUngroupedPivot) {
   Arg(u"groupField") = I(8045);
   Render(u"utilities_updategroupdate");
   // Neither grouped nor a pivot: the whole range, under its own name.
-  EXPECT_EQ(TextOf(u"linkClause"), u"report.asp?x=1&sd_original_1=1%2F1%2F2011"
-                                   u"&ed_original_1=12%2F31%2F2011&dr_original_1=Last year");
+  EXPECT_EQ(TextOf(u"linkClause"),
+            u"report.asp?x=1&sd_original_1=1%2F1%2F2011"
+            u"&ed_original_1=12%2F31%2F2011&dr_original_1=Last year");
   Arg(u"linkClause") = S(u"report.asp?x=1");
   Arg(u"isPivot") = B(true);
   Render(u"utilities_updategroupdate");
-  EXPECT_EQ(TextOf(u"linkClause"), u"report.asp?x=1&sd_original_1=4%2F1%2F2011"
-                                   u"&ed_original_1=6%2F30%2F2011&dr_original_1=Last year");
+  EXPECT_EQ(TextOf(u"linkClause"),
+            u"report.asp?x=1&sd_original_1=4%2F1%2F2011"
+            u"&ed_original_1=6%2F30%2F2011&dr_original_1=Last year");
 }
 
 TEST_F(DateRanges, RangeNameCannotAddPairs) {
@@ -137,8 +140,9 @@ TEST_F(DateRanges, PivotCellSetsTheVariables) {
   Arg(u"descr") = I(24134);
   Arg(u"linkClause") = S(u"%key%=1&sd_original_1=old");
   Render(u"analysis_pivot_updatedates");
-  EXPECT_EQ(TextOf(u"linkClause"), u"%key%=1&sd_original_1=3%2F1%2F2011"
-                                   u"&ed_original_1=3%2F31%2F2011&dr_original_1=Custom");
+  EXPECT_EQ(TextOf(u"linkClause"),
+            u"%key%=1&sd_original_1=3%2F1%2F2011"
+            u"&ed_original_1=3%2F31%2F2011&dr_original_1=Custom");
 }
 
 TEST_F(DateRanges, UnmappedDateReportsAreSkipped) {

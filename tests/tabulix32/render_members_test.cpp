@@ -11,23 +11,37 @@ namespace {
 
 using namespace render_test;
 
-constexpr std::u16string_view kMembersInOrder[] = {
-    u"utilities_updategroupdate",   u"analysis_drilldown_quantities",
-    u"analysis_quantities_flipped", u"renderGroupRowDescriptions",
-    u"renderStoredRowDescriptions", u"renderGroupedTotals",
-    u"renderGroupedTotals_fliped",  u"rowsGroupDescriptions",
-    u"renderRowDescriptions",       u"utilities_updategriddate",
-    u"renderPivotQuantities",       u"renderPivotGroupedTotals",
-    u"analysis_pivot_updatedates",  u"pivot_OtherCol",
-    u"analysis_pivot_nonfirstrow",  u"pivot_OtherRow",
-    u"utilities_showPivotGrandTotals", u"analysis_ShowOtherRow",
-    u"analysis_otherRow_flipped",   u"analysis_ShowGrandTotals",
-    u"analysis_GrandTotals_flipped", u"renderCompareRowDescriptions",
-    u"renderCompareQuantities",     u"otherRow_Comparison",
-    u"utilities_compare_varshow",   u"compare_ShowGrandTotals",
-    u"utilities_compare_colvarshow", u"renderCompareGroupedTotals",
-    u"compareGroupedTotals_flipped", u"rowsAllZeroes",
-    u"compare_AllZeroes"};
+constexpr std::u16string_view kMembersInOrder[] = {u"utilities_updategroupdate",
+                                                   u"analysis_drilldown_quantities",
+                                                   u"analysis_quantities_flipped",
+                                                   u"renderGroupRowDescriptions",
+                                                   u"renderStoredRowDescriptions",
+                                                   u"renderGroupedTotals",
+                                                   u"renderGroupedTotals_fliped",
+                                                   u"rowsGroupDescriptions",
+                                                   u"renderRowDescriptions",
+                                                   u"utilities_updategriddate",
+                                                   u"renderPivotQuantities",
+                                                   u"renderPivotGroupedTotals",
+                                                   u"analysis_pivot_updatedates",
+                                                   u"pivot_OtherCol",
+                                                   u"analysis_pivot_nonfirstrow",
+                                                   u"pivot_OtherRow",
+                                                   u"utilities_showPivotGrandTotals",
+                                                   u"analysis_ShowOtherRow",
+                                                   u"analysis_otherRow_flipped",
+                                                   u"analysis_ShowGrandTotals",
+                                                   u"analysis_GrandTotals_flipped",
+                                                   u"renderCompareRowDescriptions",
+                                                   u"renderCompareQuantities",
+                                                   u"otherRow_Comparison",
+                                                   u"utilities_compare_varshow",
+                                                   u"compare_ShowGrandTotals",
+                                                   u"utilities_compare_colvarshow",
+                                                   u"renderCompareGroupedTotals",
+                                                   u"compareGroupedTotals_flipped",
+                                                   u"rowsAllZeroes",
+                                                   u"compare_AllZeroes"};
 
 class RenderMembers : public RenderTest {};
 
@@ -94,9 +108,9 @@ TEST_F(RenderMembers, NamedArgumentsInAnyOrderReachTheSameParameters) {
                     static_cast<UINT>(values.size())};
   Variant result;
   EXCEPINFO exception{};
-  ASSERT_EQ(render_->Invoke(8, GUID_NULL, 0, DISPATCH_METHOD, &params, &result, &exception,
-                            nullptr),
-            S_OK);
+  ASSERT_EQ(
+      render_->Invoke(8, GUID_NULL, 0, DISPATCH_METHOD, &params, &result, &exception, nullptr),
+      S_OK);
   EXPECT_EQ(TextOf(u"groupdescr"), u"Smith - G1");
 }
 

@@ -90,8 +90,8 @@ TEST_F(Pivot, ExportCellsAreUnlinkedWithThePreCellStyle) {
   SingleQuantity();
   Arg(u"enable_drilldown_hyperlinks") = B(false);
   Render(u"renderPivotQuantities");
-  EXPECT_EQ(Html(), u"<td class=br_pivot align=right" + std::u16string(kStyle) +
-                        u">12<br>25.0%</td>");
+  EXPECT_EQ(Html(),
+            u"<td class=br_pivot align=right" + std::u16string(kStyle) + u">12<br>25.0%</td>");
 }
 
 TEST_F(Pivot, RowWithoutAKeyOrGridLinksIsUnlinked) {
@@ -123,10 +123,9 @@ TEST_F(Pivot, NewGroupRestartsTheGroupTotals) {
   Arg(u"isGrouped") = B(true);
   Arg(u"newGroup") = B(true);
   Arg(u"columnDesc") = Dict({{S(u"North"), S(u"")}, {S(u"South"), S(u"")}});
-  Arg(u"groupTotal") = Array({Variant(),
-                              Dict({{S(u"North"), I(5)}, {S(u"South"), I(7)},
-                                    {S(u"other_K9"), I(3)}}),
-                              Dict()});
+  Arg(u"groupTotal") =
+      Array({Variant(), Dict({{S(u"North"), I(5)}, {S(u"South"), I(7)}, {S(u"other_K9"), I(3)}}),
+             Dict()});
   Arg(u"groupTotalDenom") = Array({Variant(), Dict(), Dict()});
   Arg(u"groupGrandTotal") = Array({Variant(), I(50), I(60)});
   Arg(u"groupGrandTotalDenom") = Array({Variant(), I(0), I(9)});
@@ -145,8 +144,9 @@ TEST_F(Pivot, PercentageFormatIsShownAsAPercentWithoutShare) {
   Arg(u"pivotQuantitiesFormat") = Array({Variant(), S(u"percentage")});
   Arg(u"rowsReport") = Rows({{S(u"K1"), D(0.25)}});
   Render(u"renderPivotQuantities");
-  EXPECT_EQ(Html(), u"<td class=br align=right><a style=\"color:#000000;\" "
-                    u"href=\"javascript:drlGrid('%key%=K1', '', '')\">25%</a></td>");
+  EXPECT_EQ(Html(),
+            u"<td class=br align=right><a style=\"color:#000000;\" "
+            u"href=\"javascript:drlGrid('%key%=K1', '', '')\">25%</a></td>");
 }
 
 TEST_F(Pivot, ShareCountsTheOtherRowsOfTheColumn) {
@@ -161,8 +161,9 @@ TEST_F(Pivot, TotalColumnKeepsLinesLevelAndEndsTheRow) {
   Arg(u"rowTotal") = Array({Variant(), I(12), I(30)});
   Arg(u"rowTotalDenom") = Array({Variant(), Variant(), I(120)});
   Render(u"analysis_pivot_nonfirstrow");
-  EXPECT_EQ(Html(), u"<td class=br align=right><font color=#0000FF  class=s>12</font><br><br>"
-                    u"<font size=1  class=s>0.3</font></td></tr>");
+  EXPECT_EQ(Html(),
+            u"<td class=br align=right><font color=#0000FF  class=s>12</font><br><br>"
+            u"<font size=1  class=s>0.3</font></td></tr>");
 }
 
 TEST_F(Pivot, OtherColumnLinksToTheRowsOtherColumns) {
@@ -200,7 +201,8 @@ TEST_F(Pivot, OtherRowLinksEachHeadingsOtherRowsAndAddsToTheColumn) {
   Render(u"pivot_OtherRow");
   EXPECT_EQ(Html(),
             u"<tr class=po groupId=\"otherrow\"><td class=br align=\"right\" colspan=2>"
-            u"<a style=\"color:#000000;\"" + std::u16string(kHandlers) +
+            u"<a style=\"color:#000000;\"" +
+                std::u16string(kHandlers) +
                 u"href=\"javascript:drlRow('%otherrow%=1', '', '')\"><b>Other</b></a></td>"
                 u"<td class=br align=right><a style=\"color:#000000;\" href=\"javascript:drlGrid("
                 u"'%otherrow%=1&%key2%=North&%drl_val%=1', '', '')\">5</a><br>10.0%</td>"
@@ -223,10 +225,11 @@ TEST_F(Pivot, GroupTotalsShowHeadingsOtherColumnAndTotal) {
   Arg(u"pivot_column") = S(u"Yes");
   Arg(u"groupGrandTotal") = Array({Variant(), I(16)});
   Render(u"renderPivotGroupedTotals");
-  EXPECT_EQ(Html(), u"<tr class=gt  groupId=\"grouptotal\"><td class=br align=right colspan=2>"
-                    u"<b><i>Total (G1)</i></b></td><td class=tf align=right>12<br>25.0%</td>"
-                    u"<td class=tf align=right>4<br>10.0%</td><td class=tf align=right>16<br></td>"
-                    u"</tr>");
+  EXPECT_EQ(Html(),
+            u"<tr class=gt  groupId=\"grouptotal\"><td class=br align=right colspan=2>"
+            u"<b><i>Total (G1)</i></b></td><td class=tf align=right>12<br>25.0%</td>"
+            u"<td class=tf align=right>4<br>10.0%</td><td class=tf align=right>16<br></td>"
+            u"</tr>");
 }
 
 TEST_F(Pivot, GrandTotalsShowColumnTotalsWithoutShares) {
@@ -238,9 +241,10 @@ TEST_F(Pivot, GrandTotalsShowColumnTotalsWithoutShares) {
   Arg(u"pivot_column") = S(u"Yes");
   Arg(u"showLastRowTotal") = B(true);
   Render(u"utilities_showPivotGrandTotals");
-  EXPECT_EQ(Html(), u"<tr class=tot groupId=\"grandtotal\"><td class=tf align=left colspan=2>"
-                    u"<b>Grand </b></td><td class=tf align=right>48</td>"
-                    u"<td class=tf align=right>40</td><td class=tf align=right>100</td></tr>");
+  EXPECT_EQ(Html(),
+            u"<tr class=tot groupId=\"grandtotal\"><td class=tf align=left colspan=2>"
+            u"<b>Grand </b></td><td class=tf align=right>48</td>"
+            u"<td class=tf align=right>40</td><td class=tf align=right>100</td></tr>");
   Clear();
   Arg(u"enable_drilldown_hyperlinks") = B(false);
   Arg(u"showLastRowTotal") = B(false);

@@ -27,12 +27,11 @@ class QuantityCells : public RenderTest {
     Arg(u"colTotalDenoms") = Dict();
     Arg(u"grandTotals") = Dict({{S(u"sales"), I(5000)}, {S(u"margin"), I(300)}});
     Arg(u"grandTotalDenoms") = Dict({{S(u"margin"), I(1000)}});
-    Arg(u"cache_schemaReportQuantities") =
-        Dict({{S(u"sales|numdigits"), I(2)},
-              {S(u"margin|numdigits"), I(1)},
-              {S(u"sales|showPercentage"), S(u"Yes")},
-              {S(u"margin|showPercentage"), S(u"")},
-              {S(u"margin|quantity_formula_dnm"), S(u"cost")}});
+    Arg(u"cache_schemaReportQuantities") = Dict({{S(u"sales|numdigits"), I(2)},
+                                                 {S(u"margin|numdigits"), I(1)},
+                                                 {S(u"sales|showPercentage"), S(u"Yes")},
+                                                 {S(u"margin|showPercentage"), S(u"")},
+                                                 {S(u"margin|quantity_formula_dnm"), S(u"cost")}});
   }
   Variant& Settings() { return Arg(u"cache_schemaReportQuantities"); }
 };
@@ -87,16 +86,15 @@ TEST_F(QuantityCells, RowsNotShownWriteNothingButStillAccumulate) {
 TEST_F(QuantityCells, PercentageTotalTypeGetsNoShareCell) {
   SetItem(Arg(u"repTotalTypes"), u"sales", S(u"percentage"));
   Render(u"analysis_drilldown_quantities");
-  EXPECT_EQ(Html(),
-            u"<td class=br align=right>1,234.50</td><td class=br align=right>25.0%</td>");
+  EXPECT_EQ(Html(), u"<td class=br align=right>1,234.50</td><td class=br align=right>25.0%</td>");
 }
 
 TEST_F(QuantityCells, ShareOfARatioIsTheRatioOverTheReportRatio) {
   SetItem(Settings(), u"margin|showPercentage", S(u"Yes"));
   Render(u"analysis_drilldown_quantities");
   // 30/120 = 0.25 of the report's 300/1000 = 0.3: 83.3%.
-  EXPECT_TRUE(Html().ends_with(
-      u"<td class=br align=right>25.0%</td><td class=br align=right>83.3%</td>"));
+  EXPECT_TRUE(
+      Html().ends_with(u"<td class=br align=right>25.0%</td><td class=br align=right>83.3%</td>"));
 }
 
 TEST_F(QuantityCells, ValueThatIsNoNumberEmptiesTheColumnTotal) {
@@ -174,9 +172,9 @@ TEST_F(QuantityCells, ObjectsReachedThroughDispatchOnlyGiveTheSameRow) {
   Render(u"analysis_drilldown_quantities");
   std::u16string direct = Html();
   Clear();
-  for (std::u16string_view name : {u"sb", u"uc", u"reportQtyNum", u"reportQtyDenom",
-                                    u"cache_schemaReportQuantities", u"reportVisibleQtys",
-                                    u"grandTotals"}) {
+  for (std::u16string_view name :
+       {u"sb", u"uc", u"reportQtyNum", u"reportQtyDenom", u"cache_schemaReportQuantities",
+        u"reportVisibleQtys", u"grandTotals"}) {
     Arg(name) = Forwarded(Arg(name));
   }
   Arg(u"colTotals") = Forwarded(Dict());

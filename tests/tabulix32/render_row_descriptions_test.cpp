@@ -92,8 +92,7 @@ TEST_F(RowDescriptions, GroupedRowFillsTheGroupKeyAndClearsTheGroupVariable) {
 TEST_F(RowDescriptions, KeyCellOnlyWhenTheKeyColumnIsShown) {
   Arg(u"groupField") = S(u"name");  // the key column is the group column
   Render(u"renderRowDescriptions");
-  EXPECT_TRUE(Html().starts_with(Join({u"<td class=br>", kLinkOpen, u"href="})))
-      << Narrow(Html());
+  EXPECT_TRUE(Html().starts_with(Join({u"<td class=br>", kLinkOpen, u"href="}))) << Narrow(Html());
   Clear();
   Arg(u"groupField") = S(u"region");
   Arg(u"keyDescription") = S(u"");
@@ -129,9 +128,10 @@ TEST_F(RowDescriptions, DescriptionsOfDatePeriodsAreTheirLabels) {
 TEST_F(RowDescriptions, LinkTemplatesAddTheExternalLinkIcon) {
   Arg(u"linkUrlDescr") = Dict({{S(u"city"), S(u"+map.asp?c=%city%")}});
   Render(u"renderRowDescriptions");
-  EXPECT_TRUE(Html().ends_with(Join({u"<td class=br><b>Leeds</b>&nbsp;&nbsp;<a "
-                                     u"href=\"map.asp?c=Leeds\" target=_blank>",
-                                     kIcon, u"</td>"})))
+  EXPECT_TRUE(
+      Html().ends_with(Join({u"<td class=br><b>Leeds</b>&nbsp;&nbsp;<a "
+                             u"href=\"map.asp?c=Leeds\" target=_blank>",
+                             kIcon, u"</td>"})))
       << Narrow(Html());
 }
 
@@ -171,8 +171,9 @@ TEST_F(RowDescriptions, StoredDescriptionsComeFromTheDescriptionText) {
 TEST_F(RowDescriptions, StoredKeyLinksWhenTheRowHasNoFirstDescription) {
   Arg(u"report_descr") = S(u"`name``city`Leeds`");
   Render(u"renderStoredRowDescriptions");
-  EXPECT_EQ(Html(), u"<td class=br><a href=\"javascript:drl('%key%=K1&groupby=region', '', "
-                    u"'')\">K1</a></td><td class=br><b>.</b></td><td class=br><b>Leeds</b></td>");
+  EXPECT_EQ(Html(),
+            u"<td class=br><a href=\"javascript:drl('%key%=K1&groupby=region', '', "
+            u"'')\">K1</a></td><td class=br><b>.</b></td><td class=br><b>Leeds</b></td>");
 }
 
 TEST_F(RowDescriptions, StoredKeyCellNeedsADistinctKeyAndNoDetailReport) {

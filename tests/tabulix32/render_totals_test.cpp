@@ -33,11 +33,10 @@ class Totals : public RenderTest {
     Arg(u"colTotalDenoms") = Dict({{S(u"margin"), I(200)}});
     Arg(u"grandTotals") = Dict({{S(u"sales"), I(5000)}, {S(u"margin"), I(300)}});
     Arg(u"grandTotalDenoms") = Dict({{S(u"margin"), I(1000)}});
-    Arg(u"cache_schemaReportQuantities") =
-        Dict({{S(u"sales|numdigits"), I(2)},
-              {S(u"margin|numdigits"), I(1)},
-              {S(u"sales|showPercentage"), S(u"Yes")},
-              {S(u"margin|quantity_formula_dnm"), S(u"cost")}});
+    Arg(u"cache_schemaReportQuantities") = Dict({{S(u"sales|numdigits"), I(2)},
+                                                 {S(u"margin|numdigits"), I(1)},
+                                                 {S(u"sales|showPercentage"), S(u"Yes")},
+                                                 {S(u"margin|quantity_formula_dnm"), S(u"cost")}});
     Arg(u"group_print_style") = S(u"style=\"page-break-after:auto\"");
     Arg(u"numDescriptionColumns") = I(2);
     Arg(u"totalTitle") = S(u"Total ");
@@ -62,9 +61,9 @@ TEST_F(Totals, ExportGroupRowCarriesTheStyleOnEveryCell) {
   Arg(u"enable_nondrilldown_hyperlinks") = B(false);
   Render(u"renderGroupedTotals");
   EXPECT_EQ(Html(), Join({u"<tr class=gt style=\"page-break-after:auto\" groupId=\"grouptotal\">",
-                          u"<td colspan=2", kStyle, u"><b>Total (2) <i>North</i></b></td>",
-                          u"<td ", kStyle, u">1,334.50</td><td ", kStyle, u">26.7%</td>",
-                          u"<td ", kStyle, u">20.0%</td></tr>"}));
+                          u"<td colspan=2", kStyle, u"><b>Total (2) <i>North</i></b></td>", u"<td ",
+                          kStyle, u">1,334.50</td><td ", kStyle, u">26.7%</td>", u"<td ", kStyle,
+                          u">20.0%</td></tr>"}));
 }
 
 TEST_F(Totals, PlainAverageDividesByTheRowCount) {
@@ -88,8 +87,7 @@ TEST_F(Totals, PercentageTotalIsAShareWithTheQuantitysDigitsAndNoShareCell) {
   SetItem(Arg(u"repTotalTypes"), u"sales", S(u"percentage"));
   SetItem(Arg(u"colTotalDenoms"), u"sales", I(5338));
   Render(u"renderGroupedTotals");
-  EXPECT_NE(Html().find(u"<td class=br>25.00%</td><td class=br>20.0%</td>"),
-            std::u16string::npos)
+  EXPECT_NE(Html().find(u"<td class=br>25.00%</td><td class=br>20.0%</td>"), std::u16string::npos)
       << Narrow(Html());
 }
 
@@ -102,8 +100,7 @@ TEST_F(Totals, BlankTypeHasEmptyTotalAndEmptyShareOtherTypesNoShare) {
   Clear();
   SetItem(Arg(u"repTotalTypes"), u"sales", S(u"count"));
   Render(u"renderGroupedTotals");
-  EXPECT_NE(Html().find(u"</td><td class=br>&nbsp;</td><td class=br>20.0%"),
-            std::u16string::npos)
+  EXPECT_NE(Html().find(u"</td><td class=br>&nbsp;</td><td class=br>20.0%"), std::u16string::npos)
       << Narrow(Html());
 }
 
@@ -111,8 +108,7 @@ TEST_F(Totals, EmptiedColumnTotalShowsZeroAndNoShareFailure) {
   SetItem(Arg(u"colTotals"), u"margin", S(u""));
   SetItem(Settings(), u"margin|showPercentage", S(u"Yes"));
   Render(u"renderGroupedTotals");
-  EXPECT_NE(Html().find(u"<td class=br>0.0%</td><td class=br>0.0%</td></tr>"),
-            std::u16string::npos)
+  EXPECT_NE(Html().find(u"<td class=br>0.0%</td><td class=br>0.0%</td></tr>"), std::u16string::npos)
       << Narrow(Html());
 }
 
@@ -156,10 +152,10 @@ TEST_F(Totals, ExportGrandTotals) {
   Arg(u"numRows") = I(10);
   Arg(u"enable_nondrilldown_hyperlinks") = B(false);
   Render(u"analysis_ShowGrandTotals");
-  EXPECT_EQ(Html(), Join({u"<tr class=tot groupId=\"grandtotal\"><td align=left colspan=2",
-                          kStyle, u"><b>Grand total (10)</b></td><td colspan=\"2\" align=right",
-                          kStyle, u">5,000.00</td><td colspan=\"1\" align=right", kStyle,
-                          u">30.0%</td></tr>"}));
+  EXPECT_EQ(Html(),
+            Join({u"<tr class=tot groupId=\"grandtotal\"><td align=left colspan=2", kStyle,
+                  u"><b>Grand total (10)</b></td><td colspan=\"2\" align=right", kStyle,
+                  u">5,000.00</td><td colspan=\"1\" align=right", kStyle, u">30.0%</td></tr>"}));
 }
 
 TEST_F(Totals, GrandTotalWithoutContentIsAnEmptyRow) {
@@ -184,8 +180,7 @@ class OtherRow : public Totals {
     Arg(u"colTotalDenoms") = Dict();
     Arg(u"repQuantity") = Dict({{I(1), S(u"sales")}, {I(2), S(u"margin")}});
     Arg(u"reportQtyOther") = Dict({{S(u"other_sales"), I(250)}, {S(u"other_margin"), I(12)}});
-    Arg(u"reportQtyOtherDenom") =
-        Dict({{S(u"other_sales"), S(u"")}, {S(u"other_margin"), I(60)}});
+    Arg(u"reportQtyOtherDenom") = Dict({{S(u"other_sales"), S(u"")}, {S(u"other_margin"), I(60)}});
     Arg(u"reportQtyFormat") =
         Dict({{S(u"other_sales"), S(u"number")}, {S(u"other_margin"), S(u"percent")}});
     Arg(u"r_class") = S(u"ro");
@@ -209,10 +204,10 @@ TEST_F(OtherRow, InteractiveRowLinksToTheOtherRows) {
 TEST_F(OtherRow, ExportTitleIsPlainText) {
   Arg(u"enable_nondrilldown_hyperlinks") = B(false);
   Render(u"analysis_ShowOtherRow");
-  EXPECT_TRUE(Html().starts_with(Join({u"<tr class=ro groupId=\"otherrow\">"
-                                       u"<td align=right colspan=2",
-                                       kStyle, u">Other</td><td align=right", kStyle,
-                                       u">250.00</td>"})))
+  EXPECT_TRUE(
+      Html().starts_with(Join({u"<tr class=ro groupId=\"otherrow\">"
+                               u"<td align=right colspan=2",
+                               kStyle, u">Other</td><td align=right", kStyle, u">250.00</td>"})))
       << Narrow(Html());
 }
 
@@ -220,8 +215,8 @@ TEST_F(OtherRow, GroupedRowReadsTheGroupsOtherValuesAndNamesTheGroupInItsLink) {
   Arg(u"isGrouped") = B(true);
   Arg(u"groupby") = S(u"region");
   Arg(u"groupkey") = S(u"North");
-  Arg(u"reportQtyOther") = Dict({{S(u"other_sales|grouprow_North"), I(100)},
-                                 {S(u"other_margin|grouprow_North"), I(3)}});
+  Arg(u"reportQtyOther") =
+      Dict({{S(u"other_sales|grouprow_North"), I(100)}, {S(u"other_margin|grouprow_North"), I(3)}});
   Arg(u"reportQtyOtherDenom") = Dict({{S(u"other_margin|grouprow_North"), I(12)}});
   Arg(u"reportQtyFormat") = Dict({{S(u"other_sales|grouprow_North"), S(u"number")},
                                   {S(u"other_margin|grouprow_North"), S(u"percent")}});
@@ -240,9 +235,8 @@ TEST_F(OtherRow, GroupedByADatePeriodNamesThePeriod) {
   Arg(u"groupby") = S(u"orderdate_month");
   Arg(u"groupkey") = S(u"24134");
   Render(u"analysis_ShowOtherRow");
-  EXPECT_NE(
-      Html().find(u"drl('%otherrow%=1&%other_date%=month&%othergroupby%=24134', '', '')"),
-      std::u16string::npos)
+  EXPECT_NE(Html().find(u"drl('%otherrow%=1&%other_date%=month&%othergroupby%=24134', '', '')"),
+            std::u16string::npos)
       << Narrow(Html());
 }
 
@@ -277,8 +271,7 @@ TEST_F(OtherRow, RowsNotShownWriteNothingButAccumulate) {
 TEST_F(OtherRow, ClassThatIsNoPlainTokenIsQuoted) {
   Arg(u"r_class") = S(u"ro x\" onclick=\"y");
   Render(u"analysis_ShowOtherRow");
-  EXPECT_TRUE(Html().starts_with(
-      u"<tr class=\"ro x&quot; onclick=&quot;y\" groupId=\"otherrow\">"))
+  EXPECT_TRUE(Html().starts_with(u"<tr class=\"ro x&quot; onclick=&quot;y\" groupId=\"otherrow\">"))
       << Narrow(Html());
 }
 
@@ -297,16 +290,17 @@ class AllZeroes : public RenderTest {
     RenderTest::SetUp();
     Arg(u"reportVisibleQtys") = Dict({{S(u"sales"), S(u"")}, {S(u"margin"), S(u"")}});
     Arg(u"reportKeys") = Dict({{S(u"K1"), S(u"")}, {S(u"K2"), S(u"")}, {S(u"K3"), S(u"")}});
-    Arg(u"reportQtyNum") = Dict({{S(u"K1_sales"), I(0)}, {S(u"K1_margin"), I(0)},
-                                 {S(u"K2_sales"), I(0)}, {S(u"K2_margin"), S(u"n/a")},
-                                 {S(u"K3_sales"), I(5)}, {S(u"K3_margin"), I(0)}});
+    Arg(u"reportQtyNum") = Dict({{S(u"K1_sales"), I(0)},
+                                 {S(u"K1_margin"), I(0)},
+                                 {S(u"K2_sales"), I(0)},
+                                 {S(u"K2_margin"), S(u"n/a")},
+                                 {S(u"K3_sales"), I(5)},
+                                 {S(u"K3_margin"), I(0)}});
     Arg(u"reportHasDenom") = Dict({{S(u"K1_margin"), B(true)}, {S(u"K3_margin"), B(true)}});
     Arg(u"reportQtyDenom") = Dict({{S(u"K1_margin"), I(0)}, {S(u"K3_margin"), Variant::Null()}});
     Arg(u"rowValues") = Dict();
   }
-  bool Flag(std::u16string_view row) {
-    return ToBool(ItemOf(Arg(u"rowValues"), row)).value();
-  }
+  bool Flag(std::u16string_view row) { return ToBool(ItemOf(Arg(u"rowValues"), row)).value(); }
 };
 
 TEST_F(AllZeroes, RowIsAllZeroesOnlyWhenEveryRatioIsZero) {

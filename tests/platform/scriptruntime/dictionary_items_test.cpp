@@ -19,8 +19,8 @@ Variant I(int32_t value) { return Variant::FromI4(value); }
 class DictionaryItems : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(SUCCEEDED(dictionary_->QueryInterface(
-        IID_IDictionaryItems, reinterpret_cast<void**>(items_.Receive()))));
+    ASSERT_TRUE(SUCCEEDED(dictionary_->QueryInterface(IID_IDictionaryItems,
+                                                      reinterpret_cast<void**>(items_.Receive()))));
   }
 
   Variant Member(std::u16string_view name, std::initializer_list<Variant> arguments = {}) {
@@ -124,7 +124,8 @@ TEST_F(DictionaryItems, KeyListAndCountFollowInsertionOrder) {
 TEST_F(DictionaryItems, TextKeysStillFoundAfterTheTableGrowsAndShrinks) {
   for (int32_t i = 0; i < 500; ++i) {
     std::string digits = std::to_string(i);
-    ASSERT_TRUE(items_->WriteTextItem(u"k" + std::u16string(digits.begin(), digits.end()), I(i)).ok());
+    ASSERT_TRUE(
+        items_->WriteTextItem(u"k" + std::u16string(digits.begin(), digits.end()), I(i)).ok());
   }
   for (int32_t i = 0; i < 400; ++i) {
     std::string digits = std::to_string(i);
