@@ -3,17 +3,18 @@
 // "other" row (otherRow_Comparison), its variance cells (utilities_compare_varshow), and the
 // rows' all-zeroes flags (compare_AllZeroes).
 #include "platform/automation/conversion.h"
+#include "tabulix32/render/cell_context.h"
 #include "tabulix32/render/comparison_cells.h"
 #include "tabulix32/render/description_cells.h"
 #include "tabulix32/render/report_render.h"
 #include "tabulix32/utilities/analysis_keys.h"
 #include "tabulix32/utilities/utilities_text_internal.h"
 
+using render_values::Accumulation;
 using report_data::KeyedItems;
 
 namespace {
 
-constexpr std::u16string_view kYes = u"Yes";
 constexpr std::u16string_view kDetailReport = u"detail";
 constexpr std::u16string_view kDateFormat = u"date";
 constexpr std::u16string_view kPercentChange = u"pctchange";
@@ -46,28 +47,20 @@ std::u16string_view ShownKey(std::u16string_view row_key) {
 }
 
 // The value cells of one range and column type, shared by the row and the "other" row.
-class ComparisonValues {
+class ComparisonValues : public CellContext {
  public:
   template <const std::u16string_view& kParameters>
   static ComparisonValues From(const DispatchArguments& arguments) {
-    return ComparisonValues(
-        RENDER_ARGUMENT(sb), RENDER_ARGUMENT(uc), RENDER_ARGUMENT(colTotals),
-        RENDER_ARGUMENT(colTotalDenoms), RENDER_ARGUMENT(colContainsValues),
-        RENDER_ARGUMENT(report_rows), RENDER_ARGUMENT(enable_nondrilldown_hyperlinks),
-        RENDER_ARGUMENT(default_font_size), RENDER_ARGUMENT(default_font_family),
-        RENDER_ARGUMENT(cache_schemaReportQuantities), RENDER_ARGUMENT(currency_symbol),
-        RENDER_ARGUMENT(system_currency_symbol), RENDER_ARGUMENT(default_font_color),
-        RENDER_ARGUMENT(negative_num_format));
+    return ComparisonValues(CellContext::ArgumentsOf<kParameters>(
+                                arguments, RENDER_ARGUMENT(enable_nondrilldown_hyperlinks)),
+                            RENDER_ARGUMENT(colTotals), RENDER_ARGUMENT(colTotalDenoms),
+                            RENDER_ARGUMENT(colContainsValues), RENDER_ARGUMENT(report_rows));
   }
-  ComparisonValues(const ComparisonValues&) = delete;
 
   Result<void> Open() {
-    written_ = TRY(render_values::Equals(report_rows_, kYes));
-    cells_ =
-        CellStyle(TRY(render_values::IsTrue(interactive_)), font_size_, font_family_, tail_.colour);
-    return {};
+    written_ = TRY(render_values::IsYes(report_rows_));
+    return CellContext::Open();
   }
-  RenderUtilities& uc() { return uc_; }
 
   // A value cell: `zero_when_empty` writes "0" for an empty value (an other row's value that
   // has a denominator); any other empty value is the empty cell.
@@ -76,49 +69,19 @@ class ComparisonValues {
                      bool zero_when_empty);
 
  private:
-  ComparisonValues(const VARIANT& sb, const VARIANT& uc, const VARIANT& totals,
+  ComparisonValues(const CellContext::Arguments& cell, const VARIANT& totals,
                    const VARIANT& denominator_totals, const VARIANT& contains,
-                   const VARIANT& report_rows, const VARIANT& interactive, const VARIANT& font_size,
-                   const VARIANT& font_family, const VARIANT& settings,
-                   const VARIANT& currency_symbol, const VARIANT& system_currency_symbol,
-                   const VARIANT& colour, const VARIANT& negative_num_format)
-      : out_(sb),
-        uc_(uc),
+                   const VARIANT& report_rows)
+      : CellContext(cell),
         report_rows_(report_rows),
-        interactive_(interactive),
-        font_size_(font_size),
-        font_family_(font_family),
-        tail_{settings, currency_symbol,     system_currency_symbol,
-              colour,   negative_num_format, no_report_type_},
-        cells_(false, font_size, font_family, colour),
         totals_(totals),
         denominator_totals_(denominator_totals),
-        contains_(contains),
-        settings_(settings) {}
+        contains_(contains) {}
 
-  Result<void> AddTo(KeyedItems& totals, std::u16string_view key, const VARIANT& addend);
-
-  RenderOutput out_;
-  RenderUtilities uc_;
   const VARIANT& report_rows_;
-  const VARIANT& interactive_;
-  const VARIANT& font_size_;
-  const VARIANT& font_family_;
-  Variant no_report_type_ = Variant::FromString(u"");
-  FormatterTail tail_;
-  CellStyle cells_;
-  KeyedItems totals_, denominator_totals_, contains_, settings_;
+  KeyedItems totals_, denominator_totals_, contains_;
   bool written_ = false;
 };
-
-Result<void> ComparisonValues::AddTo(KeyedItems& totals, std::u16string_view key,
-                                     const VARIANT& addend) {
-  Variant total = TRY(totals.Read(key));
-  std::optional<Variant> sum =
-      TRY(render_values::Accumulate(total, addend, render_values::Accumulation::Doubles));
-  if (sum) TRY(totals.Write(key, *sum));
-  return {};
-}
 
 Result<void> ComparisonValues::Write(const VARIANT& quantity, std::u16string_view total_key,
                                      const Variant& value, const Variant& denominator,
@@ -126,32 +89,34 @@ Result<void> ComparisonValues::Write(const VARIANT& quantity, std::u16string_vie
                                      bool zero_when_empty) {
   if (render_values::IsEmptyValue(value) && !zero_when_empty) {
     // No value for this range: an empty cell, in both modes (and only where rows are written).
-    if (written_) TRY(out_.Write(html::kEmptyValueCell));
+    if (written_) TRY(out().Write(html::kEmptyValueCell));
     return {};
   }
   std::u16string text;
   if (render_values::IsEmptyValue(value)) {
     text = kZero;
   } else {
-    text = TRY(ValueText(uc_, quantity, value, denominator, format, has_denominator, tail_));
+    text = TRY(ValueText(uc(), quantity, value, denominator, format, has_denominator, tail()));
     // A numeric value (not a date) joins the column totals; any other empties them.
     if (IsNumeric(value) && !TRY(render_values::Equals(format, kDateFormat))) {
-      TRY(AddTo(totals_, total_key, value));
+      TRY(AddToRunningTotal(totals_, total_key, value, Accumulation::Doubles));
       TRY(contains_.Write(total_key, Variant::FromBool(true)));
-      if (has_denominator) TRY(AddTo(denominator_totals_, total_key, denominator));
+      if (has_denominator) {
+        TRY(AddToRunningTotal(denominator_totals_, total_key, denominator, Accumulation::Doubles));
+      }
     } else {
       TRY(totals_.Write(total_key, Variant::FromString(u"")));
     }
   }
   if (!written_) return {};
   std::u16string name = TRY(render_values::TextOf(quantity));
-  TRY(cells_.OpenQuantityCell(out_, uc_));
-  std::optional<std::u16string> font = TRY(QuantityFont(settings_, name));
-  if (font) TRY(out_.Write({html::kFontOpen, *font, html::kTagEnd}));
+  TRY(cells().OpenQuantityCell(out(), uc()));
+  std::optional<std::u16string> font = TRY(QuantityFont(settings(), name));
+  if (font) TRY(out().Write({html::kFontOpen, *font, html::kTagEnd}));
   if (utilities_internal::TrimSpaces(text).empty()) text = html::kEmpty;
-  TRY(out_.Write(text));
-  if (font) TRY(out_.Write(html::kFontClose));
-  return out_.Write(html::kCellEnd);
+  TRY(out().Write(text));
+  if (font) TRY(out().Write(html::kFontClose));
+  return out().Write(html::kCellEnd);
 }
 
 // One row's all-zeroes flag over every range, column type and quantity (see compare_AllZeroes).
@@ -431,7 +396,7 @@ Result<Variant> ReportRender::utilities_compare_varshow(const DispatchArguments&
 Result<Variant> ReportRender::compare_AllZeroes(const DispatchArguments& arguments) {
   static constexpr const std::u16string_view& kParameters =
       render_signatures::kCompareAllZeroesParameters;
-  bool hiding = TRY(render_values::Equals(RENDER_ARGUMENT(hide_zeroes), kYes));
+  bool hiding = TRY(render_values::IsYes(RENDER_ARGUMENT(hide_zeroes)));
   KeyedItems values(RENDER_ARGUMENT(allVals));
   KeyedItems flags(RENDER_ARGUMENT(rowValues));
   std::vector<Variant> rows = TRY(report_data::KeysOf(RENDER_ARGUMENT(allKeys)));

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "platform/automation/conversion.h"
+#include "tabulix32/render/cell_context.h"
 #include "tabulix32/render/comparison_cells.h"
 #include "tabulix32/render/html_safety.h"
 #include "tabulix32/render/html_vocabulary.h"
@@ -35,109 +36,84 @@ std::u16string NumberText(int32_t number) {
 
 // The cells of a comparison total line: their form, the formatter settings (no report type)
 // and the quantity's settings.
-class TotalLine {
+class TotalLine : public CellContext {
  public:
   template <const std::u16string_view& kParameters>
   static TotalLine From(const DispatchArguments& arguments) {
-    return TotalLine(RENDER_ARGUMENT(sb), RENDER_ARGUMENT(uc),
-                     RENDER_ARGUMENT(enable_nondrilldown_hyperlinks),
-                     RENDER_ARGUMENT(default_font_size), RENDER_ARGUMENT(default_font_family),
-                     RENDER_ARGUMENT(cache_schemaReportQuantities),
-                     RENDER_ARGUMENT(currency_symbol), RENDER_ARGUMENT(system_currency_symbol),
-                     RENDER_ARGUMENT(default_font_color), RENDER_ARGUMENT(negative_num_format));
-  }
-  TotalLine(const TotalLine&) = delete;
-
-  Result<void> Open() {
-    cells_ =
-        CellStyle(TRY(render_values::IsTrue(interactive_)), font_size_, font_family_, tail_.colour);
-    return {};
+    return TotalLine(CellContext::ArgumentsOf<kParameters>(
+        arguments, RENDER_ARGUMENT(enable_nondrilldown_hyperlinks)));
   }
 
-  RenderOutput& out() { return out_; }
-  RenderUtilities& uc() { return uc_; }
-  CellStyle& cells() { return cells_; }
-  KeyedItems& settings() { return settings_; }
-  const FormatterTail& tail() const { return tail_; }
-
-  // Opens a cell: export `export_open` + pre-cell style + ">", interactive `interactive_open`;
-  // then the quantity's font wrapper.
-  Result<std::optional<std::u16string>> OpenCell(std::u16string_view export_open,
-                                                 std::u16string_view interactive_open,
-                                                 std::u16string_view quantity) {
-    if (cells_.interactive()) {
-      TRY(out_.Write(interactive_open));
-    } else {
-      TRY(out_.Write({export_open, TRY(cells_.PreCell(uc_)), html::kTagEnd}));
-    }
-    std::optional<std::u16string> font = TRY(QuantityFont(settings_, quantity));
-    if (font) TRY(out_.Write({html::kFontOpen, *font, html::kTagEnd}));
+  // Opens a cell (CellContext::OpenCell), then the quantity's font wrapper.
+  Result<std::optional<std::u16string>> OpenFontCell(std::u16string_view export_open,
+                                                     std::u16string_view interactive_open,
+                                                     std::u16string_view quantity) {
+    TRY(OpenCell(export_open, interactive_open));
+    std::optional<std::u16string> font = TRY(QuantityFont(settings(), quantity));
+    if (font) TRY(out().Write({html::kFontOpen, *font, html::kTagEnd}));
     return font;
   }
 
   Result<void> CloseCell(const std::optional<std::u16string>& font) {
-    if (font) TRY(out_.Write(html::kFontClose));
-    return out_.Write(html::kCellEnd);
+    if (font) TRY(out().Write(html::kFontClose));
+    return out().Write(html::kCellEnd);
+  }
+
+  // The total of one quantity under `key` by its total type.
+
+  Result<std::u16string> QuantityTotal(KeyedItems& types, TotalSource& source,
+                                       const VARIANT& quantity, std::u16string_view name,
+                                       std::u16string_view key) {
+    TotalType type = TRY(TotalTypeOf(TRY(types.Read(quantity))));
+    return TotalOf(source, type, quantity, name, key);
   }
 
  private:
-  TotalLine(const VARIANT& sb, const VARIANT& uc, const VARIANT& interactive,
-            const VARIANT& font_size, const VARIANT& font_family, const VARIANT& settings,
-            const VARIANT& currency_symbol, const VARIANT& system_currency_symbol,
-            const VARIANT& colour, const VARIANT& negative_num_format)
-      : out_(sb),
-        uc_(uc),
-        interactive_(interactive),
-        font_size_(font_size),
-        font_family_(font_family),
-        tail_{settings, currency_symbol,     system_currency_symbol,
-              colour,   negative_num_format, no_report_type_},
-        cells_(false, font_size, font_family, colour),
-        settings_(settings) {}
-
-  RenderOutput out_;
-  RenderUtilities uc_;
-  const VARIANT& interactive_;
-  const VARIANT& font_size_;
-  const VARIANT& font_family_;
-  Variant no_report_type_ = Variant::FromString(u"");
-  FormatterTail tail_;
-  CellStyle cells_;
-  KeyedItems settings_;
+  explicit TotalLine(const CellContext::Arguments& arguments) : CellContext(arguments) {}
 };
 
-// The total of one quantity under `key` by its total type (Part of the grouped and grand total
-// cells).
-struct TotalSource {
-  KeyedItems& types;
-  KeyedItems& formats;
-  KeyedItems& quantity_denominators;
-  KeyedItems& totals;
-  KeyedItems& denominator_totals;
-  const VARIANT& row_keys;
+// The group totals of a comparison report and what their cells read.
+class RangeTotals {
+ public:
+  template <const std::u16string_view& kParameters>
+  static RangeTotals From(const DispatchArguments& arguments) {
+    return RangeTotals(RENDER_ARGUMENT(repTotalTypes), RENDER_ARGUMENT(repQtyFormats),
+                       RENDER_ARGUMENT(repQtyDenoms), RENDER_ARGUMENT(colTotals),
+                       RENDER_ARGUMENT(colTotalDenoms), RENDER_ARGUMENT(reportKeys));
+  }
+  RangeTotals(const RangeTotals&) = delete;
+
+  // The total of one quantity under `key` (quantity + column type + range number).
+  Result<std::u16string> Text(TotalLine& line, const VARIANT& quantity, std::u16string_view name,
+                              std::u16string_view key) {
+    return line.QuantityTotal(types_, source_, quantity, name, key);
+  }
+
+ private:
+  RangeTotals(const VARIANT& types, const VARIANT& formats, const VARIANT& quantity_denominators,
+              const VARIANT& totals, const VARIANT& denominator_totals, const VARIANT& row_keys)
+      : types_(types),
+        formats_(formats),
+        quantity_denominators_(quantity_denominators),
+        totals_(totals),
+        denominator_totals_(denominator_totals),
+        source_{formats_, quantity_denominators_, totals_, denominator_totals_, row_keys} {}
+
+  KeyedItems types_, formats_, quantity_denominators_, totals_, denominator_totals_;
+  TotalSource source_;
 };
 
-Result<std::u16string> QuantityTotal(TotalLine& line, TotalSource& source, const VARIANT& quantity,
-                                     std::u16string_view name, std::u16string_view key) {
-  TotalType type = TRY(TotalTypeOf(TRY(source.types.Read(quantity))));
-  Variant digits;
-  if (type == TotalType::Percentage) digits = TRY(TotalDigits(line.uc(), line.settings(), name));
-  Variant total = TRY(source.totals.Read(key));
-  Variant denominator_total = TRY(source.denominator_totals.Read(key));
-  Variant quantity_denominator = TRY(source.quantity_denominators.Read(quantity));
-  Variant format = TRY(source.formats.Read(quantity));
-  TotalFigures figures{quantity, total, denominator_total, quantity_denominator, format};
-  return TotalText(line.uc(), type, figures, digits, line.tail(), source.row_keys);
+// A range's number: rangeID without its "_".
+Result<std::u16string> RangeNumber(const VARIANT& range_id) {
+  std::u16string range = TRY(render_values::TextOf(range_id));
+  std::erase(range, u'_');
+  return range;
 }
 
 // Adds a value to a grand total, adding the entry when it is missing.
 Result<void> AddToGrandTotal(KeyedItems& totals, std::u16string_view key, const VARIANT& value) {
   if (!TRY(totals.Exists(key))) return totals.Add(Variant::FromString(key), value);
-  Variant total = TRY(totals.Read(key));
-  std::optional<Variant> sum =
-      TRY(render_values::Accumulate(total, value, render_values::Accumulation::Values));
-  if (sum) TRY(totals.Write(key, *sum));
-  return {};
+  return AddToRunningTotal(totals, key, value, render_values::Accumulation::Values);
 }
 
 // The quantity and range suffix of an "other" key: "other_" + quantity (+ "|grouprow_" + group)
@@ -178,7 +154,7 @@ Result<Variant> ReportRender::utilities_compare_colvarshow(const DispatchArgumen
   for (const comparison::SelectedQuantity& selected : quantities) {
     std::u16string name = TRY(render_values::TextOf(selected.quantity));
     std::optional<std::u16string> font =
-        TRY(line.OpenCell(html::kQuantityCellExportSpaced, interactive_open, name));
+        TRY(line.OpenFontCell(html::kQuantityCellExportSpaced, interactive_open, name));
     std::u16string base_key = name + std::u16string(kBaseColumn) + range;
     std::u16string comparison_key = name + std::u16string(kComparisonColumn) + range;
     bool has_values = TRY(render_values::IsTrue(TRY(contains.Read(base_key)))) ||
@@ -307,21 +283,17 @@ Result<Variant> ReportRender::compare_ShowGrandTotals(const DispatchArguments& a
   KeyedItems types(RENDER_ARGUMENT(repTotalTypes));
   KeyedItems formats(RENDER_ARGUMENT(repQtyFormats));
   KeyedItems quantity_denominators(RENDER_ARGUMENT(repQtyDenoms));
-  TotalSource source{types,
-                     formats,
-                     quantity_denominators,
-                     grand_totals,
-                     grand_denominators,
+  TotalSource source{formats, quantity_denominators, grand_totals, grand_denominators,
                      RENDER_ARGUMENT(origKeys)};
   std::u16string_view interactive_open =
       standard ? u"<td class=tf align=right>" : u"<td class=br align=right>";
   for (size_t q = 0; q < quantities.size(); ++q) {
     for (const std::u16string& suffix : suffixes) {
       std::optional<std::u16string> font =
-          TRY(line.OpenCell(html::kQuantityCellExport, interactive_open, names[q]));
+          TRY(line.OpenFontCell(html::kQuantityCellExport, interactive_open, names[q]));
       std::u16string key = names[q] + suffix;
       if (TRY(render_values::IsTrue(TRY(contains.Read(key))))) {
-        TRY(line.out().Write(TRY(QuantityTotal(line, source, quantities[q], names[q], key))));
+        TRY(line.out().Write(TRY(line.QuantityTotal(types, source, quantities[q], names[q], key))));
       } else {
         TRY(line.out().Write(html::kEmpty));
       }
@@ -339,42 +311,22 @@ Result<Variant> ReportRender::renderCompareGroupedTotals(const DispatchArguments
       render_signatures::kRenderCompareGroupedTotalsParameters;
   TotalLine line = TotalLine::From<kParameters>(arguments);
   TRY(line.Open());
-  std::u16string range = TRY(render_values::TextOf(RENDER_ARGUMENT(rangeID)));
-  std::erase(range, u'_');
+  std::u16string range = TRY(RangeNumber(RENDER_ARGUMENT(rangeID)));
   if (range == u"1") {
-    bool interactive = line.cells().interactive();
-    std::u16string title = interactive ? u"<td class=br colspan=" : u"<td colspan=";
-    html_safety::AppendAttributeValue(
-        title, TRY(render_values::TextOf(RENDER_ARGUMENT(numDescriptionColumns))));
-    if (!interactive) title.append(TRY(line.cells().PreCell(line.uc())));
-    title.append(u"><b>");
-    html_safety::AppendText(title, TRY(render_values::TextOf(RENDER_ARGUMENT(totalTitle))));
-    title.append(u"(");
-    html_safety::AppendText(title, TRY(render_values::TextOf(RENDER_ARGUMENT(numGroupRows))));
-    title.append(u") <i>");
-    html_safety::AppendText(title, TRY(render_values::TextOf(RENDER_ARGUMENT(groupdescr))));
-    title.append(u"</i></b></td>");
-    TRY(line.out().Write(title));
+    TRY(line.out().Write(
+        TRY(TotalTitleCell(line.uc(), line.cells(), u"<td class=br colspan=", u"<td colspan=",
+                           RENDER_ARGUMENT(numDescriptionColumns), RENDER_ARGUMENT(totalTitle),
+                           RENDER_ARGUMENT(numGroupRows), &RENDER_ARGUMENT(groupdescr)))));
   }
-  KeyedItems types(RENDER_ARGUMENT(repTotalTypes));
-  KeyedItems formats(RENDER_ARGUMENT(repQtyFormats));
-  KeyedItems quantity_denominators(RENDER_ARGUMENT(repQtyDenoms));
-  KeyedItems totals(RENDER_ARGUMENT(colTotals));
-  KeyedItems denominator_totals(RENDER_ARGUMENT(colTotalDenoms));
-  TotalSource source{types,
-                     formats,
-                     quantity_denominators,
-                     totals,
-                     denominator_totals,
-                     RENDER_ARGUMENT(reportKeys)};
+  RangeTotals totals = RangeTotals::From<kParameters>(arguments);
   std::vector<Variant> column_types = TRY(report_data::ItemsOf(RENDER_ARGUMENT(colTypes)));
   for (const Variant& quantity : TRY(report_data::KeysOf(RENDER_ARGUMENT(reportVisibleQtys)))) {
     std::u16string name = TRY(render_values::TextOf(quantity));
     for (const Variant& column_type : column_types) {
       std::optional<std::u16string> font =
-          TRY(line.OpenCell(html::kPlainCellExport, html::kDescriptionCell, name));
+          TRY(line.OpenFontCell(html::kPlainCellExport, html::kDescriptionCell, name));
       std::u16string key = name + TRY(render_values::TextOf(column_type)) + range;
-      TRY(line.out().Write(TRY(QuantityTotal(line, source, quantity, name, key))));
+      TRY(line.out().Write(TRY(totals.Text(line, quantity, name, key))));
       TRY(line.CloseCell(font));
     }
   }
@@ -387,25 +339,14 @@ Result<Variant> ReportRender::compareGroupedTotals_flipped(const DispatchArgumen
       render_signatures::kCompareGroupedTotalsFlippedParameters;
   TotalLine line = TotalLine::From<kParameters>(arguments);
   TRY(line.Open());
-  std::u16string range = TRY(render_values::TextOf(RENDER_ARGUMENT(rangeID)));
-  std::erase(range, u'_');
-  KeyedItems types(RENDER_ARGUMENT(repTotalTypes));
-  KeyedItems formats(RENDER_ARGUMENT(repQtyFormats));
-  KeyedItems quantity_denominators(RENDER_ARGUMENT(repQtyDenoms));
-  KeyedItems totals(RENDER_ARGUMENT(colTotals));
-  KeyedItems denominator_totals(RENDER_ARGUMENT(colTotalDenoms));
-  TotalSource source{types,
-                     formats,
-                     quantity_denominators,
-                     totals,
-                     denominator_totals,
-                     RENDER_ARGUMENT(reportKeys)};
+  std::u16string range = TRY(RangeNumber(RENDER_ARGUMENT(rangeID)));
+  RangeTotals totals = RangeTotals::From<kParameters>(arguments);
   const VARIANT& quantity = RENDER_ARGUMENT(qty);
   std::u16string name = TRY(render_values::TextOf(quantity));
   std::optional<std::u16string> font =
-      TRY(line.OpenCell(html::kQuantityCellExportSpaced, html::kQuantityCell, name));
+      TRY(line.OpenFontCell(html::kQuantityCellExportSpaced, html::kQuantityCell, name));
   std::u16string key = name + TRY(render_values::TextOf(RENDER_ARGUMENT(colType))) + range;
-  TRY(line.out().Write(TRY(QuantityTotal(line, source, quantity, name, key))));
+  TRY(line.out().Write(TRY(totals.Text(line, quantity, name, key))));
   TRY(line.CloseCell(font));
   return Variant();
 }

@@ -1,6 +1,7 @@
 // The group-total row of an ordinary report (renderGroupedTotals) and the group-total cell of
 // one quantity in the flipped layout (renderGroupedTotals_fliped): each quantity's total by
 // its total type, and its share of the report's total when the quantity shows one.
+#include "tabulix32/render/cell_context.h"
 #include "tabulix32/render/html_safety.h"
 #include "tabulix32/render/html_vocabulary.h"
 #include "tabulix32/render/render_cells.h"
@@ -41,39 +42,16 @@ bool HasShare(TotalType type) {
 }
 
 // What both members read for a quantity's total cell.
-class GroupTotals {
+class GroupTotals : public CellContext {
  public:
   template <const std::u16string_view& kParameters>
   static GroupTotals From(const DispatchArguments& arguments) {
-    return GroupTotals(
-        RENDER_ARGUMENT(sb), RENDER_ARGUMENT(uc), RENDER_ARGUMENT(enable_nondrilldown_hyperlinks),
-        RENDER_ARGUMENT(default_font_size), RENDER_ARGUMENT(default_font_family),
-        RENDER_ARGUMENT(repTotalTypes), RENDER_ARGUMENT(repQtyFormats),
-        RENDER_ARGUMENT(repQtyDenoms), RENDER_ARGUMENT(colTotals), RENDER_ARGUMENT(colTotalDenoms),
-        RENDER_ARGUMENT(grandTotals), RENDER_ARGUMENT(grandTotalDenoms),
-        RENDER_ARGUMENT(reportKeys),
-        FormatterTail{RENDER_ARGUMENT(cache_schemaReportQuantities),
-                      RENDER_ARGUMENT(currency_symbol), RENDER_ARGUMENT(system_currency_symbol),
-                      RENDER_ARGUMENT(default_font_color), RENDER_ARGUMENT(negative_num_format),
-                      RENDER_ARGUMENT(reporttype1)});
-  }
-
-  Result<void> Open() {
-    cells_ =
-        CellStyle(TRY(render_values::IsTrue(interactive_)), font_size_, font_family_, tail_.colour);
-    return {};
-  }
-
-  RenderOutput& out() { return out_; }
-  RenderUtilities& uc() { return uc_; }
-  CellStyle& cells() { return cells_; }
-
-  // The opening of a cell: "<td " + pre-cell style + ">" (or `spaced_export` for the flipped
-  // cell), interactive `interactive_open`.
-  Result<void> OpenCell(std::u16string_view export_open, std::u16string_view interactive_open) {
-    if (cells_.interactive()) return out_.Write(interactive_open);
-    std::u16string_view pre_cell = TRY(cells_.PreCell(uc_));
-    return out_.Write({export_open, pre_cell, html::kTagEnd});
+    return GroupTotals(CellContext::ArgumentsOf<kParameters>(
+                           arguments, RENDER_ARGUMENT(enable_nondrilldown_hyperlinks)),
+                       RENDER_ARGUMENT(repTotalTypes), RENDER_ARGUMENT(repQtyFormats),
+                       RENDER_ARGUMENT(repQtyDenoms), RENDER_ARGUMENT(colTotals),
+                       RENDER_ARGUMENT(colTotalDenoms), RENDER_ARGUMENT(grandTotals),
+                       RENDER_ARGUMENT(grandTotalDenoms), RENDER_ARGUMENT(reportKeys));
   }
 
   // One quantity: `between` writes what separates the total from its share (a new cell, or
@@ -83,63 +61,44 @@ class GroupTotals {
                              std::u16string_view interactive_open, Between between) {
     std::u16string name = TRY(render_values::TextOf(quantity));
     TRY(OpenCell(export_open, interactive_open));
-    std::optional<std::u16string> font = TRY(QuantityFont(settings_, name));
-    if (font) TRY(out_.Write({html::kFontOpen, *font, html::kTagEnd}));
-    Variant digits = TRY(TotalDigits(uc_, settings_, name));
+    std::optional<std::u16string> font = TRY(QuantityFont(settings(), name));
+    if (font) TRY(out().Write({html::kFontOpen, *font, html::kTagEnd}));
+    Variant digits = TRY(TotalDigits(uc(), settings(), name));
     TotalType type = TRY(TotalTypeOf(TRY(types_.Read(quantity))));
-    Variant total = TRY(totals_.Read(quantity));
-    Variant denominator_total = TRY(denominator_totals_.Read(quantity));
-    Variant quantity_denominator = TRY(quantity_denominators_.Read(quantity));
-    Variant format = TRY(formats_.Read(quantity));
-    TotalFigures figures{quantity, total, denominator_total, quantity_denominator, format};
-    TRY(out_.Write(TRY(TotalText(uc_, type, figures, digits, tail_, row_keys_))));
-    if (HasShare(type) && TRY(ShowsPercentage(settings_, name))) {
+    TotalSource source{formats_, quantity_denominators_, totals_, denominator_totals_, row_keys_};
+    TRY(out().Write(TRY(source.Text(uc(), type, quantity, quantity, digits, tail()))));
+    if (HasShare(type) && TRY(ShowsPercentage(settings(), name))) {
       TRY(between(font));
-      GroupShare share{uc_,
+      GroupShare share{uc(),
                        totals_,
                        denominator_totals_,
                        grand_totals_,
                        grand_denominators_,
-                       tail_.negative_num_format};
-      TRY(out_.Write(TRY(share.Text(quantity, type))));
+                       tail().negative_num_format};
+      TRY(out().Write(TRY(share.Text(quantity, type))));
     }
-    if (font) TRY(out_.Write(html::kFontClose));
-    return out_.Write(html::kCellEnd);
+    if (font) TRY(out().Write(html::kFontClose));
+    return out().Write(html::kCellEnd);
   }
 
  private:
-  GroupTotals(const VARIANT& sb, const VARIANT& uc, const VARIANT& interactive,
-              const VARIANT& font_size, const VARIANT& font_family, const VARIANT& types,
-              const VARIANT& formats, const VARIANT& quantity_denominators, const VARIANT& totals,
+  GroupTotals(const CellContext::Arguments& cell, const VARIANT& types, const VARIANT& formats,
+              const VARIANT& quantity_denominators, const VARIANT& totals,
               const VARIANT& denominator_totals, const VARIANT& grand_totals,
-              const VARIANT& grand_denominators, const VARIANT& row_keys, const FormatterTail& tail)
-      : out_(sb),
-        uc_(uc),
-        interactive_(interactive),
-        font_size_(font_size),
-        font_family_(font_family),
+              const VARIANT& grand_denominators, const VARIANT& row_keys)
+      : CellContext(cell),
         row_keys_(row_keys),
-        tail_(tail),
-        cells_(false, font_size, font_family, tail.colour),
         types_(types),
         formats_(formats),
         quantity_denominators_(quantity_denominators),
         totals_(totals),
         denominator_totals_(denominator_totals),
         grand_totals_(grand_totals),
-        grand_denominators_(grand_denominators),
-        settings_(tail.settings) {}
+        grand_denominators_(grand_denominators) {}
 
-  RenderOutput out_;
-  RenderUtilities uc_;
-  const VARIANT& interactive_;
-  const VARIANT& font_size_;
-  const VARIANT& font_family_;
   const VARIANT& row_keys_;
-  FormatterTail tail_;
-  CellStyle cells_;
   KeyedItems types_, formats_, quantity_denominators_, totals_, denominator_totals_, grand_totals_,
-      grand_denominators_, settings_;
+      grand_denominators_;
 };
 
 }  // namespace
@@ -154,19 +113,10 @@ Result<Variant> ReportRender::renderGroupedTotals(const DispatchArguments& argum
   RenderOutput& out = group.out();
   std::u16string style = TRY(render_values::TextOf(RENDER_ARGUMENT(group_print_style)));
   TRY(out.Write({html::kGroupTotalRowOpen, style, html::kGroupTotalRowEnd}));
-  // The title: "<td colspan=N" + style + "><b>TITLE(ROWS) <i>GROUP</i></b></td>".
-  std::u16string title = group.cells().interactive() ? u"<td class=br colspan=" : u"<td colspan=";
-  html_safety::AppendAttributeValue(
-      title, TRY(render_values::TextOf(RENDER_ARGUMENT(numDescriptionColumns))));
-  if (!group.cells().interactive()) title.append(TRY(group.cells().PreCell(group.uc())));
-  title.append(u"><b>");
-  html_safety::AppendText(title, TRY(render_values::TextOf(RENDER_ARGUMENT(totalTitle))));
-  title.append(u"(");
-  html_safety::AppendText(title, TRY(render_values::TextOf(RENDER_ARGUMENT(numGroupRows))));
-  title.append(u") <i>");
-  html_safety::AppendText(title, TRY(render_values::TextOf(RENDER_ARGUMENT(groupdescr))));
-  title.append(u"</i></b></td>");
-  TRY(out.Write(title));
+  TRY(out.Write(
+      TRY(TotalTitleCell(group.uc(), group.cells(), u"<td class=br colspan=", u"<td colspan=",
+                         RENDER_ARGUMENT(numDescriptionColumns), RENDER_ARGUMENT(totalTitle),
+                         RENDER_ARGUMENT(numGroupRows), &RENDER_ARGUMENT(groupdescr)))));
   auto next_cell = [&](const std::optional<std::u16string>& font) -> Result<void> {
     if (font) TRY(out.Write(html::kFontClose));
     if (group.cells().interactive()) {

@@ -1,6 +1,7 @@
 // The "other" row (the rows beyond those shown, summed) and the grand-total row of an ordinary
 // report, their cells in the flipped layout, and the all-zeroes flags of the rows.
 #include "platform/automation/conversion.h"
+#include "tabulix32/render/cell_context.h"
 #include "tabulix32/render/html_safety.h"
 #include "tabulix32/render/html_vocabulary.h"
 #include "tabulix32/render/render_cells.h"
@@ -15,67 +16,49 @@ using report_data::KeyedItems;
 
 namespace {
 
-constexpr std::u16string_view kYes = u"Yes";
 constexpr std::u16string_view kZero = u"0";
 
 // --- The "other" row ------------------------------------------------------------------------
 
 // What the other-row members read for a quantity's cell.
-class OtherValues {
+class OtherValues : public CellContext {
  public:
   template <const std::u16string_view& kParameters>
   static OtherValues From(const DispatchArguments& arguments) {
-    return OtherValues(
-        RENDER_ARGUMENT(sb), RENDER_ARGUMENT(uc), RENDER_ARGUMENT(isGrouped),
-        RENDER_ARGUMENT(groupkey), RENDER_ARGUMENT(repQuantity), RENDER_ARGUMENT(reportQtyOther),
-        RENDER_ARGUMENT(reportQtyOtherDenom), RENDER_ARGUMENT(reportQtyFormat),
-        RENDER_ARGUMENT(colTotals), RENDER_ARGUMENT(colTotalDenoms), RENDER_ARGUMENT(grandTotals),
-        RENDER_ARGUMENT(grandTotalDenoms), RENDER_ARGUMENT(repTotalTypes),
-        RENDER_ARGUMENT(report_rows), RENDER_ARGUMENT(enable_nondrilldown_hyperlinks),
-        RENDER_ARGUMENT(default_font_size), RENDER_ARGUMENT(default_font_family),
-        FormatterTail{RENDER_ARGUMENT(cache_schemaReportQuantities),
-                      RENDER_ARGUMENT(currency_symbol), RENDER_ARGUMENT(system_currency_symbol),
-                      RENDER_ARGUMENT(default_font_color), RENDER_ARGUMENT(negative_num_format),
-                      RENDER_ARGUMENT(reporttype1)});
+    return OtherValues(CellContext::ArgumentsOf<kParameters>(
+                           arguments, RENDER_ARGUMENT(enable_nondrilldown_hyperlinks)),
+                       RENDER_ARGUMENT(isGrouped), RENDER_ARGUMENT(groupkey),
+                       RENDER_ARGUMENT(repQuantity), RENDER_ARGUMENT(reportQtyOther),
+                       RENDER_ARGUMENT(reportQtyOtherDenom), RENDER_ARGUMENT(reportQtyFormat),
+                       RENDER_ARGUMENT(colTotals), RENDER_ARGUMENT(colTotalDenoms),
+                       RENDER_ARGUMENT(grandTotals), RENDER_ARGUMENT(grandTotalDenoms),
+                       RENDER_ARGUMENT(repTotalTypes), RENDER_ARGUMENT(report_rows));
   }
 
   Result<void> Open() {
     grouped_ = TRY(render_values::IsTrue(is_grouped_));
-    written_ = TRY(render_values::Equals(report_rows_, kYes));
-    cells_ =
-        CellStyle(TRY(render_values::IsTrue(interactive_)), font_size_, font_family_, tail_.colour);
-    return {};
+    written_ = TRY(render_values::IsYes(report_rows_));
+    return CellContext::Open();
   }
 
   bool grouped() const { return grouped_; }
   bool written() const { return written_; }
-  RenderOutput& out() { return out_; }
-  RenderUtilities& uc() { return uc_; }
-  CellStyle& cells() { return cells_; }
 
   // The other values of the quantity at `position` (1-based): added to the column totals
   // always, written when rows are written. `flipped` puts the share after "<br>".
   Result<void> Write(const VARIANT& quantity, const VARIANT& position, bool flipped);
 
  private:
-  OtherValues(const VARIANT& sb, const VARIANT& uc, const VARIANT& is_grouped,
+  OtherValues(const CellContext::Arguments& cell, const VARIANT& is_grouped,
               const VARIANT& groupkey, const VARIANT& positions, const VARIANT& values,
               const VARIANT& denominators, const VARIANT& formats, const VARIANT& totals,
               const VARIANT& denominator_totals, const VARIANT& grand_totals,
-              const VARIANT& grand_denominators, const VARIANT& types, const VARIANT& report_rows,
-              const VARIANT& interactive, const VARIANT& font_size, const VARIANT& font_family,
-              const FormatterTail& tail)
-      : out_(sb),
-        uc_(uc),
+              const VARIANT& grand_denominators, const VARIANT& types, const VARIANT& report_rows)
+      : CellContext(cell),
         is_grouped_(is_grouped),
         groupkey_(groupkey),
         positions_(positions),
         report_rows_(report_rows),
-        interactive_(interactive),
-        font_size_(font_size),
-        font_family_(font_family),
-        tail_(tail),
-        cells_(false, font_size, font_family, tail.colour),
         values_(values),
         denominators_(denominators),
         formats_(formats),
@@ -83,25 +66,15 @@ class OtherValues {
         denominator_totals_(denominator_totals),
         grand_totals_(grand_totals),
         grand_denominators_(grand_denominators),
-        types_(types),
-        settings_(tail.settings) {}
+        types_(types) {}
 
   Result<std::u16string> OtherKeyOf(const VARIANT& position);
-  Result<void> AddTo(KeyedItems& totals, const VARIANT& quantity, const VARIANT& addend);
-
-  RenderOutput out_;
-  RenderUtilities uc_;
   const VARIANT& is_grouped_;
   const VARIANT& groupkey_;
   const VARIANT& positions_;  // repQuantity
   const VARIANT& report_rows_;
-  const VARIANT& interactive_;
-  const VARIANT& font_size_;
-  const VARIANT& font_family_;
-  FormatterTail tail_;
-  CellStyle cells_;
   KeyedItems values_, denominators_, formats_, totals_, denominator_totals_, grand_totals_,
-      grand_denominators_, types_, settings_;
+      grand_denominators_, types_;
   bool grouped_ = false;
   bool written_ = false;
 };
@@ -115,14 +88,6 @@ Result<std::u16string> OtherValues::OtherKeyOf(const VARIANT& position) {
   return analysis_keys::OtherKey(name, grouped_, group, false, {});
 }
 
-Result<void> OtherValues::AddTo(KeyedItems& totals, const VARIANT& quantity,
-                                const VARIANT& addend) {
-  Variant total = TRY(totals.Read(quantity));
-  std::optional<Variant> sum = TRY(render_values::Accumulate(total, addend, Accumulation::Values));
-  if (sum) TRY(totals.Write(quantity, *sum));
-  return {};
-}
-
 Result<void> OtherValues::Write(const VARIANT& quantity, const VARIANT& position, bool flipped) {
   std::u16string key = TRY(OtherKeyOf(position));
   // 1. The totals; a value that is no number changes nothing.
@@ -130,128 +95,90 @@ Result<void> OtherValues::Write(const VARIANT& quantity, const VARIANT& position
   Variant denominator = TRY(denominators_.Read(key));
   bool with_denominator = !render_values::IsEmptyValue(denominator);
   if (IsNumeric(value)) {
-    TRY(AddTo(totals_, quantity, value));
-    if (with_denominator) TRY(AddTo(denominator_totals_, quantity, denominator));
+    TRY(AddToRunningTotal(totals_, quantity, value, Accumulation::Values));
+    if (with_denominator) {
+      TRY(AddToRunningTotal(denominator_totals_, quantity, denominator, Accumulation::Values));
+    }
   }
   if (!written_) return {};
   // 2. The value: "0" when there is none.
   std::u16string name = TRY(render_values::TextOf(quantity));
-  TRY(cells_.OpenQuantityCell(out_, uc_));
-  std::optional<std::u16string> font = TRY(QuantityFont(settings_, name));
-  if (font) TRY(out_.Write({html::kFontOpen, *font, html::kTagEnd}));
+  TRY(cells().OpenQuantityCell(out(), uc()));
+  std::optional<std::u16string> font = TRY(QuantityFont(settings(), name));
+  if (font) TRY(out().Write({html::kFontOpen, *font, html::kTagEnd}));
   Variant empty_text = Variant::FromString(u"");
   const VARIANT& used_denominator = with_denominator ? denominator : empty_text;
   if (render_values::IsEmptyValue(value)) {
-    TRY(out_.Write(kZero));
+    TRY(out().Write(kZero));
   } else {
     Variant format = TRY(formats_.Read(key));
-    TRY(out_.Write(
-        TRY(ValueText(uc_, quantity, value, used_denominator, format, with_denominator, tail_))));
+    TRY(out().Write(
+        TRY(ValueText(uc(), quantity, value, used_denominator, format, with_denominator, tail()))));
   }
   // 3. The share of the report's whole.
-  if (TRY(ShowsPercentage(settings_, name)) &&
+  if (TRY(ShowsPercentage(settings(), name)) &&
       TRY(TotalTypeOf(TRY(types_.Read(quantity)))) != TotalType::Percentage) {
     Variant grand_total = TRY(grand_totals_.Read(quantity));
     Variant part = value;
     Variant whole = grand_total;
     if (with_denominator) {
-      part = TRY(Ratio(uc_, value, denominator));
-      whole = TRY(Ratio(uc_, grand_total, TRY(grand_denominators_.Read(quantity))));
+      part = TRY(Ratio(uc(), value, denominator));
+      whole = TRY(Ratio(uc(), grand_total, TRY(grand_denominators_.Read(quantity))));
     }
     if (flipped) {
-      TRY(out_.Write(html::kLineBreak));
+      TRY(out().Write(html::kLineBreak));
     } else {
-      if (font) TRY(out_.Write(html::kFontClose));
-      TRY(out_.Write(html::kCellEnd));
-      TRY(cells_.OpenQuantityCell(out_, uc_));
-      if (font) TRY(out_.Write({html::kFontOpen, *font, html::kTagEnd}));
+      if (font) TRY(out().Write(html::kFontClose));
+      TRY(out().Write(html::kCellEnd));
+      TRY(cells().OpenQuantityCell(out(), uc()));
+      if (font) TRY(out().Write({html::kFontOpen, *font, html::kTagEnd}));
     }
     Variant one_decimal = Variant::FromI2(1);
-    TRY(out_.Write(TRY(PercentText(uc_, part, whole, one_decimal, tail_.negative_num_format))));
+    TRY(out().Write(TRY(PercentText(uc(), part, whole, one_decimal, tail().negative_num_format))));
   }
   // 4.
-  if (font) TRY(out_.Write(html::kFontClose));
-  return out_.Write(html::kCellEnd);
+  if (font) TRY(out().Write(html::kFontClose));
+  return out().Write(html::kCellEnd);
 }
 
 // --- The grand-total row --------------------------------------------------------------------
 
 // What the grand-total members read for a quantity's cell.
-class GrandTotals {
+class GrandTotals : public CellContext {
  public:
   template <const std::u16string_view& kParameters>
   static GrandTotals From(const DispatchArguments& arguments) {
-    return GrandTotals(
-        RENDER_ARGUMENT(sb), RENDER_ARGUMENT(uc), RENDER_ARGUMENT(enable_nondrilldown_hyperlinks),
-        RENDER_ARGUMENT(default_font_size), RENDER_ARGUMENT(default_font_family),
-        RENDER_ARGUMENT(repTotalTypes), RENDER_ARGUMENT(repQtyFormats),
-        RENDER_ARGUMENT(repQtyDenoms), RENDER_ARGUMENT(grandTotals),
-        RENDER_ARGUMENT(grandTotalDenoms), RENDER_ARGUMENT(reportKeys),
-        FormatterTail{RENDER_ARGUMENT(cache_schemaReportQuantities),
-                      RENDER_ARGUMENT(currency_symbol), RENDER_ARGUMENT(system_currency_symbol),
-                      RENDER_ARGUMENT(default_font_color), RENDER_ARGUMENT(negative_num_format),
-                      RENDER_ARGUMENT(reporttype1)});
+    return GrandTotals(CellContext::ArgumentsOf<kParameters>(
+                           arguments, RENDER_ARGUMENT(enable_nondrilldown_hyperlinks)),
+                       RENDER_ARGUMENT(repTotalTypes), RENDER_ARGUMENT(repQtyFormats),
+                       RENDER_ARGUMENT(repQtyDenoms), RENDER_ARGUMENT(grandTotals),
+                       RENDER_ARGUMENT(grandTotalDenoms), RENDER_ARGUMENT(reportKeys));
   }
-
-  Result<void> Open() {
-    cells_ =
-        CellStyle(TRY(render_values::IsTrue(interactive_)), font_size_, font_family_, tail_.colour);
-    return {};
-  }
-
-  RenderOutput& out() { return out_; }
-  RenderUtilities& uc() { return uc_; }
-  CellStyle& cells() { return cells_; }
-  KeyedItems& settings() { return settings_; }
   KeyedItems& types() { return types_; }
 
   // The total of one quantity inside its font wrapper (the cell itself is the caller's).
   Result<void> WriteTotal(const VARIANT& quantity, std::u16string_view name, TotalType type) {
-    std::optional<std::u16string> font = TRY(QuantityFont(settings_, name));
-    if (font) TRY(out_.Write({html::kFontOpen, *font, html::kTagEnd}));
-    Variant digits;
-    if (type == TotalType::Percentage) digits = TRY(TotalDigits(uc_, settings_, name));
-    Variant total = TRY(grand_totals_.Read(quantity));
-    Variant denominator_total = TRY(grand_denominators_.Read(quantity));
-    Variant quantity_denominator = TRY(quantity_denominators_.Read(quantity));
-    Variant format = TRY(formats_.Read(quantity));
-    TotalFigures figures{quantity, total, denominator_total, quantity_denominator, format};
-    TRY(out_.Write(TRY(TotalText(uc_, type, figures, digits, tail_, row_keys_))));
-    if (font) TRY(out_.Write(html::kFontClose));
-    return out_.Write(html::kCellEnd);
+    std::optional<std::u16string> font = TRY(QuantityFont(settings(), name));
+    if (font) TRY(out().Write({html::kFontOpen, *font, html::kTagEnd}));
+    TRY(out().Write(TRY(TotalOf(source_, type, quantity, name, quantity))));
+    if (font) TRY(out().Write(html::kFontClose));
+    return out().Write(html::kCellEnd);
   }
 
  private:
-  GrandTotals(const VARIANT& sb, const VARIANT& uc, const VARIANT& interactive,
-              const VARIANT& font_size, const VARIANT& font_family, const VARIANT& types,
-              const VARIANT& formats, const VARIANT& quantity_denominators,
-              const VARIANT& grand_totals, const VARIANT& grand_denominators,
-              const VARIANT& row_keys, const FormatterTail& tail)
-      : out_(sb),
-        uc_(uc),
-        interactive_(interactive),
-        font_size_(font_size),
-        font_family_(font_family),
-        row_keys_(row_keys),
-        tail_(tail),
-        cells_(false, font_size, font_family, tail.colour),
+  GrandTotals(const CellContext::Arguments& cell, const VARIANT& types, const VARIANT& formats,
+              const VARIANT& quantity_denominators, const VARIANT& grand_totals,
+              const VARIANT& grand_denominators, const VARIANT& row_keys)
+      : CellContext(cell),
         types_(types),
         formats_(formats),
         quantity_denominators_(quantity_denominators),
         grand_totals_(grand_totals),
         grand_denominators_(grand_denominators),
-        settings_(tail.settings) {}
+        source_{formats_, quantity_denominators_, grand_totals_, grand_denominators_, row_keys} {}
 
-  RenderOutput out_;
-  RenderUtilities uc_;
-  const VARIANT& interactive_;
-  const VARIANT& font_size_;
-  const VARIANT& font_family_;
-  const VARIANT& row_keys_;
-  FormatterTail tail_;
-  CellStyle cells_;
-  KeyedItems types_, formats_, quantity_denominators_, grand_totals_, grand_denominators_,
-      settings_;
+  KeyedItems types_, formats_, quantity_denominators_, grand_totals_, grand_denominators_;
+  TotalSource source_;
 };
 
 // One row's all-zeroes flag: every quantity's value over its denominator (or 1) is 0 as a
@@ -335,19 +262,12 @@ Result<Variant> ReportRender::analysis_ShowGrandTotals(const DispatchArguments& 
   TRY(grand.Open());
   RenderOutput& out = grand.out();
   TRY(out.Write(html::kGrandTotalRow));
-  if (TRY(render_values::Equals(RENDER_ARGUMENT(grand_total), kYes))) {
+  if (TRY(render_values::IsYes(RENDER_ARGUMENT(grand_total)))) {
     bool interactive = grand.cells().interactive();
-    std::u16string title =
-        interactive ? u"<td class=tf align=\"left\" colspan=" : u"<td align=left colspan=";
-    html_safety::AppendAttributeValue(
-        title, TRY(render_values::TextOf(RENDER_ARGUMENT(numDescriptionColumns))));
-    if (!interactive) title.append(TRY(grand.cells().PreCell(grand.uc())));
-    title.append(u"><b>");
-    html_safety::AppendText(title, TRY(render_values::TextOf(RENDER_ARGUMENT(totalTitle))));
-    title.append(u"(");
-    html_safety::AppendText(title, TRY(render_values::TextOf(RENDER_ARGUMENT(numRows))));
-    title.append(u")</b></td>");
-    TRY(out.Write(title));
+    TRY(out.Write(
+        TRY(TotalTitleCell(grand.uc(), grand.cells(), u"<td class=tf align=\"left\" colspan=",
+                           u"<td align=left colspan=", RENDER_ARGUMENT(numDescriptionColumns),
+                           RENDER_ARGUMENT(totalTitle), RENDER_ARGUMENT(numRows), nullptr))));
     std::vector<Variant> quantities = TRY(report_data::KeysOf(RENDER_ARGUMENT(reportVisibleQtys)));
     for (const Variant& quantity : quantities) {
       std::u16string name = TRY(render_values::TextOf(quantity));
@@ -388,7 +308,7 @@ Result<Variant> ReportRender::analysis_GrandTotals_flipped(const DispatchArgumen
 Result<Variant> ReportRender::rowsAllZeroes(const DispatchArguments& arguments) {
   static constexpr const std::u16string_view& kParameters =
       render_signatures::kRowsAllZeroesParameters;
-  bool hiding = TRY(render_values::Equals(RENDER_ARGUMENT(hide_zeroes), kYes));
+  bool hiding = TRY(render_values::IsYes(RENDER_ARGUMENT(hide_zeroes)));
   KeyedItems numerators(RENDER_ARGUMENT(reportQtyNum));
   KeyedItems has_denominators(RENDER_ARGUMENT(reportHasDenom));
   KeyedItems denominators(RENDER_ARGUMENT(reportQtyDenom));

@@ -26,22 +26,15 @@ constexpr std::u16string_view kKeySeparator = u"|";
 
 }  // namespace
 
-Layout::Layout(const Arguments& arguments)
-    : arguments_(arguments),
-      out_(arguments.sb),
-      uc_(arguments.uc),
-      tail_{arguments.settings, arguments.currency_symbol,     arguments.system_currency_symbol,
-            arguments.colour,   arguments.negative_num_format, no_report_type_},
-      cells_(false, arguments.font_size, arguments.font_family, arguments.colour) {}
+Layout::Layout(const Arguments& arguments) : CellContext(arguments.cell), arguments_(arguments) {}
 
 Result<void> Layout::Open() {
-  drill_down_ = TRY(render_values::IsTrue(arguments_.drill_down));
-  cells_ = CellStyle(drill_down_, arguments_.font_size, arguments_.font_family, tail_.colour);
+  TRY(CellContext::Open());
+  drill_down_ = cells().interactive();
   side_by_side_ = TRY(render_values::Equals(arguments_.arrangement, kSideBySide));
   small_font_ = TRY(render_values::TextOf(arguments_.small_font));
-  colour_ = TRY(render_values::TextOf(tail_.colour));
+  colour_ = TRY(render_values::TextOf(tail().colour));
   int32_t count = TRY(report_data::LoopCount(arguments_.count));
-  report_data::KeyedItems settings(tail_.settings);
   for (int32_t index = 1; index <= count; ++index) {
     Quantity quantity;
     quantity.index = index;
@@ -55,7 +48,7 @@ Result<void> Layout::Open() {
     quantity.has_denominator =
         TRY(render_values::IsTrue(TRY(report_data::ItemAt(arguments_.has_denominators, index))));
     quantity.font = TRY(render_values::TextOf(TRY(report_data::ItemAt(arguments_.fonts, index))));
-    quantity.shows_share = !percentage && TRY(ShowsPercentage(settings, quantity.text));
+    quantity.shows_share = !percentage && TRY(ShowsPercentage(settings(), quantity.text));
     quantities_.push_back(std::move(quantity));
   }
   return {};
@@ -73,14 +66,14 @@ std::u16string Layout::LinkColour(const Quantity& quantity) const {
   return colour;
 }
 
-Result<void> Layout::OpenCell(CellKind kind) {
-  if (cells_.interactive()) {
-    return out_.Write(kind == CellKind::Total ? html::kTotalCell : html::kQuantityCell);
+Result<void> Layout::OpenPivotCell(CellKind kind) {
+  if (cells().interactive()) {
+    return out().Write(kind == CellKind::Total ? html::kTotalCell : html::kQuantityCell);
   }
-  std::u16string_view pre_cell = TRY(cells_.PreCell(uc_));
+  std::u16string_view pre_cell = TRY(cells().PreCell(uc()));
   std::u16string_view open =
       kind == CellKind::Total ? html::kTotalCellExport : html::kPivotCellExport;
-  return out_.Write({open, pre_cell, html::kTagEnd});
+  return out().Write({open, pre_cell, html::kTagEnd});
 }
 
 Result<void> Layout::WriteEntry(const Quantity& quantity, const Entry& entry, FontSpacing spacing) {
@@ -90,40 +83,41 @@ Result<void> Layout::WriteEntry(const Quantity& quantity, const Entry& entry, Fo
     font_open.append(spacing == FontSpacing::Two ? u"  " : u" ").append(small_font_);
     font_open.append(html::kTagEnd);
   }
-  if (entry.anchor) TRY(out_.Write(*entry.anchor));
-  if (!font_open.empty()) TRY(out_.Write(font_open));
-  FormatterTail tail{tail_.settings,
-                     tail_.currency_symbol,
-                     tail_.system_currency_symbol,
-                     entry.empty_colour ? empty_colour_ : tail_.colour,
-                     tail_.negative_num_format,
-                     tail_.report_type};
-  TRY(out_.Write(TRY(ValueText(uc_, quantity.name, entry.numerator, entry.denominator,
-                               quantity.shown_format, quantity.has_denominator, tail))));
-  if (!font_open.empty()) TRY(out_.Write(html::kFontClose));
-  if (entry.anchor) TRY(out_.Write(html::kAnchorEnd));
+  if (entry.anchor) TRY(out().Write(*entry.anchor));
+  if (!font_open.empty()) TRY(out().Write(font_open));
+  const FormatterTail& shared = tail();
+  FormatterTail tail{shared.settings,
+                     shared.currency_symbol,
+                     shared.system_currency_symbol,
+                     entry.empty_colour ? empty_colour_ : shared.colour,
+                     shared.negative_num_format,
+                     shared.report_type};
+  TRY(out().Write(TRY(ValueText(uc(), quantity.name, entry.numerator, entry.denominator,
+                                quantity.shown_format, quantity.has_denominator, tail))));
+  if (!font_open.empty()) TRY(out().Write(html::kFontClose));
+  if (entry.anchor) TRY(out().Write(html::kAnchorEnd));
   if (!quantity.shows_share || entry.share == ShareLine::None) return {};
-  TRY(out_.Write(html::kLineBreak));
+  TRY(out().Write(html::kLineBreak));
   if (entry.share == ShareLine::BreakOnly) return {};
-  if (!font_open.empty()) TRY(out_.Write(font_open));
+  if (!font_open.empty()) TRY(out().Write(font_open));
   Variant one_decimal = Variant::FromI2(1);
-  TRY(out_.Write(
-      TRY(PercentText(uc_, entry.part, entry.whole, one_decimal, tail_.negative_num_format))));
-  if (!font_open.empty()) TRY(out_.Write(html::kFontClose));
+  TRY(out().Write(
+      TRY(PercentText(uc(), entry.part, entry.whole, one_decimal, shared.negative_num_format))));
+  if (!font_open.empty()) TRY(out().Write(html::kFontClose));
   return {};
 }
 
 Result<void> Layout::WriteCells(CellKind kind, const std::vector<Entry>& entries,
                                 FontSpacing spacing) {
-  if (!side_by_side_) TRY(OpenCell(kind));
+  if (!side_by_side_) TRY(OpenPivotCell(kind));
   for (size_t i = 0; i < quantities_.size() && i < entries.size(); ++i) {
     const Quantity& quantity = quantities_[i];
-    if (side_by_side_) TRY(OpenCell(kind));
-    if (quantity.index > 1 && !side_by_side_) TRY(out_.Write(html::kLineBreak));
+    if (side_by_side_) TRY(OpenPivotCell(kind));
+    if (quantity.index > 1 && !side_by_side_) TRY(out().Write(html::kLineBreak));
     if (entries[i].present) TRY(WriteEntry(quantity, entries[i], spacing));
-    if (side_by_side_) TRY(out_.Write(html::kCellEnd));
+    if (side_by_side_) TRY(out().Write(html::kCellEnd));
   }
-  if (!side_by_side_) TRY(out_.Write(html::kCellEnd));
+  if (!side_by_side_) TRY(out().Write(html::kCellEnd));
   return {};
 }
 
@@ -218,6 +212,14 @@ Result<void> OtherRowValues::AddInto(std::u16string_view key, bool with_denomina
 
 // The keys of the "other" values of a column within the groups groupId to numOfGroups:
 // prefix + "|grouprow_" + arrGroup(g - 1) + "|" + quantity.
+std::u16string OtherValueKey(std::u16string_view prefix, bool grouped, std::u16string_view group,
+                             std::u16string_view quantity) {
+  std::u16string key(prefix);
+  if (grouped) key.append(analysis_keys::kGroupRowPrefix).append(group);
+  key.append(kKeySeparator).append(quantity);
+  return key;
+}
+
 Result<std::vector<std::u16string>> GroupOtherKeys(std::u16string_view prefix,
                                                    std::u16string_view quantity,
                                                    const VARIANT& first_group,
@@ -228,10 +230,7 @@ Result<std::vector<std::u16string>> GroupOtherKeys(std::u16string_view prefix,
   int32_t last = TRY(report_data::LoopCount(group_count));
   for (int64_t g = first; g <= last; ++g) {
     Variant group = TRY(report_data::ItemAt(groups, static_cast<int32_t>(g - 1)));
-    std::u16string key(prefix);
-    key.append(analysis_keys::kGroupRowPrefix).append(TRY(render_values::TextOf(group)));
-    key.append(kKeySeparator).append(quantity);
-    keys.push_back(std::move(key));
+    keys.push_back(OtherValueKey(prefix, true, TRY(render_values::TextOf(group)), quantity));
   }
   return keys;
 }

@@ -11,8 +11,10 @@
 
 #include "platform/automation/result.h"
 #include "platform/automation/variant.h"
+#include "tabulix32/render/cell_context.h"
 #include "tabulix32/render/render_cells.h"
 #include "tabulix32/render/render_output.h"
+#include "tabulix32/render/render_signatures.h"
 #include "tabulix32/render/utilities_calls.h"
 #include "tabulix32/utilities/report_data_internal.h"
 
@@ -51,12 +53,12 @@ enum class FontSpacing { One, Two };
 /// The cell class: value cells ("br_pivot" in export mode, "br") or total cells ("tf").
 enum class CellKind { Value, Total };
 
-/// The pivot quantities and cell settings of one call.
-class Layout {
+/// The pivot quantities and cell settings of one call; the cells' form follows
+/// enable_drilldown_hyperlinks.
+class Layout : public CellContext {
  public:
   struct Arguments {
-    const VARIANT& sb;
-    const VARIANT& uc;
+    CellContext::Arguments cell;
     const VARIANT& count;  // numPivotQuantities
     const VARIANT& names;
     const VARIANT& formats;
@@ -64,29 +66,15 @@ class Layout {
     const VARIANT& fonts;
     const VARIANT& small_font;
     const VARIANT& arrangement;  // pivotqty
-    const VARIANT& drill_down;   // enable_drilldown_hyperlinks
-    const VARIANT& font_size;
-    const VARIANT& font_family;
-    const VARIANT& settings;  // cache_schemaReportQuantities
-    const VARIANT& currency_symbol;
-    const VARIANT& system_currency_symbol;
-    const VARIANT& colour;  // default_font_color
-    const VARIANT& negative_num_format;
   };
 
   explicit Layout(const Arguments& arguments);
-  Layout(const Layout&) = delete;
-  Layout& operator=(const Layout&) = delete;
 
   /// Reads the quantities and the settings of the cells.
   Result<void> Open();
 
   const std::vector<Quantity>& quantities() const { return quantities_; }
   bool drill_down() const { return drill_down_; }
-  RenderOutput& out() { return out_; }
-  RenderUtilities& uc() { return uc_; }
-  CellStyle& cells() { return cells_; }
-  const FormatterTail& tail() const { return tail_; }
   const std::u16string& colour() const { return colour_; }
 
   /// The colour of a quantity's link: default_font_color, or with several quantities the
@@ -97,15 +85,10 @@ class Layout {
   Result<void> WriteCells(CellKind kind, const std::vector<Entry>& entries, FontSpacing spacing);
 
  private:
-  Result<void> OpenCell(CellKind kind);
+  Result<void> OpenPivotCell(CellKind kind);
   Result<void> WriteEntry(const Quantity& quantity, const Entry& entry, FontSpacing spacing);
 
   Arguments arguments_;
-  RenderOutput out_;
-  RenderUtilities uc_;
-  Variant no_report_type_ = Variant::FromString(u"");  // pivot values have no report type
-  FormatterTail tail_;
-  CellStyle cells_;
   std::vector<Quantity> quantities_;
   bool drill_down_ = false;
   bool side_by_side_ = false;
@@ -113,6 +96,20 @@ class Layout {
   std::u16string colour_;
   Variant empty_colour_ = Variant::FromString(u"");
 };
+
+/// The Layout arguments of a pivot member whose parameter list is kParameters.
+template <const std::u16string_view& kParameters>
+inline Layout::Arguments LayoutArguments(const DispatchArguments& arguments) {
+  return Layout::Arguments{CellContext::ArgumentsOf<kParameters>(
+                               arguments, RENDER_ARGUMENT(enable_drilldown_hyperlinks)),
+                           RENDER_ARGUMENT(numPivotQuantities),
+                           RENDER_ARGUMENT(pivotQuantities),
+                           RENDER_ARGUMENT(pivotQuantitiesFormat),
+                           RENDER_ARGUMENT(pivotQuantitiesHasDenom),
+                           RENDER_ARGUMENT(pivotQuantitiesFont),
+                           RENDER_ARGUMENT(smallFont),
+                           RENDER_ARGUMENT(pivotqty)};
+}
 
 /// totals(i): the running total of a quantity (a dictionary or array indexed by quantity).
 Result<Variant> TotalOf(const VARIANT& totals, int32_t index);
@@ -163,6 +160,11 @@ struct OtherRowValues {
   Result<void> AddInto(std::u16string_view key, bool with_denominator, Variant& whole,
                        Variant& whole_denominator);
 };
+
+/// The key of a page's "other" value: prefix + ("|grouprow_" + group when grouped) + "|" +
+/// quantity.
+std::u16string OtherValueKey(std::u16string_view prefix, bool grouped, std::u16string_view group,
+                             std::u16string_view quantity);
 
 /// prefix + "|grouprow_" + arrGroup(g - 1) + "|" + quantity for the groups g from groupId to
 /// numOfGroups.

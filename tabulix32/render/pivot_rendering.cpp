@@ -20,42 +20,10 @@ using pivot::CellKind;
 using pivot::Entry;
 using pivot::FontSpacing;
 using pivot::Layout;
+using pivot::LayoutArguments;
 using pivot::ShareLine;
 
 namespace {
-
-constexpr std::u16string_view kYes = u"Yes";
-constexpr std::u16string_view kOtherColumn = u"other";
-constexpr std::u16string_view kOtherCorner = u"other_comb";
-constexpr std::u16string_view kOtherRowValue = u"1";
-constexpr std::u16string_view kOtherColumnValue = u"2";
-constexpr std::u16string_view kOtherCornerValue = u"3";
-constexpr std::u16string_view kKeyPlaceholder = u"%key%";
-constexpr std::u16string_view kHeadingPlaceholder = u"%key2%";
-constexpr std::u16string_view kKeySeparator = u"|";
-// A heading is "key_" followed by the column value.
-constexpr size_t kHeadingPrefixLength = 4;
-
-template <const std::u16string_view& kParameters>
-Layout::Arguments LayoutArguments(const DispatchArguments& arguments) {
-  return Layout::Arguments{RENDER_ARGUMENT(sb),
-                           RENDER_ARGUMENT(uc),
-                           RENDER_ARGUMENT(numPivotQuantities),
-                           RENDER_ARGUMENT(pivotQuantities),
-                           RENDER_ARGUMENT(pivotQuantitiesFormat),
-                           RENDER_ARGUMENT(pivotQuantitiesHasDenom),
-                           RENDER_ARGUMENT(pivotQuantitiesFont),
-                           RENDER_ARGUMENT(smallFont),
-                           RENDER_ARGUMENT(pivotqty),
-                           RENDER_ARGUMENT(enable_drilldown_hyperlinks),
-                           RENDER_ARGUMENT(default_font_size),
-                           RENDER_ARGUMENT(default_font_family),
-                           RENDER_ARGUMENT(cache_schemaReportQuantities),
-                           RENDER_ARGUMENT(currency_symbol),
-                           RENDER_ARGUMENT(system_currency_symbol),
-                           RENDER_ARGUMENT(default_font_color),
-                           RENDER_ARGUMENT(negative_num_format)};
-}
 
 using pivot::Text;
 
@@ -127,7 +95,7 @@ Result<Variant> ReportRender::renderPivotQuantities(const DispatchArguments& arg
     entries.push_back(std::move(entry));
   }
   // 2. The cells.
-  if (TRY(render_values::Equals(RENDER_ARGUMENT(report_rows), kYes))) {
+  if (TRY(render_values::IsYes(RENDER_ARGUMENT(report_rows)))) {
     const VARIANT key_indices[] = {RENDER_ARGUMENT(keyFieldSQLColumn), row};
     bool keyed = TRY(report_data::ItemAt(rows, key_indices)).vt != VT_NULL;
     bool analysis = TRY(render_values::IsTrue(RENDER_ARGUMENT(config_analysis)));
@@ -164,7 +132,7 @@ Result<Variant> ReportRender::renderPivotQuantities(const DispatchArguments& arg
               TRY(pivot::GroupOtherKeys(prefix, quantity.text, RENDER_ARGUMENT(groupId),
                                         RENDER_ARGUMENT(numOfGroups), RENDER_ARGUMENT(arrGroup)));
         } else {
-          keys.push_back(prefix + std::u16string(kKeySeparator) + quantity.text);
+          keys.push_back(pivot::OtherValueKey(prefix, false, u"", quantity.text));
         }
         for (const std::u16string& key : keys) {
           TRY(others.AddInto(key, quantity.has_denominator, whole, whole_denominator));

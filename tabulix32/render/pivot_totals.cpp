@@ -16,12 +16,12 @@ using pivot::CellKind;
 using pivot::Entry;
 using pivot::FontSpacing;
 using pivot::Layout;
+using pivot::LayoutArguments;
 using pivot::ShareLine;
 using pivot::Text;
 
 namespace {
 
-constexpr std::u16string_view kYes = u"Yes";
 constexpr std::u16string_view kSideBySide = u"allh";
 // The column of the "other" values in the column totals, and the corner of the "other" row.
 constexpr std::u16string_view kOtherColumn = u"other";
@@ -32,39 +32,8 @@ constexpr std::u16string_view kOtherColumnValue = u"2";
 constexpr std::u16string_view kOtherCornerValue = u"3";
 constexpr std::u16string_view kKeyPlaceholder = u"%key%";
 constexpr std::u16string_view kHeadingPlaceholder = u"%key2%";
-constexpr std::u16string_view kKeySeparator = u"|";
 // A heading is "key_" followed by the column value.
 constexpr size_t kHeadingPrefixLength = 4;
-
-template <const std::u16string_view& kParameters>
-Layout::Arguments LayoutArguments(const DispatchArguments& arguments) {
-  return Layout::Arguments{RENDER_ARGUMENT(sb),
-                           RENDER_ARGUMENT(uc),
-                           RENDER_ARGUMENT(numPivotQuantities),
-                           RENDER_ARGUMENT(pivotQuantities),
-                           RENDER_ARGUMENT(pivotQuantitiesFormat),
-                           RENDER_ARGUMENT(pivotQuantitiesHasDenom),
-                           RENDER_ARGUMENT(pivotQuantitiesFont),
-                           RENDER_ARGUMENT(smallFont),
-                           RENDER_ARGUMENT(pivotqty),
-                           RENDER_ARGUMENT(enable_drilldown_hyperlinks),
-                           RENDER_ARGUMENT(default_font_size),
-                           RENDER_ARGUMENT(default_font_family),
-                           RENDER_ARGUMENT(cache_schemaReportQuantities),
-                           RENDER_ARGUMENT(currency_symbol),
-                           RENDER_ARGUMENT(system_currency_symbol),
-                           RENDER_ARGUMENT(default_font_color),
-                           RENDER_ARGUMENT(negative_num_format)};
-}
-
-// prefix + ("|grouprow_" + group when grouped) + "|" + quantity.
-std::u16string OtherValueKey(std::u16string_view prefix, bool grouped, std::u16string_view group,
-                             std::u16string_view quantity) {
-  std::u16string key(prefix);
-  if (grouped) key.append(analysis_keys::kGroupRowPrefix).append(group);
-  key.append(kKeySeparator).append(quantity);
-  return key;
-}
 
 // An "other" value under `key` when it exists: the value and its denominator, added to the
 // running totals; nothing otherwise.
@@ -162,8 +131,8 @@ Result<Variant> ReportRender::pivot_OtherCol(const DispatchArguments& arguments)
   std::vector<Entry> entries;
   Variant other_column = Text(kOtherColumn);
   for (const pivot::Quantity& quantity : layout.quantities()) {
-    std::u16string key = OtherValueKey(std::u16string(analysis_keys::kOtherPrefix) + row_key,
-                                       grouped, group, quantity.text);
+    std::u16string key = pivot::OtherValueKey(std::u16string(analysis_keys::kOtherPrefix) + row_key,
+                                              grouped, group, quantity.text);
     Entry entry = TRY(OtherEntry(quantity, values, denominators, key, numerators,
                                  denominator_totals, group_heading));
     if (entry.present && layout.drill_down() && !clause) {
@@ -191,7 +160,7 @@ Result<Variant> ReportRender::pivot_OtherRow(const DispatchArguments& arguments)
   Layout layout(LayoutArguments<kParameters>(arguments));
   TRY(layout.Open());
   RenderOutput& out = layout.out();
-  bool written = TRY(render_values::Equals(RENDER_ARGUMENT(report_rows), kYes));
+  bool written = TRY(render_values::IsYes(RENDER_ARGUMENT(report_rows)));
   bool grouped = TRY(render_values::IsTrue(RENDER_ARGUMENT(isGrouped)));
   bool side_by_side = TRY(render_values::Equals(RENDER_ARGUMENT(pivotqty), kSideBySide));
   std::u16string group = TRY(render_values::TextOf(RENDER_ARGUMENT(groupkey)));
@@ -233,7 +202,7 @@ Result<Variant> ReportRender::pivot_OtherRow(const DispatchArguments& arguments)
     std::optional<std::u16string> clause;
     std::vector<Entry> entries;
     for (const pivot::Quantity& quantity : layout.quantities()) {
-      std::u16string key = OtherValueKey(prefix, grouped, group, quantity.text);
+      std::u16string key = pivot::OtherValueKey(prefix, grouped, group, quantity.text);
       Entry entry = TRY(
           OtherEntry(quantity, values, denominators, key, numerators, denominator_totals, heading));
       if (!written) continue;
@@ -271,7 +240,7 @@ Result<Variant> ReportRender::pivot_OtherRow(const DispatchArguments& arguments)
     }
     std::vector<Entry> entries;
     for (const pivot::Quantity& quantity : layout.quantities()) {
-      std::u16string key = OtherValueKey(kOtherCorner, grouped, group, quantity.text);
+      std::u16string key = pivot::OtherValueKey(kOtherCorner, grouped, group, quantity.text);
       Entry entry = TRY(OtherEntry(quantity, corner_values, corner_denominators, key,
                                    corner_numerators, corner_denominator_totals, other_column));
       if (!written) continue;
@@ -283,7 +252,7 @@ Result<Variant> ReportRender::pivot_OtherRow(const DispatchArguments& arguments)
     if (written) TRY(layout.WriteCells(CellKind::Value, entries, FontSpacing::One));
   }
   if (!written) return Variant();
-  if (TRY(render_values::Equals(RENDER_ARGUMENT(pivot_column), kYes))) {
+  if (TRY(render_values::IsYes(RENDER_ARGUMENT(pivot_column)))) {
     TRY(WriteTotalColumn(layout, CellKind::Value, RENDER_ARGUMENT(rowTotal),
                          RENDER_ARGUMENT(rowTotalDenom), FontSpacing::Two, ShareLine::BreakOnly));
   }
@@ -386,7 +355,7 @@ Result<Variant> ReportRender::renderPivotGroupedTotals(const DispatchArguments& 
     TRY(layout.WriteCells(CellKind::Total, entries, FontSpacing::One));
   }
   // 3. The group's total column.
-  if (TRY(render_values::Equals(RENDER_ARGUMENT(pivot_column), kYes))) {
+  if (TRY(render_values::IsYes(RENDER_ARGUMENT(pivot_column)))) {
     TRY(WriteTotalColumn(layout, CellKind::Total, RENDER_ARGUMENT(groupGrandTotal),
                          RENDER_ARGUMENT(groupGrandTotalDenom), FontSpacing::One,
                          ShareLine::BreakOnly));
@@ -429,7 +398,7 @@ Result<Variant> ReportRender::utilities_showPivotGrandTotals(const DispatchArgum
   if (TRY(render_values::IsTrue(RENDER_ARGUMENT(showOtherCol)))) {
     TRY(write_column(Text(kOtherColumn)));
   }
-  if (TRY(render_values::Equals(RENDER_ARGUMENT(pivot_column), kYes)) &&
+  if (TRY(render_values::IsYes(RENDER_ARGUMENT(pivot_column))) &&
       TRY(render_values::IsTrue(RENDER_ARGUMENT(showLastRowTotal)))) {
     TRY(WriteTotalColumn(layout, CellKind::Total, RENDER_ARGUMENT(grandTotal),
                          RENDER_ARGUMENT(grandTotalDenom), FontSpacing::One, ShareLine::None));

@@ -3,6 +3,7 @@
 // (quantities as rows). Both add the row's values to the column totals, also when the rows are
 // not written.
 #include "platform/automation/conversion.h"
+#include "tabulix32/render/cell_context.h"
 #include "tabulix32/render/html_vocabulary.h"
 #include "tabulix32/render/render_cells.h"
 #include "tabulix32/render/render_signatures.h"
@@ -15,7 +16,6 @@ using report_data::KeyedItems;
 namespace {
 
 constexpr std::u16string_view kKeySeparator = u"_";
-constexpr std::u16string_view kYes = u"Yes";
 
 // Normal: the share of the whole goes into a second cell and totals add as values. Flipped:
 // the share follows "<br>" in the same cell and totals add as double-precision numbers.
@@ -23,22 +23,18 @@ enum class Layout { Normal, Flipped };
 
 // One call of either member: its arguments, its dictionaries (opened at first use) and the
 // quantities written one by one.
-class QuantityRow {
+class QuantityRow : public CellContext {
  public:
   template <const std::u16string_view& kParameters>
   static QuantityRow From(const DispatchArguments& arguments, Layout layout) {
-    return QuantityRow(
-        layout, RENDER_ARGUMENT(sb), RENDER_ARGUMENT(uc), RENDER_ARGUMENT(rep_key),
-        RENDER_ARGUMENT(reportQtyNum), RENDER_ARGUMENT(reportQtyDenom),
-        RENDER_ARGUMENT(reportHasDenom), RENDER_ARGUMENT(reportQtyFormat),
-        RENDER_ARGUMENT(repTotalTypes), RENDER_ARGUMENT(colTotals), RENDER_ARGUMENT(colTotalDenoms),
-        RENDER_ARGUMENT(grandTotals), RENDER_ARGUMENT(grandTotalDenoms),
-        RENDER_ARGUMENT(report_rows), RENDER_ARGUMENT(enable_nondrilldown_hyperlinks),
-        RENDER_ARGUMENT(default_font_size), RENDER_ARGUMENT(default_font_family),
-        FormatterTail{RENDER_ARGUMENT(cache_schemaReportQuantities),
-                      RENDER_ARGUMENT(currency_symbol), RENDER_ARGUMENT(system_currency_symbol),
-                      RENDER_ARGUMENT(default_font_color), RENDER_ARGUMENT(negative_num_format),
-                      RENDER_ARGUMENT(reporttype1)});
+    return QuantityRow(CellContext::ArgumentsOf<kParameters>(
+                           arguments, RENDER_ARGUMENT(enable_nondrilldown_hyperlinks)),
+                       layout, RENDER_ARGUMENT(rep_key), RENDER_ARGUMENT(reportQtyNum),
+                       RENDER_ARGUMENT(reportQtyDenom), RENDER_ARGUMENT(reportHasDenom),
+                       RENDER_ARGUMENT(reportQtyFormat), RENDER_ARGUMENT(repTotalTypes),
+                       RENDER_ARGUMENT(colTotals), RENDER_ARGUMENT(colTotalDenoms),
+                       RENDER_ARGUMENT(grandTotals), RENDER_ARGUMENT(grandTotalDenoms),
+                       RENDER_ARGUMENT(report_rows));
   }
 
   /// Reads what every quantity of the call shares.
@@ -47,21 +43,15 @@ class QuantityRow {
   Result<void> Write(const VARIANT& quantity);
 
  private:
-  QuantityRow(Layout layout, const VARIANT& sb, const VARIANT& uc, const VARIANT& rep_key,
+  QuantityRow(const CellContext::Arguments& cell, Layout layout, const VARIANT& rep_key,
               const VARIANT& numerators, const VARIANT& denominators,
               const VARIANT& has_denominators, const VARIANT& formats, const VARIANT& types,
               const VARIANT& totals, const VARIANT& denominator_totals, const VARIANT& grand_totals,
-              const VARIANT& grand_denominators, const VARIANT& report_rows,
-              const VARIANT& interactive, const VARIANT& font_size, const VARIANT& font_family,
-              const FormatterTail& tail)
-      : layout_(layout),
-        out_(sb),
-        uc_(uc),
+              const VARIANT& grand_denominators, const VARIANT& report_rows)
+      : CellContext(cell),
+        layout_(layout),
         rep_key_(rep_key),
         report_rows_(report_rows),
-        interactive_(interactive),
-        tail_(tail),
-        cells_(false, font_size, font_family, tail.colour),
         numerators_(numerators),
         denominators_(denominators),
         has_denominators_(has_denominators),
@@ -70,10 +60,7 @@ class QuantityRow {
         totals_(totals),
         denominator_totals_(denominator_totals),
         grand_totals_(grand_totals),
-        grand_denominators_(grand_denominators),
-        settings_(tail.settings),
-        font_size_(font_size),
-        font_family_(font_family) {}
+        grand_denominators_(grand_denominators) {}
 
   Result<void> AddToTotals(const VARIANT& quantity, const Variant& value, bool has_denominator,
                            std::u16string_view key);
@@ -82,36 +69,24 @@ class QuantityRow {
                           bool with_denominator, const std::optional<std::u16string>& font);
 
   Layout layout_;
-  RenderOutput out_;
-  RenderUtilities uc_;
   const VARIANT& rep_key_;
   const VARIANT& report_rows_;
-  const VARIANT& interactive_;
-  FormatterTail tail_;
-  CellStyle cells_;
   KeyedItems numerators_, denominators_, has_denominators_, formats_, types_, totals_,
-      denominator_totals_, grand_totals_, grand_denominators_, settings_;
-  const VARIANT& font_size_;
-  const VARIANT& font_family_;
+      denominator_totals_, grand_totals_, grand_denominators_;
   bool written_ = false;
   std::u16string row_key_;
 };
 
 Result<void> QuantityRow::Open() {
   row_key_ = TRY(render_values::TextOf(rep_key_));
-  written_ = TRY(render_values::Equals(report_rows_, kYes));
-  bool interactive = TRY(render_values::IsTrue(interactive_));
-  cells_ = CellStyle(interactive, font_size_, font_family_, tail_.colour);
-  return {};
+  written_ = TRY(render_values::IsYes(report_rows_));
+  return CellContext::Open();
 }
 
 Result<void> QuantityRow::AddTo(KeyedItems& totals, const VARIANT& quantity,
                                 const VARIANT& addend) {
   Accumulation mode = layout_ == Layout::Flipped ? Accumulation::Doubles : Accumulation::Values;
-  Variant total = TRY(totals.Read(quantity));
-  std::optional<Variant> sum = TRY(render_values::Accumulate(total, addend, mode));
-  if (sum) TRY(totals.Write(quantity, *sum));
-  return {};
+  return AddToRunningTotal(totals, quantity, addend, mode);
 }
 
 // A numeric value joins the column total (its denominator the denominator total); any other
@@ -137,21 +112,21 @@ Result<void> QuantityRow::WriteShare(const VARIANT& quantity, const Variant& val
   Variant whole = grand_total;
   if (with_denominator) {
     Variant grand_denominator = TRY(grand_denominators_.Read(quantity));
-    part = TRY(Ratio(uc_, value, denominator));
-    whole = TRY(Ratio(uc_, grand_total, grand_denominator));
+    part = TRY(Ratio(uc(), value, denominator));
+    whole = TRY(Ratio(uc(), grand_total, grand_denominator));
   }
   if (layout_ == Layout::Normal) {
     // The wrapper and cell end, and the next cell and wrapper, as one piece.
-    std::u16string_view opening = TRY(cells_.QuantityCellOpening(uc_));
+    std::u16string_view opening = TRY(cells().QuantityCellOpening(uc()));
     std::u16string_view font_text = font ? std::u16string_view(*font) : std::u16string_view();
-    TRY(out_.Write({font ? html::kFontClose : u"", html::kCellEnd, opening,
-                    font ? html::kFontOpen : u"", font_text, font ? html::kTagEnd : u""}));
+    TRY(out().Write({font ? html::kFontClose : u"", html::kCellEnd, opening,
+                     font ? html::kFontOpen : u"", font_text, font ? html::kTagEnd : u""}));
   } else {
-    TRY(out_.Write(html::kLineBreak));
+    TRY(out().Write(html::kLineBreak));
   }
   Variant one_decimal = Variant::FromI2(1);
-  return WriteResult(out_,
-                     TRY(PercentResult(uc_, part, whole, one_decimal, tail_.negative_num_format)));
+  return WriteResult(
+      out(), TRY(PercentResult(uc(), part, whole, one_decimal, tail().negative_num_format)));
 }
 
 Result<void> QuantityRow::Write(const VARIANT& quantity) {
@@ -163,12 +138,12 @@ Result<void> QuantityRow::Write(const VARIANT& quantity) {
   TRY(AddToTotals(quantity, value, has_denominator, key));
   if (!written_) return {};
   // 2. The cell and its font wrapper.
-  std::u16string_view opening = TRY(cells_.QuantityCellOpening(uc_));
-  std::optional<std::u16string> font = TRY(QuantityFont(settings_, quantity_name));
+  std::u16string_view opening = TRY(cells().QuantityCellOpening(uc()));
+  std::optional<std::u16string> font = TRY(QuantityFont(settings(), quantity_name));
   if (font) {
-    TRY(out_.Write({opening, html::kFontOpen, *font, html::kTagEnd}));
+    TRY(out().Write({opening, html::kFontOpen, *font, html::kTagEnd}));
   } else {
-    TRY(out_.Write(opening));
+    TRY(out().Write(opening));
   }
   // 3-4. The value, over its denominator when the cell has one.
   Variant denominator = TRY(denominators_.Read(key));
@@ -177,24 +152,24 @@ Result<void> QuantityRow::Write(const VARIANT& quantity) {
   // This library's formatter reads only the settings (adding absent keys): the format is read
   // in place unless it lives in that same collection. Another formatter gets a copy.
   auto format_value = [&](const VARIANT& format) -> Result<Variant> {
-    return ValueResult(uc_, quantity, value, denominator, format, with_denominator, tail_,
-                       &settings_);
+    return ValueResult(uc(), quantity, value, denominator, format, with_denominator, tail(),
+                       &settings());
   };
   Variant text;
-  if (TRY(uc_.IsInProcess()) && !TRY(formats_.IsSameCollection(settings_))) {
+  if (TRY(uc().IsInProcess()) && !TRY(formats_.IsSameCollection(settings()))) {
     text = TRY(formats_.Peek(key, format_value));
   } else {
     text = TRY(format_value(TRY(formats_.Read(key))));
   }
-  TRY(WriteResult(out_, text));
+  TRY(WriteResult(out(), text));
   // 5. Its share of the whole, unless the quantity totals as a percentage.
-  if (TRY(ShowsPercentage(settings_, quantity_name)) &&
+  if (TRY(ShowsPercentage(settings(), quantity_name)) &&
       TRY(types_.Peek(quantity, TotalTypeOf)) != TotalType::Percentage) {
     TRY(WriteShare(quantity, value, denominator, with_denominator, font));
   }
   // 6.
-  if (font) return out_.Write({html::kFontClose, html::kCellEnd});
-  return out_.Write(html::kCellEnd);
+  if (font) return out().Write({html::kFontClose, html::kCellEnd});
+  return out().Write(html::kCellEnd);
 }
 
 }  // namespace

@@ -14,7 +14,6 @@ namespace {
 constexpr std::u16string_view kFontSetting = u"|all_format";
 constexpr std::u16string_view kPercentageSetting = u"|showPercentage";
 constexpr std::u16string_view kDigitsSetting = u"|numdigits";
-constexpr std::u16string_view kYes = u"Yes";
 
 constexpr std::u16string_view kSumType = u"sum";
 constexpr std::u16string_view kAverageType = u"average";
@@ -131,14 +130,43 @@ void AppendInFont(std::u16string& out, const std::optional<std::u16string>& font
 }
 
 Result<bool> ShowsPercentage(KeyedItems& settings, std::u16string_view quantity) {
-  return settings.Peek(report_data::KeyText{quantity, kPercentageSetting},
-                       [](const VARIANT& shown) { return render_values::Equals(shown, kYes); });
+  return settings.Peek(report_data::KeyText{quantity, kPercentageSetting}, render_values::IsYes);
 }
 
 Result<Variant> TotalDigits(RenderUtilities& uc, KeyedItems& settings,
                             std::u16string_view quantity) {
   Variant digits = TRY(ReadSetting(settings, quantity, kDigitsSetting));
   return uc.Call(UtilityMember::fixZero, {digits});
+}
+
+Result<std::u16string> SpanningCellOpening(RenderUtilities& uc, CellStyle& cells,
+                                           std::u16string_view interactive_open,
+                                           std::u16string_view export_open,
+                                           const VARIANT& columns) {
+  std::u16string cell(cells.interactive() ? interactive_open : export_open);
+  html_safety::AppendAttributeValue(cell, TRY(render_values::TextOf(columns)));
+  if (!cells.interactive()) cell.append(TRY(cells.PreCell(uc)));
+  return cell;
+}
+
+Result<std::u16string> TotalTitleCell(RenderUtilities& uc, CellStyle& cells,
+                                      std::u16string_view interactive_open,
+                                      std::u16string_view export_open, const VARIANT& columns,
+                                      const VARIANT& title, const VARIANT& rows,
+                                      const VARIANT* group) {
+  std::u16string cell = TRY(SpanningCellOpening(uc, cells, interactive_open, export_open, columns));
+  cell.append(html::kTagEnd).append(html::kBoldOpen);
+  html_safety::AppendText(cell, TRY(render_values::TextOf(title)));
+  cell.append(u"(");
+  html_safety::AppendText(cell, TRY(render_values::TextOf(rows)));
+  cell.append(u")");
+  if (group) {
+    cell.append(u" ").append(html::kItalicOpen);
+    html_safety::AppendText(cell, TRY(render_values::TextOf(*group)));
+    cell.append(html::kItalicClose);
+  }
+  cell.append(html::kBoldClose).append(html::kCellEnd);
+  return cell;
 }
 
 Result<TotalType> TotalTypeOf(const VARIANT& type) {

@@ -10,6 +10,7 @@
 #include "platform/automation/result.h"
 #include "platform/automation/variant.h"
 #include "tabulix32/render/render_output.h"
+#include "tabulix32/render/render_values.h"
 #include "tabulix32/render/utilities_calls.h"
 #include "tabulix32/utilities/report_data_internal.h"
 
@@ -100,6 +101,21 @@ Result<bool> ShowsPercentage(report_data::KeyedItems& settings, std::u16string_v
 Result<Variant> TotalDigits(RenderUtilities& uc, report_data::KeyedItems& settings,
                             std::u16string_view quantity);
 
+/// The opening of a cell that spans the description columns, without its ">": `interactive_open` or
+/// `export_open`, numDescriptionColumns as an attribute value, then in export mode the pre-cell
+/// style.
+Result<std::u16string> SpanningCellOpening(RenderUtilities& uc, CellStyle& cells,
+                                           std::u16string_view interactive_open,
+                                           std::u16string_view export_open, const VARIANT& columns);
+
+/// A total row's title cell: the spanning opening + "><b>" + title + "(" + rows + ")", with a group
+/// " <i>" + group + "</i>", then "</b></td>"; the texts HTML-encoded.
+Result<std::u16string> TotalTitleCell(RenderUtilities& uc, CellStyle& cells,
+                                      std::u16string_view interactive_open,
+                                      std::u16string_view export_open, const VARIANT& columns,
+                                      const VARIANT& title, const VARIANT& rows,
+                                      const VARIANT* group);
+
 /// The total types of repTotalTypes.
 enum class TotalType { Sum, Average, Percentage, Blank, Other };
 Result<TotalType> TotalTypeOf(const VARIANT& type);
@@ -120,3 +136,36 @@ struct TotalFigures {
 Result<std::u16string> TotalText(RenderUtilities& uc, TotalType type, const TotalFigures& figures,
                                  const VARIANT& digits, const FormatterTail& tail,
                                  const VARIANT& row_keys);
+
+/// Where a quantity's total cell reads its figures: the format and denominator flag by quantity,
+/// the running totals by `key` (the quantity, or a quantity and range).
+struct TotalSource {
+  report_data::KeyedItems& formats;                // repQtyFormats
+  report_data::KeyedItems& quantity_denominators;  // repQtyDenoms
+  report_data::KeyedItems& totals;
+  report_data::KeyedItems& denominator_totals;
+  const VARIANT& row_keys;  // reportKeys
+
+  /// TotalText of the quantity's figures.
+  template <class Key>
+  Result<std::u16string> Text(RenderUtilities& uc, TotalType type, const VARIANT& quantity,
+                              const Key& key, const VARIANT& digits, const FormatterTail& tail) {
+    Variant total = TRY(totals.Read(key));
+    Variant denominator_total = TRY(denominator_totals.Read(key));
+    Variant quantity_denominator = TRY(quantity_denominators.Read(quantity));
+    Variant format = TRY(formats.Read(quantity));
+    TotalFigures figures{quantity, total, denominator_total, quantity_denominator, format};
+    return TotalText(uc, type, figures, digits, tail, row_keys);
+  }
+};
+
+/// totals(key) = totals(key) + addend by the running total rule (render_values::Accumulate): a
+/// total that takes no further values is left as it is.
+template <class Key>
+Result<void> AddToRunningTotal(report_data::KeyedItems& totals, const Key& key,
+                               const VARIANT& addend, render_values::Accumulation mode) {
+  Variant total = TRY(totals.Read(key));
+  std::optional<Variant> sum = TRY(render_values::Accumulate(total, addend, mode));
+  if (sum) TRY(totals.Write(key, *sum));
+  return {};
+}

@@ -54,13 +54,11 @@ Result<std::u16string> OtherRowTitleCell(RenderUtilities& uc, CellStyle& cells,
                                          const VARIANT& columns, const VARIANT& title,
                                          const VARIANT& colour, std::u16string_view function,
                                          std::u16string_view clause) {
-  std::u16string cell =
-      cells.interactive() ? u"<td class=br align=\"right\" colspan=" : u"<td align=right colspan=";
-  html_safety::AppendAttributeValue(cell, TRY(render_values::TextOf(columns)));
+  std::u16string cell = TRY(SpanningCellOpening(uc, cells, u"<td class=br align=\"right\" colspan=",
+                                                u"<td align=right colspan=", columns));
   std::u16string title_text = html_safety::Text(TRY(render_values::TextOf(title)));
   if (!cells.interactive()) {
-    cell.append(TRY(cells.PreCell(uc))).append(html::kTagEnd);
-    cell.append(title_text).append(html::kCellEnd);
+    cell.append(html::kTagEnd).append(title_text).append(html::kCellEnd);
     return cell;
   }
   cell.append(html::kTagEnd);

@@ -19,6 +19,8 @@ Result<bool> Equals(const VARIANT& value, std::u16string_view text) {
   return utilities_internal::EqualsText(value, text);
 }
 
+Result<bool> IsYes(const VARIANT& value) { return Equals(value, u"Yes"); }
+
 Result<std::u16string> TextOf(const VARIANT& value) {
   return utilities_internal::ConcatenatedText(value);
 }

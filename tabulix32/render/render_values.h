@@ -19,6 +19,9 @@ Result<bool> IsTrue(const VARIANT& value);
 /// value = text, compared exactly (case-sensitive); Null is never equal.
 Result<bool> Equals(const VARIANT& value, std::u16string_view text);
 
+/// A page's switch: value = "Yes", exactly.
+Result<bool> IsYes(const VARIANT& value);
+
 /// The text of a value as concatenation gives it: Null and Empty as "", numbers and dates in
 /// the locale's display form.
 Result<std::u16string> TextOf(const VARIANT& value);
