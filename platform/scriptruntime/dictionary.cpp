@@ -26,17 +26,6 @@ uint64_t MixWord(uint64_t hash, uint64_t word, int bytes) {
   return hash;
 }
 
-// The number types that are keys by value; the value library reads each as a double.
-bool IsNumberType(VARTYPE type) {
-  switch (type) {
-    case VT_I2: case VT_I4: case VT_R4: case VT_R8: case VT_CY: case VT_DATE: case VT_BOOL:
-    case VT_UI1:
-      return true;
-    default:
-      return false;
-  }
-}
-
 DictionaryKey NumberKey(double value) {
   // -0 == 0 and NaN != NaN as doubles; as keys both pairs must be one key.
   if (value == 0) value = 0;
@@ -87,6 +76,7 @@ bool IsObject(const VARIANT& value) {
 
 Result<DictionaryKey> MakeDictionaryKey(const VARIANT& key, DictionaryCompareMode mode) {
   VARIANT value = PeekValue(key);
+  // The number types are keys by value; the value library reads each as a double.
   if (IsNumberType(value.vt)) return NumberKey(TRY(ToDouble(value)));
   switch (value.vt) {
     case VT_EMPTY: return DictionaryKey{DictionaryKey::Kind::Empty, 0, {}};

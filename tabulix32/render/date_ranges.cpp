@@ -106,6 +106,35 @@ bool IsPeriodOf(std::u16string_view report_type, std::u16string_view field) {
   return false;
 }
 
+// The period of `report_type` for date report `field`, applied with `value`.
+void AddPeriod(std::vector<AppliedPeriod>& applied, std::u16string_view report_type,
+               std::u16string_view field, const VARIANT& value) {
+  applied.push_back({Variant::FromString(PeriodOf(report_type, field)), value});
+}
+
+// The periods a grid row applies to a date report's ranges: its row type's (value descr) and
+// column type's (value columnValue; grids only) when they are periods of the report, and a
+// date-report groupby's (value descr_groupby) in a grouped report.
+struct GridPeriods {
+  std::u16string row_type;  // reporttype1
+  const VARIANT& descr;
+  std::u16string column_type;   // reporttype2
+  const VARIANT* column_value;  // null: no column periods
+  bool grouped_by_date;
+  std::u16string group_type;  // groupby
+  const VARIANT& descr_groupby;
+
+  std::vector<AppliedPeriod> Of(std::u16string_view field) const {
+    std::vector<AppliedPeriod> applied;
+    if (IsPeriodOf(row_type, field)) AddPeriod(applied, row_type, field, descr);
+    if (column_value && IsPeriodOf(column_type, field)) {
+      AddPeriod(applied, column_type, field, *column_value);
+    }
+    if (grouped_by_date) AddPeriod(applied, group_type, field, descr_groupby);
+    return applied;
+  }
+};
+
 // A range's start or end as read: empty stays empty, anything else becomes a date.
 Result<Variant> DateOf(const VARIANT& value) {
   if (render_values::IsEmptyValue(value)) return Variant::FromString(u"");
@@ -228,6 +257,27 @@ Result<std::u16string> FieldOf(const DateReports& reports, int32_t j) {
   return render_values::TextOf(TRY(report_data::ItemAt(reports.fields, j)));
 }
 
+// The grid periods of a member whose parameter list is kParameters (reporttype2 and
+// columnValue only when it has them).
+template <const std::u16string_view& kParameters>
+Result<GridPeriods> GridPeriodsOf(const DispatchArguments& arguments, RenderUtilities& uc) {
+  bool grouped_by_date = TRY(render_values::IsTrue(RENDER_ARGUMENT(isGrouped))) &&
+                         TRY(IsDateReport(uc, RENDER_ARGUMENT(groupby)));
+  std::u16string column_type;
+  const VARIANT* column_value = nullptr;
+  if constexpr (render_signatures::HasParameter(kParameters, u"reporttype2")) {
+    column_type = TRY(render_values::TextOf(RENDER_ARGUMENT(reporttype2)));
+    column_value = &RENDER_ARGUMENT(columnValue);
+  }
+  return GridPeriods{TRY(render_values::TextOf(RENDER_ARGUMENT(reporttype1))),
+                     RENDER_ARGUMENT(descr),
+                     std::move(column_type),
+                     column_value,
+                     grouped_by_date,
+                     TRY(render_values::TextOf(RENDER_ARGUMENT(groupby))),
+                     RENDER_ARGUMENT(descr_groupby)};
+}
+
 }  // namespace
 
 // utilities_updategroupdate: the group's period (from groupbyKey, value groupField) in a
@@ -254,9 +304,9 @@ Result<Variant> ReportRender::utilities_updategroupdate(const DispatchArguments&
     std::u16string field = TRY(FieldOf(reports, j));
     std::vector<AppliedPeriod> applied;
     if (group_period) {
-      applied.push_back({Variant::FromString(PeriodOf(group_type, field)), group_value});
+      AddPeriod(applied, group_type, field, group_value);
     }
-    if (!keyless) applied.push_back({Variant::FromString(PeriodOf(row_type, field)), key_value});
+    if (!keyless) AddPeriod(applied, row_type, field, key_value);
     return applied;
   };
   TRY(ForEachMappedRange(reports, [&](int32_t i, int32_t j) {
@@ -276,27 +326,11 @@ Result<Variant> ReportRender::utilities_updategriddate(const DispatchArguments& 
   DateReports reports = DateReportsOf<kParameters>(arguments);
   InOutArgument clause(arguments, RENDER_POSITION(linkClause));
   RangeUpdate update(uc, reports, clause, ClauseUpdate::AppendOrReplace);
-  bool grouped_by_date = TRY(render_values::IsTrue(RENDER_ARGUMENT(isGrouped))) &&
-                         TRY(IsDateReport(uc, RENDER_ARGUMENT(groupby)));
+  GridPeriods grid = TRY(GridPeriodsOf<kParameters>(arguments, uc));
   bool date_types = TRY(IsDateReport(uc, RENDER_ARGUMENT(reporttype1))) ||
                     TRY(IsDateReport(uc, RENDER_ARGUMENT(reporttype2)));
-  std::u16string row_type = TRY(render_values::TextOf(RENDER_ARGUMENT(reporttype1)));
-  std::u16string column_type = TRY(render_values::TextOf(RENDER_ARGUMENT(reporttype2)));
-  std::u16string group_type = TRY(render_values::TextOf(RENDER_ARGUMENT(groupby)));
   TRY(ForEachMappedRange(reports, [&](int32_t i, int32_t j) -> Result<void> {
-    std::u16string field = TRY(FieldOf(reports, j));
-    std::vector<AppliedPeriod> applied;
-    if (IsPeriodOf(row_type, field)) {
-      applied.push_back({Variant::FromString(PeriodOf(row_type, field)), RENDER_ARGUMENT(descr)});
-    }
-    if (IsPeriodOf(column_type, field)) {
-      applied.push_back(
-          {Variant::FromString(PeriodOf(column_type, field)), RENDER_ARGUMENT(columnValue)});
-    }
-    if (grouped_by_date) {
-      applied.push_back(
-          {Variant::FromString(PeriodOf(group_type, field)), RENDER_ARGUMENT(descr_groupby)});
-    }
+    std::vector<AppliedPeriod> applied = grid.Of(TRY(FieldOf(reports, j)));
     bool custom = date_types || !applied.empty();
     auto periods = [&](int32_t) -> Result<std::vector<AppliedPeriod>> { return applied; };
     return update.Apply(i, j, periods, custom, true, WriteWhen::Changed, WriteWhen::Changed, false);
@@ -314,20 +348,9 @@ Result<Variant> ReportRender::analysis_pivot_updatedates(const DispatchArguments
   DateReports reports = DateReportsOf<kParameters>(arguments);
   InOutArgument clause(arguments, RENDER_POSITION(linkClause));
   RangeUpdate update(uc, reports, clause, ClauseUpdate::SetVariable);
-  bool grouped_by_date = TRY(render_values::IsTrue(RENDER_ARGUMENT(isGrouped))) &&
-                         TRY(IsDateReport(uc, RENDER_ARGUMENT(groupby)));
-  std::u16string row_type = TRY(render_values::TextOf(RENDER_ARGUMENT(reporttype1)));
-  std::u16string group_type = TRY(render_values::TextOf(RENDER_ARGUMENT(groupby)));
+  GridPeriods grid = TRY(GridPeriodsOf<kParameters>(arguments, uc));
   TRY(ForEachMappedRange(reports, [&](int32_t i, int32_t j) -> Result<void> {
-    std::u16string field = TRY(FieldOf(reports, j));
-    std::vector<AppliedPeriod> applied;
-    if (IsPeriodOf(row_type, field)) {
-      applied.push_back({Variant::FromString(PeriodOf(row_type, field)), RENDER_ARGUMENT(descr)});
-    }
-    if (grouped_by_date) {
-      applied.push_back(
-          {Variant::FromString(PeriodOf(group_type, field)), RENDER_ARGUMENT(descr_groupby)});
-    }
+    std::vector<AppliedPeriod> applied = grid.Of(TRY(FieldOf(reports, j)));
     auto periods = [&](int32_t) -> Result<std::vector<AppliedPeriod>> { return applied; };
     return update.Apply(i, j, periods, !applied.empty(), false, WriteWhen::Changed,
                         WriteWhen::Changed, false);

@@ -91,17 +91,6 @@ struct CurrencyCell {
   bool symbol_is_none;
 };
 
-// Numbers, dates and Booleans always have a text of their own ("0", "False", a date).
-bool AlwaysHasText(VARTYPE type) {
-  switch (type) {
-    case VT_I2: case VT_I4: case VT_R4: case VT_R8: case VT_CY: case VT_DATE: case VT_BOOL:
-    case VT_UI1:
-      return true;
-    default:
-      return false;
-  }
-}
-
 // Whether the value's text, as Len sees it, is empty; nothing for Null. Only strings and
 // objects need looking at: the text of a number is never empty, so it is not built.
 Result<std::optional<bool>> TextIsEmpty(const VARIANT& value) {
@@ -109,7 +98,8 @@ Result<std::optional<bool>> TextIsEmpty(const VARIANT& value) {
   if (shallow.vt == VT_NULL) return std::optional<bool>();
   if (shallow.vt == VT_EMPTY) return std::optional<bool>(true);
   if (shallow.vt == VT_BSTR) return std::optional<bool>(SysStringLen(shallow.bstrVal) == 0);
-  if (AlwaysHasText(shallow.vt)) return std::optional<bool>(false);
+  // Numbers, dates and Booleans always have a text of their own ("0", "False", a date).
+  if (IsNumberType(shallow.vt)) return std::optional<bool>(false);
   Bstr text = TRY(ToBstr(value));
   return std::optional<bool>(text.size() == 0);
 }
