@@ -48,6 +48,20 @@ class OrderedTable {
   static constexpr uint32_t kEmptySlot = 0;
   static constexpr uint32_t kDeletedSlot = 1;  // entry positions are stored plus 2
 
+  /// The first entry along the probe sequence of `hash` that has that hash and `matches`.
+  template <class Matches>
+  Entry* Probe(uint64_t hash, Matches matches) {
+    if (slots_.empty()) return nullptr;
+    size_t mask = slots_.size() - 1;
+    for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+      uint32_t value = slots_[slot];
+      if (value == kEmptySlot) return nullptr;
+      if (value == kDeletedSlot) continue;
+      Entry& entry = entries_[value - 2];
+      if (entry.hash == hash && matches(entry.identity)) return &entry;
+    }
+  }
+
   // The slot holding `position`, found through the entry's hash.
   size_t SlotOf(uint64_t hash, size_t position) const;
   void InsertSlot(uint64_t hash, size_t position);
