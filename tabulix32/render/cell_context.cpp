@@ -29,3 +29,17 @@ Result<void> CellContext::OpenCell(std::u16string_view export_open,
   std::u16string_view pre_cell = TRY(cells_.PreCell(uc_));
   return out_.Write({export_open, pre_cell, html::kTagEnd});
 }
+
+Result<std::optional<std::u16string>> CellContext::OpenFontCell(
+    std::u16string_view export_open, std::u16string_view interactive_open,
+    std::u16string_view quantity) {
+  TRY(OpenCell(export_open, interactive_open));
+  std::optional<std::u16string> font = TRY(QuantityFont(settings_, quantity));
+  if (font) TRY(out_.Write({html::kFontOpen, *font, html::kTagEnd}));
+  return font;
+}
+
+Result<void> CellContext::CloseFontCell(const std::optional<std::u16string>& font) {
+  if (font) TRY(out_.Write(html::kFontClose));
+  return out_.Write(html::kCellEnd);
+}

@@ -3,6 +3,8 @@
 // page's sb), the page's utilities (uc), the form of its cells, the formatter settings it passes to
 // myFormatValue, and the quantity settings it reads.
 
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include "platform/automation/result.h"
@@ -69,6 +71,14 @@ class CellContext {
   /// Opens a cell: `interactive_open` in interactive mode, else `export_open` + the pre-cell style
   /// + ">".
   Result<void> OpenCell(std::u16string_view export_open, std::u16string_view interactive_open);
+
+  /// OpenCell, then the quantity's font wrapper (QuantityFont), which it returns.
+  Result<std::optional<std::u16string>> OpenFontCell(std::u16string_view export_open,
+                                                     std::u16string_view interactive_open,
+                                                     std::u16string_view quantity);
+
+  /// Closes the font wrapper, when there is one, and the cell.
+  Result<void> CloseFontCell(const std::optional<std::u16string>& font);
 
   /// The content of a quantity's total cell by its total type, from the figures `source` holds
   /// under `key`; the quantity's decimals are read only for a percentage.

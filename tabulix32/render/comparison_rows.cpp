@@ -301,18 +301,12 @@ Result<Variant> ReportRender::otherRow_Comparison(const DispatchArguments& argum
 Result<Variant> ReportRender::utilities_compare_varshow(const DispatchArguments& arguments) {
   static constexpr const std::u16string_view& kParameters =
       render_signatures::kUtilitiesCompareVarshowParameters;
-  RenderOutput out(RENDER_ARGUMENT(sb));
-  RenderUtilities uc(RENDER_ARGUMENT(uc));
-  Variant no_report_type = Variant::FromString(u"");
-  FormatterTail tail{
-      RENDER_ARGUMENT(cache_schemaReportQuantities), RENDER_ARGUMENT(currency_symbol),
-      RENDER_ARGUMENT(system_currency_symbol),       RENDER_ARGUMENT(default_font_color),
-      RENDER_ARGUMENT(negative_num_format),          no_report_type};
-  CellStyle cells(TRY(render_values::IsTrue(RENDER_ARGUMENT(enable_nondrilldown_hyperlinks))),
-                  RENDER_ARGUMENT(default_font_size), RENDER_ARGUMENT(default_font_family),
-                  RENDER_ARGUMENT(default_font_color));
+  CellContext line(CellContext::ArgumentsOf<kParameters>(
+      arguments, RENDER_ARGUMENT(enable_nondrilldown_hyperlinks)));
+  TRY(line.Open());
+  RenderOutput& out = line.out();
+  RenderUtilities& uc = line.uc();
   KeyedItems values(RENDER_ARGUMENT(allVals));
-  KeyedItems settings(RENDER_ARGUMENT(cache_schemaReportQuantities));
   KeyedItems formats(RENDER_ARGUMENT(repQtyFormats));
   std::u16string row_key = TRY(render_values::TextOf(RENDER_ARGUMENT(rep_key)));
   std::u16string range = TRY(render_values::TextOf(RENDER_ARGUMENT(rangeID)));
@@ -331,13 +325,8 @@ Result<Variant> ReportRender::utilities_compare_varshow(const DispatchArguments&
   for (const comparison::SelectedQuantity& selected : quantities) {
     std::u16string name = TRY(render_values::TextOf(selected.quantity));
     // 1.
-    if (cells.interactive()) {
-      TRY(out.Write(html::kQuantityCell));
-    } else {
-      TRY(out.Write({html::kQuantityCellExportSpaced, TRY(cells.PreCell(uc)), html::kTagEnd}));
-    }
-    std::optional<std::u16string> font = TRY(QuantityFont(settings, name));
-    if (font) TRY(out.Write({html::kFontOpen, *font, html::kTagEnd}));
+    std::optional<std::u16string> font =
+        TRY(line.OpenFontCell(html::kQuantityCellExportSpaced, html::kQuantityCell, name));
     std::u16string base =
         row_key + std::u16string(analysis_keys::kQuantitySeparator) + name + group_part;
     // 2. A missing variance counts as 0 (and is stored so).
@@ -380,13 +369,12 @@ Result<Variant> ReportRender::utilities_compare_varshow(const DispatchArguments&
                                   *variance.comparison_ratio);
         variance.denominator = Variant::FromString(u"");
       }
-      Variant digits = TRY(TotalDigits(uc, settings, name));
+      Variant digits = TRY(TotalDigits(uc, line.settings(), name));
       Variant format = TRY(formats.Read(selected.quantity));
       TRY(out.Write(TRY(comparison::VarianceText(uc, variance, selected.quantity, percent_change,
-                                                 digits, format, tail))));
+                                                 digits, format, line.tail()))));
     }
-    if (font) TRY(out.Write(html::kFontClose));
-    TRY(out.Write(html::kCellEnd));
+    TRY(line.CloseFontCell(font));
   }
   return Variant();
 }

@@ -44,21 +44,6 @@ class TotalLine : public CellContext {
         arguments, RENDER_ARGUMENT(enable_nondrilldown_hyperlinks)));
   }
 
-  // Opens a cell (CellContext::OpenCell), then the quantity's font wrapper.
-  Result<std::optional<std::u16string>> OpenFontCell(std::u16string_view export_open,
-                                                     std::u16string_view interactive_open,
-                                                     std::u16string_view quantity) {
-    TRY(OpenCell(export_open, interactive_open));
-    std::optional<std::u16string> font = TRY(QuantityFont(settings(), quantity));
-    if (font) TRY(out().Write({html::kFontOpen, *font, html::kTagEnd}));
-    return font;
-  }
-
-  Result<void> CloseCell(const std::optional<std::u16string>& font) {
-    if (font) TRY(out().Write(html::kFontClose));
-    return out().Write(html::kCellEnd);
-  }
-
   // The total of one quantity under `key` by its total type.
 
   Result<std::u16string> QuantityTotal(KeyedItems& types, TotalSource& source,
@@ -164,7 +149,7 @@ Result<Variant> ReportRender::utilities_compare_colvarshow(const DispatchArgumen
     // A column total emptied by a value that is no number has no variance.
     if (!has_values || !IsNumeric(base) || !IsNumeric(compared)) {
       TRY(line.out().Write(html::kEmpty));
-      TRY(line.CloseCell(font));
+      TRY(line.CloseFontCell(font));
       continue;
     }
     comparison::Variance variance;
@@ -198,7 +183,7 @@ Result<Variant> ReportRender::utilities_compare_colvarshow(const DispatchArgumen
     if (!percent_change) variance.denominator = Variant::FromString(u"");
     TRY(line.out().Write(TRY(comparison::VarianceText(
         line.uc(), variance, selected.quantity, percent_change, digits, format, line.tail()))));
-    TRY(line.CloseCell(font));
+    TRY(line.CloseFontCell(font));
   }
   return Variant();
 }
@@ -297,7 +282,7 @@ Result<Variant> ReportRender::compare_ShowGrandTotals(const DispatchArguments& a
       } else {
         TRY(line.out().Write(html::kEmpty));
       }
-      TRY(line.CloseCell(font));
+      TRY(line.CloseFontCell(font));
     }
   }
   return Variant();
@@ -327,7 +312,7 @@ Result<Variant> ReportRender::renderCompareGroupedTotals(const DispatchArguments
           TRY(line.OpenFontCell(html::kPlainCellExport, html::kDescriptionCell, name));
       std::u16string key = name + TRY(render_values::TextOf(column_type)) + range;
       TRY(line.out().Write(TRY(totals.Text(line, quantity, name, key))));
-      TRY(line.CloseCell(font));
+      TRY(line.CloseFontCell(font));
     }
   }
   return Variant();
@@ -347,6 +332,6 @@ Result<Variant> ReportRender::compareGroupedTotals_flipped(const DispatchArgumen
       TRY(line.OpenFontCell(html::kQuantityCellExportSpaced, html::kQuantityCell, name));
   std::u16string key = name + TRY(render_values::TextOf(RENDER_ARGUMENT(colType))) + range;
   TRY(line.out().Write(TRY(totals.Text(line, quantity, name, key))));
-  TRY(line.CloseCell(font));
+  TRY(line.CloseFontCell(font));
   return Variant();
 }

@@ -60,9 +60,7 @@ class GroupTotals : public CellContext {
   Result<void> WriteQuantity(const VARIANT& quantity, std::u16string_view export_open,
                              std::u16string_view interactive_open, Between between) {
     std::u16string name = TRY(render_values::TextOf(quantity));
-    TRY(OpenCell(export_open, interactive_open));
-    std::optional<std::u16string> font = TRY(QuantityFont(settings(), name));
-    if (font) TRY(out().Write({html::kFontOpen, *font, html::kTagEnd}));
+    std::optional<std::u16string> font = TRY(OpenFontCell(export_open, interactive_open, name));
     Variant digits = TRY(TotalDigits(uc(), settings(), name));
     TotalType type = TRY(TotalTypeOf(TRY(types_.Read(quantity))));
     TotalSource source{formats_, quantity_denominators_, totals_, denominator_totals_, row_keys_};
@@ -77,8 +75,7 @@ class GroupTotals : public CellContext {
                        tail().negative_num_format};
       TRY(out().Write(TRY(share.Text(quantity, type))));
     }
-    if (font) TRY(out().Write(html::kFontClose));
-    return out().Write(html::kCellEnd);
+    return CloseFontCell(font);
   }
 
  private:

@@ -46,25 +46,27 @@ Result<bool> FillRowKeys(const DispatchArguments& arguments, RenderUtilities& uc
   return render_values::IsTrue(enable_link);
 }
 
-// One description cell of a detail row (step 3 of renderRowDescriptions): the link of the
-// first column, the description or its placeholder, the external-link marker.
-struct DescriptionCell {
-  const VARIANT& description;
-  bool link;
-  std::u16string_view function;  // "drl" + the method suffix, or "drl"
-  const VARIANT& link_template;
-};
-
-Result<void> WriteDescriptionCell(DescriptionCells& cells, const DescriptionCell& cell,
-                                  std::u16string_view export_open, const VARIANT& clause,
-                                  const VARIANT& enable_nondrilldown_hyperlinks) {
-  TRY(cells.Open(export_open));
-  if (cell.link) TRY(cells.WriteAnchor(AnchorForm::ColouredHref, cell.function, clause));
-  TRY(cells.WriteDescription(cell.description, cells.drill_down));
-  if (cell.link) TRY(cells.out.Write(html::kAnchorEnd));
-  Variant description = Variant(PeekValue(cell.description));
-  Variant description_reference = Variant::RefTo(&description);
-  TRY(cells.WriteMarker(cell.link_template, description_reference, enable_nondrilldown_hyperlinks));
+// The description cell of one column of a detail row (step 3 of renderRowDescriptions): the
+// first column clears the group variable of a grouped report and, in drill-down mode, links to
+// `function` when `may_link` and the description is not blank; then the description or its
+// placeholder and the external-link marker.
+template <const std::u16string_view& kParameters>
+Result<void> WriteColumnDescription(const DispatchArguments& arguments, DescriptionCells& cells,
+                                    InOutArgument& link_clause, const VARIANT& column,
+                                    const VARIANT& description, bool first, bool grouped,
+                                    bool may_link, std::u16string_view function) {
+  if (first && grouped) TRY(ClearGroupVariable(cells.uc, link_clause));
+  bool link = first && cells.drill_down && may_link && !TRY(render_values::IsBlank(description));
+  Variant link_template =
+      TRY(LinkTemplate(column, RENDER_ARGUMENT(linkurl_key), RENDER_ARGUMENT(linkUrlDescr)));
+  TRY(cells.Open(html::kRowDescriptionCellExport));
+  if (link) TRY(cells.WriteAnchor(AnchorForm::ColouredHref, function, link_clause.value()));
+  TRY(cells.WriteDescription(description, cells.drill_down));
+  if (link) TRY(cells.out.Write(html::kAnchorEnd));
+  Variant shown = Variant(PeekValue(description));
+  Variant shown_reference = Variant::RefTo(&shown);
+  TRY(cells.WriteMarker(link_template, shown_reference,
+                        RENDER_ARGUMENT(enable_nondrilldown_hyperlinks)));
   return cells.out.Write(html::kCellEnd);
 }
 
@@ -130,15 +132,9 @@ Result<Variant> ReportRender::renderRowDescriptions(const DispatchArguments& arg
       value = TRY(report_data::ItemAt(RENDER_ARGUMENT(objDField_s), Variant::FromString(index)));
     }
     Variant description = TRY(describe(RENDER_ARGUMENT(reporttype1), value));
-    if (first && grouped) TRY(ClearGroupVariable(cells.uc, link_clause));
-    bool link = first && cells.drill_down && enable_link && analysis &&
-                !TRY(render_values::IsBlank(description));
-    const VARIANT& column = columns[position - 1];
-    Variant link_template =
-        TRY(LinkTemplate(column, RENDER_ARGUMENT(linkurl_key), RENDER_ARGUMENT(linkUrlDescr)));
-    TRY(WriteDescriptionCell(cells, {description, link, function, link_template},
-                             html::kRowDescriptionCellExport, link_clause.value(),
-                             RENDER_ARGUMENT(enable_nondrilldown_hyperlinks)));
+    TRY(WriteColumnDescription<kParameters>(arguments, cells, link_clause, columns[position - 1],
+                                            description, first, grouped, enable_link && analysis,
+                                            function));
   }
   return Variant();
 }
@@ -198,14 +194,9 @@ Result<Variant> ReportRender::renderStoredRowDescriptions(const DispatchArgument
     bool first = position == 1;
     const VARIANT& column = columns[position - 1];
     Variant description = TRY(stored_description(column));
-    if (first && grouped) TRY(ClearGroupVariable(cells.uc, link_clause));
-    bool link = first && cells.drill_down && enable_link && analysis &&
-                !TRY(render_values::IsBlank(description));
-    Variant link_template =
-        TRY(LinkTemplate(column, RENDER_ARGUMENT(linkurl_key), RENDER_ARGUMENT(linkUrlDescr)));
-    TRY(WriteDescriptionCell(cells, {description, link, html::kDrillDown, link_template},
-                             html::kRowDescriptionCellExport, link_clause.value(),
-                             RENDER_ARGUMENT(enable_nondrilldown_hyperlinks)));
+    TRY(WriteColumnDescription<kParameters>(arguments, cells, link_clause, column, description,
+                                            first, grouped, enable_link && analysis,
+                                            html::kDrillDown));
   }
   return Variant();
 }
