@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <map>
 #include <string>
 #include <string_view>
@@ -23,10 +24,12 @@
 
 namespace render_test {
 
+using utilities_test::Array;
 using utilities_test::B;
 using utilities_test::D;
 using utilities_test::I;
 using utilities_test::Narrow;
+using utilities_test::Rows;
 using utilities_test::S;
 
 /// An object that answers through dispatch only, passing every call to `inner`: the renderer
@@ -118,33 +121,19 @@ inline int32_t CountOf(const Variant& dictionary) {
   return ToInt32(CallMember(dictionary.pdispVal, u"Count").value()).value();
 }
 
-/// A one-dimensional array of variants from `lower_bound`.
-inline Variant Array(std::initializer_list<Variant> values, int32_t lower_bound = 0) {
-  SAFEARRAY* array =
-      SafeArrayCreateVector(VT_VARIANT, lower_bound, static_cast<uint32_t>(values.size()));
-  int32_t index = lower_bound;
-  for (const Variant& value : values) {
-    EXPECT_TRUE(SafeArrayPutElement(array, &index, 1, value).ok());
-    ++index;
-  }
-  return Variant::FromArray(VT_VARIANT, array);
-}
+/// The pre-cell style of the fixture's page settings (8pt Tahoma in black), as export cells
+/// carry it.
+inline constexpr std::u16string_view kStyle =
+    u" style=\"font-size:8pt;font-family:Tahoma;color:#000000;\" ";
+/// The mouse handlers of an interactive value with a colour.
+inline constexpr std::u16string_view kHandlers =
+    u" onMouseOver=\"mOver(this,'#FF0000');\" onMouseOut=\"mOut(this,1);\"";
 
-/// A fetched-rows array indexed (column, row), from the rows as lists of columns.
-inline Variant Rows(std::initializer_list<std::initializer_list<Variant>> rows) {
-  uint32_t columns = rows.size() == 0 ? 0 : static_cast<uint32_t>(rows.begin()->size());
-  SAFEARRAYBOUND bounds[2] = {{columns, 0}, {static_cast<uint32_t>(rows.size()), 0}};
-  SAFEARRAY* array = SafeArrayCreate(VT_VARIANT, 2, bounds);
-  int32_t row = 0;
-  for (const auto& cells : rows) {
-    int32_t column = 0;
-    for (const Variant& cell : cells) {
-      int32_t indices[2] = {column++, row};
-      EXPECT_TRUE(SafeArrayPutElement(array, indices, 2, cell).ok());
-    }
-    ++row;
-  }
-  return Variant::FromArray(VT_VARIANT, array);
+/// The pieces of an expected HTML text, joined.
+inline std::u16string Join(std::initializer_list<std::u16string_view> pieces) {
+  std::u16string joined;
+  for (std::u16string_view piece : pieces) joined.append(piece);
+  return joined;
 }
 
 /// The parameter names of a ReportRender member, in order.

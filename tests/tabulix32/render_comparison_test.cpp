@@ -7,11 +7,6 @@ namespace {
 
 using namespace render_test;
 
-constexpr std::u16string_view kStyle =
-    u" style=\"font-size:8pt;font-family:Tahoma;color:#000000;\" ";
-constexpr std::u16string_view kHandlers =
-    u" onMouseOver=\"mOver(this,'#FF0000');\" onMouseOut=\"mOut(this,1);\"";
-
 // Row K1 of a comparison of range 1 (original) with its comparison: sales 150 against 100,
 // margin 30/120 against 20/100; the variances are stored as a page computes them.
 class Comparison : public RenderTest {

@@ -163,56 +163,57 @@ struct EncodingCase {
   std::u16string_view expected;
 };
 
-TEST(HtmlSafety, TextKeepsOrdinaryTextAndDisarmsMarkup) {
-  const EncodingCase cases[] = {
-      {u"Smith & Sons", u"Smith & Sons"},
-      {u"a > b, \"q\" 'x'", u"a > b, \"q\" 'x'"},
-      {u"<script>", u"&lt;script>"},
-      {u"", u""},
-  };
+// Each case's input appended by `append` to an empty text gives the expected text.
+template <class Append>
+void ExpectEncodings(std::initializer_list<EncodingCase> cases, Append append) {
   for (const EncodingCase& c : cases) {
     SCOPED_TRACE(Narrow(c.input));
-    EXPECT_EQ(html_safety::Text(c.input), c.expected);
+    std::u16string out;
+    append(out, c.input);
+    EXPECT_EQ(out, c.expected);
   }
+}
+
+TEST(HtmlSafety, TextKeepsOrdinaryTextAndDisarmsMarkup) {
+  ExpectEncodings(
+      {
+          {u"Smith & Sons", u"Smith & Sons"},
+          {u"a > b, \"q\" 'x'", u"a > b, \"q\" 'x'"},
+          {u"<script>", u"&lt;script>"},
+          {u"", u""},
+      },
+      [](std::u16string& out, std::u16string_view input) { out = html_safety::Text(input); });
 }
 
 TEST(HtmlSafety, AttributeValueStaysUnquotedOnlyAsAPlainToken) {
-  const EncodingCase cases[] = {
-      {u"r1", u"r1"},
-      {u"12", u"12"},
-      {u"", u""},
-      {u"a b", u"\"a b\""},
-      {u"x\" onclick=\"y", u"\"x&quot; onclick=&quot;y\""},
-      {u"x>y", u"\"x>y\""},
-      {u"a&b", u"a&b"},
-      {u"a&b<c", u"\"a&amp;b&lt;c\""},
-      {u"a=b&c", u"\"a=b&amp;c\""},
-  };
-  for (const EncodingCase& c : cases) {
-    SCOPED_TRACE(Narrow(c.input));
-    std::u16string out;
-    html_safety::AppendAttributeValue(out, c.input);
-    EXPECT_EQ(out, c.expected);
-  }
+  ExpectEncodings(
+      {
+          {u"r1", u"r1"},
+          {u"12", u"12"},
+          {u"", u""},
+          {u"a b", u"\"a b\""},
+          {u"x\" onclick=\"y", u"\"x&quot; onclick=&quot;y\""},
+          {u"x>y", u"\"x>y\""},
+          {u"a&b", u"a&b"},
+          {u"a&b<c", u"\"a&amp;b&lt;c\""},
+          {u"a=b&c", u"\"a=b&amp;c\""},
+      },
+      html_safety::AppendAttributeValue);
 }
 
 TEST(HtmlSafety, ScriptArgumentCannotEndTheStringOrTheAttribute) {
-  const EncodingCase cases[] = {
-      {u"%key%=K1&%keygroupby%=G%2D1&groupby=", u"%key%=K1&%keygroupby%=G%2D1&groupby="},
-      {u"a=O'Neil", u"a=O*$*Neil"},
-      {u"a=O%27Neil", u"a=O%2A%24%2ANeil"},
-      {u"a=\"x\"", u"a=%22x%22"},
-      {u"a=1&#39;", u"a=1&amp;#39;"},
-      {u"a=1&apos;&b=2", u"a=1&amp;apos;&b=2"},
-      {u"a=1\r\n", u"a=1%0D%0A"},
-      {u"a=100%", u"a=100%"},
-  };
-  for (const EncodingCase& c : cases) {
-    SCOPED_TRACE(Narrow(c.input));
-    std::u16string out;
-    html_safety::AppendScriptArgument(out, c.input);
-    EXPECT_EQ(out, c.expected);
-  }
+  ExpectEncodings(
+      {
+          {u"%key%=K1&%keygroupby%=G%2D1&groupby=", u"%key%=K1&%keygroupby%=G%2D1&groupby="},
+          {u"a=O'Neil", u"a=O*$*Neil"},
+          {u"a=O%27Neil", u"a=O%2A%24%2ANeil"},
+          {u"a=\"x\"", u"a=%22x%22"},
+          {u"a=1&#39;", u"a=1&amp;#39;"},
+          {u"a=1&apos;&b=2", u"a=1&amp;apos;&b=2"},
+          {u"a=1\r\n", u"a=1%0D%0A"},
+          {u"a=100%", u"a=100%"},
+      },
+      html_safety::AppendScriptArgument);
 }
 
 TEST(HtmlSafety, QueryValueCannotAddPairs) {

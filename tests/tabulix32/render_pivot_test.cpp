@@ -7,11 +7,6 @@ namespace {
 
 using namespace render_test;
 
-constexpr std::u16string_view kStyle =
-    u" style=\"font-size:8pt;font-family:Tahoma;color:#000000;\" ";
-constexpr std::u16string_view kHandlers =
-    u" onMouseOver=\"mOver(this,'#FF0000');\" onMouseOut=\"mOut(this,1);\"";
-
 Variant Element(const Variant& array, int32_t index) {
   return SafeArrayGetElement(array.parray, &index, 1).value();
 }

@@ -6,9 +6,6 @@ namespace {
 
 using namespace render_test;
 
-constexpr std::u16string_view kExportStyle =
-    u" style=\"font-size:8pt;font-family:Tahoma;color:#000000;\" ";
-
 // Row K1 of a report with two quantities: sales (a plain number, 1234.5 of a report total of
 // 5000, shown with its share) and margin (30 over 120, shown as a percentage).
 class QuantityCells : public RenderTest {
@@ -46,7 +43,7 @@ TEST_F(QuantityCells, InteractiveRowHasAValueCellPerQuantityAndTheShareOfTheWhol
 TEST_F(QuantityCells, ExportCellsCarryThePreCellStyle) {
   Arg(u"enable_nondrilldown_hyperlinks") = B(false);
   Render(u"analysis_drilldown_quantities");
-  std::u16string open = u"<td align=right" + std::u16string(kExportStyle) + u">";
+  std::u16string open = u"<td align=right" + std::u16string(kStyle) + u">";
   EXPECT_EQ(Html(), open + u"1,234.50</td>" + open + u"24.7%</td>" + open + u"25.0%</td>");
 }
 

@@ -6,20 +6,12 @@ namespace {
 
 using namespace render_test;
 
-constexpr std::u16string_view kStyle =
-    u" style=\"font-size:8pt;font-family:Tahoma;color:#000000;\" ";
 constexpr std::u16string_view kLinkOpen =
     u"<a style=\"color:#000000;\" onMouseOver=\"mOver(this,'#FF0000');\" "
     u"onMouseOut=\"mOut(this,1);\"";
 constexpr std::u16string_view kIcon =
     u"<IMG title=\"Direct to External Link\" src=\"images/arrows_blue_060.gif\" border=\"0\" "
     u"width=\"9\" height=\"10\"></a>";
-
-std::u16string Join(std::initializer_list<std::u16string_view> pieces) {
-  std::u16string joined;
-  for (std::u16string_view piece : pieces) joined.append(piece);
-  return joined;
-}
 
 // Row 0 of a customer report: key K1 in column 0, group G1 in column 1, name Smith and city
 // Leeds in columns 2 and 3; the link clause names the key.

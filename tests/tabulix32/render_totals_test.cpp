@@ -7,17 +7,6 @@ namespace {
 
 using namespace render_test;
 
-constexpr std::u16string_view kStyle =
-    u" style=\"font-size:8pt;font-family:Tahoma;color:#000000;\" ";
-constexpr std::u16string_view kHandlers =
-    u" onMouseOver=\"mOver(this,'#FF0000');\" onMouseOut=\"mOut(this,1);\"";
-
-std::u16string Join(std::initializer_list<std::u16string_view> pieces) {
-  std::u16string joined;
-  for (std::u16string_view piece : pieces) joined.append(piece);
-  return joined;
-}
-
 // A group of two rows with sales 1334.5 (a sum, of a report total of 5000, shown with its
 // share) and margin 40 over 200 (an average of a ratio, of 300 over 1000 in the report).
 class Totals : public RenderTest {
