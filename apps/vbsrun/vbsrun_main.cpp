@@ -29,6 +29,7 @@ constexpr std::streamsize kMaxScriptBytes = 64 * 1024 * 1024;
 // Beside the script modules: the server's components, which scripts create and connect to.
 constexpr HostModule kComponentModules[] = {
     {"libwendrel.so", u"WendrelASP.TextParser"},
+    {"libtabulix32.so", u"Tabulix32.ReportRender"},
 };
 
 void PrintUsage() {

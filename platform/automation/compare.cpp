@@ -8,20 +8,6 @@
 
 namespace {
 
-bool IsNumberType(VARTYPE type) {
-  switch (type) {
-    case VT_I2:
-    case VT_I4:
-    case VT_R4:
-    case VT_R8:
-    case VT_CY:
-    case VT_DATE:
-    case VT_BOOL:
-    case VT_UI1: return true;
-    default: return false;
-  }
-}
-
 // The value of a resolved number (or Empty) as a double.
 double NumberOf(const VARIANT& value) {
   switch (value.vt) {

@@ -264,6 +264,20 @@ Result<void> AssignThroughReference(const VARIANT& reference, const VARIANT& val
   return {};
 }
 
+bool IsNumberType(VARTYPE type) {
+  switch (type) {
+    case VT_I2:
+    case VT_I4:
+    case VT_R4:
+    case VT_R8:
+    case VT_CY:
+    case VT_DATE:
+    case VT_BOOL:
+    case VT_UI1: return true;
+    default: return false;
+  }
+}
+
 bool IsNumeric(const VARIANT& value) {
   VARIANT shallow = PeekValue(value);
   switch (shallow.vt) {

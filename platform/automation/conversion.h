@@ -35,6 +35,9 @@ Result<Variant> ChangeType(const VARIANT& value, VARTYPE type);
 /// reference's type (a VT_BYREF | VT_VARIANT reference takes the value as it is).
 Result<void> AssignThroughReference(const VARIANT& reference, const VARIANT& value);
 
+/// The types that hold a number by value: the integer, floating-point and currency types, Date
+/// and Boolean.
+bool IsNumberType(VARTYPE type);
 /// Whether the value converts to a number: numbers, Booleans, Empty and numeric strings.
 bool IsNumeric(const VARIANT& value);
 /// Whether the value is a date or a string that reads as one.

@@ -70,12 +70,6 @@ HRESULT TakeOwnedCopy(VARIANT* target, const VARIANT& shallow) {
 
 }  // namespace
 
-void VariantInit(VARIANT* value) {
-  value->vt = VT_EMPTY;
-  value->wReserved1 = value->wReserved2 = value->wReserved3 = 0;
-  value->llVal = 0;
-}
-
 HRESULT VariantClear(VARIANT* value) {
   if ((value->vt & VT_BYREF) == 0) {
     if ((value->vt & VT_ARRAY) != 0) {
@@ -104,7 +98,7 @@ HRESULT VariantCopy(VARIANT* target, const VARIANT* source) {
   return TakeOwnedCopy(target, *source);
 }
 
-VARIANT PeekValue(const VARIANT& value) {
+VARIANT PeekReferencedValue(const VARIANT& value) {
   const VARIANT* current = &value;
   for (int depth = 0; depth < kMaxReferenceDepth; ++depth) {
     if ((current->vt & VT_BYREF) == 0) return *current;
@@ -139,21 +133,10 @@ Variant::Variant(const VARIANT& other) {
   VariantCopy(this, &other);
 }
 
-Variant::Variant(Variant&& other) noexcept : VARIANT(other) { VariantInit(&other); }
-
 Variant& Variant::operator=(const Variant& other) {
   if (this != &other) {
     Variant copy(other);
     swap(*this, copy);
-  }
-  return *this;
-}
-
-Variant& Variant::operator=(Variant&& other) noexcept {
-  if (this != &other) {
-    if (OwnsResources(vt)) VariantClear(this);
-    static_cast<VARIANT&>(*this) = other;
-    VariantInit(&other);
   }
   return *this;
 }

@@ -91,7 +91,11 @@ struct VARIANT {
   };
 };
 
-void VariantInit(VARIANT* value);
+inline void VariantInit(VARIANT* value) {
+  value->vt = VT_EMPTY;
+  value->wReserved1 = value->wReserved2 = value->wReserved3 = 0;
+  value->llVal = 0;
+}
 /// Releases what the variant owns and leaves it Empty.
 HRESULT VariantClear(VARIANT* value);
 /// Deep copy: strings and arrays are duplicated, objects AddRef'ed; a by-reference variant is
@@ -100,9 +104,15 @@ HRESULT VariantCopy(VARIANT* target, const VARIANT* source);
 /// As VariantCopy, but a by-reference source is copied as the value it points at.
 HRESULT VariantCopyInd(VARIANT* target, const VARIANT* source);
 
+/// PeekValue for a by-reference variant: the value at the end of its references.
+VARIANT PeekReferencedValue(const VARIANT& value);
+
 /// The value a variant stands for, by-reference levels removed, as a borrowed shallow copy:
 /// it owns nothing and must never be cleared.
-VARIANT PeekValue(const VARIANT& value);
+inline VARIANT PeekValue(const VARIANT& value) {
+  if ((value.vt & VT_BYREF) == 0) return value;
+  return PeekReferencedValue(value);
+}
 
 /// Whether clearing the variant has anything to release (a string, object or array it owns).
 inline bool OwnsResources(VARTYPE type) {
@@ -120,9 +130,16 @@ class Variant : public VARIANT {
   }
   Variant(const Variant& other);
   explicit Variant(const VARIANT& other);
-  Variant(Variant&& other) noexcept;
+  Variant(Variant&& other) noexcept : VARIANT(other) { VariantInit(&other); }
   Variant& operator=(const Variant& other);
-  Variant& operator=(Variant&& other) noexcept;
+  Variant& operator=(Variant&& other) noexcept {
+    if (this != &other) {
+      if (OwnsResources(vt)) VariantClear(this);
+      static_cast<VARIANT&>(*this) = other;
+      VariantInit(&other);
+    }
+    return *this;
+  }
   ~Variant() {
     if (OwnsResources(vt)) VariantClear(this);
   }

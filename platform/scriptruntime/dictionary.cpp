@@ -26,17 +26,6 @@ uint64_t MixWord(uint64_t hash, uint64_t word, int bytes) {
   return hash;
 }
 
-// The number types that are keys by value; the value library reads each as a double.
-bool IsNumberType(VARTYPE type) {
-  switch (type) {
-    case VT_I2: case VT_I4: case VT_R4: case VT_R8: case VT_CY: case VT_DATE: case VT_BOOL:
-    case VT_UI1:
-      return true;
-    default:
-      return false;
-  }
-}
-
 DictionaryKey NumberKey(double value) {
   // -0 == 0 and NaN != NaN as doubles; as keys both pairs must be one key.
   if (value == 0) value = 0;
@@ -68,6 +57,11 @@ DictionaryKey ObjectKey(IUnknown* object) {
 // A deep copy of the value a (possibly by-reference) argument stands for.
 Result<Variant> CopyValue(const VARIANT& value) {
   Variant copy;
+  // A number, date, Boolean, Empty or Null owns nothing: its bits are the copy.
+  if (!OwnsResources(value.vt) && (value.vt & VT_BYREF) == 0) {
+    static_cast<VARIANT&>(copy) = value;
+    return copy;
+  }
   HRESULT hr = VariantCopyInd(&copy, &value);
   if (FAILED(hr)) return ErrorNumber::OutOfMemory;
   return copy;
@@ -82,6 +76,7 @@ bool IsObject(const VARIANT& value) {
 
 Result<DictionaryKey> MakeDictionaryKey(const VARIANT& key, DictionaryCompareMode mode) {
   VARIANT value = PeekValue(key);
+  // The number types are keys by value; the value library reads each as a double.
   if (IsNumberType(value.vt)) return NumberKey(TRY(ToDouble(value)));
   switch (value.vt) {
     case VT_EMPTY: return DictionaryKey{DictionaryKey::Kind::Empty, 0, {}};
@@ -93,16 +88,28 @@ Result<DictionaryKey> MakeDictionaryKey(const VARIANT& key, DictionaryCompareMod
   }
 }
 
-uint64_t HashDictionaryKey(const DictionaryKey& key) {
-  // Text keys hash their code units; numbers and objects mix their bits. Stable for a build.
-  uint64_t text_hash = key.text.empty() ? 0 : std::hash<std::u16string_view>{}(key.text);
-  uint64_t hash = MixWord(kFnvOffsetBasis, static_cast<uint8_t>(key.kind), 1);
-  hash ^= key.bits + 0x9E3779B97F4A7C15ull + (hash << 6) + (hash >> 2);
+namespace {
+
+// Text keys hash their code units; numbers and objects mix their bits. Stable for a build.
+uint64_t HashKeyParts(DictionaryKey::Kind kind, uint64_t bits, std::u16string_view text) {
+  uint64_t text_hash = text.empty() ? 0 : std::hash<std::u16string_view>{}(text);
+  uint64_t hash = MixWord(kFnvOffsetBasis, static_cast<uint8_t>(kind), 1);
+  hash ^= bits + 0x9E3779B97F4A7C15ull + (hash << 6) + (hash >> 2);
   hash ^= text_hash + 0x9E3779B97F4A7C15ull + (hash << 6) + (hash >> 2);
   // Spread the high bits into the low ones the table indexes with.
   hash ^= hash >> 29;
   hash *= 0xBF58476D1CE4E5B9ull;
   return hash ^ (hash >> 32);
+}
+
+}  // namespace
+
+uint64_t HashDictionaryKey(const DictionaryKey& key) {
+  return HashKeyParts(key.kind, key.bits, key.text);
+}
+
+uint64_t HashTextKey(std::u16string_view text) {
+  return HashKeyParts(DictionaryKey::Kind::Text, 0, text);
 }
 
 std::span<const DispatchMember<Dictionary>> Dictionary::Members() {
@@ -170,12 +177,7 @@ Result<Variant> Dictionary::SetItem(const DispatchArguments& arguments) {
 }
 
 Result<Variant> Dictionary::Add(const DispatchArguments& arguments) {
-  DictionaryKey identity = TRY(KeyOf(arguments[0]));
-  if (FindEntry(identity) != nullptr) return ErrorNumber::KeyAlreadyAssociated;
-  Variant key = TRY(CopyValue(arguments[0]));
-  Variant item = TRY(CopyValue(arguments[1]));
-  uint64_t hash = HashDictionaryKey(identity);
-  entries_.Append(std::move(identity), hash, std::move(key), std::move(item));
+  TRY(AddItem(arguments[0], arguments[1]));
   return Variant();
 }
 
@@ -269,4 +271,93 @@ Result<Variant> Dictionary::NewEnum(const DispatchArguments&) {
   });
   if (!copied) return ErrorNumber::OutOfMemory;
   return EnumeratorVariant(std::move(keys));
+}
+
+// --- IDictionaryItems: the same rules for in-process callers, without dispatch ----------------
+
+void* Dictionary::QueryOtherInterface(REFIID iid) {
+  if (iid == IID_IDictionaryItems) return static_cast<IDictionaryItems*>(this);
+  return nullptr;
+}
+
+Dictionary::Entry* Dictionary::FindTextEntry(std::u16string_view text) {
+  // A binary dictionary's text identity is the text itself: no key needs to be built.
+  if (compare_mode_ == DictionaryCompareMode::Binary) {
+    return entries_.FindText(text, HashTextKey(text));
+  }
+  return FindEntry(TextKey(text, compare_mode_));
+}
+
+const VARIANT* Dictionary::AppendEmptyItem(DictionaryKey identity, Variant key) {
+  uint64_t hash = HashDictionaryKey(identity);
+  return &entries_.Append(std::move(identity), hash, std::move(key), Variant()).item;
+}
+
+Result<const VARIANT*> Dictionary::ReadItem(const VARIANT& key) {
+  DictionaryKey identity = TRY(KeyOf(key));
+  if (Entry* found = FindEntry(identity)) return &found->item;
+  return AppendEmptyItem(std::move(identity), TRY(CopyValue(key)));
+}
+
+Result<const VARIANT*> Dictionary::ReadTextItem(std::u16string_view key) {
+  if (Entry* found = FindTextEntry(key)) return &found->item;
+  return AppendEmptyItem(TextKey(key, compare_mode_), Variant::FromString(key));
+}
+
+Result<const VARIANT*> Dictionary::FindItem(const VARIANT& key) {
+  DictionaryKey identity = TRY(KeyOf(key));
+  Entry* found = FindEntry(identity);
+  return found == nullptr ? nullptr : &found->item;
+}
+
+Result<const VARIANT*> Dictionary::FindTextItem(std::u16string_view key) {
+  Entry* found = FindTextEntry(key);
+  return found == nullptr ? nullptr : &found->item;
+}
+
+Result<void> Dictionary::WriteItem(const VARIANT& key, const VARIANT& item) {
+  TRY(StoreItem(key, item));
+  return {};
+}
+
+Result<void> Dictionary::WriteTextItem(std::u16string_view key, const VARIANT& item) {
+  Entry* found = FindTextEntry(key);
+  if (found == nullptr) {
+    Variant text_key = Variant::FromString(key);
+    TRY(StoreItem(text_key, item));
+    return {};
+  }
+  Variant value = TRY(CopyValue(item));
+  // As in StoreItem: the old item goes once the entry holds the new one.
+  swap(found->item, value);
+  return {};
+}
+
+Result<void> Dictionary::AddItem(const VARIANT& key, const VARIANT& item) {
+  DictionaryKey identity = TRY(KeyOf(key));
+  if (FindEntry(identity) != nullptr) return ErrorNumber::KeyAlreadyAssociated;
+  Variant stored_key = TRY(CopyValue(key));
+  Variant value = TRY(CopyValue(item));
+  uint64_t hash = HashDictionaryKey(identity);
+  entries_.Append(std::move(identity), hash, std::move(stored_key), std::move(value));
+  return {};
+}
+
+int32_t Dictionary::ItemCount() { return static_cast<int32_t>(entries_.size()); }
+
+Result<std::vector<Variant>> Dictionary::KeyList() {
+  std::vector<Variant> keys;
+  keys.reserve(entries_.size());
+  bool copied = true;
+  entries_.ForEach([&](const Entry& entry) {
+    if (!copied) return;
+    Result<Variant> key = CopyValue(entry.key);
+    if (!key.ok()) {
+      copied = false;
+      return;
+    }
+    keys.push_back(std::move(key).value());
+  });
+  if (!copied) return ErrorNumber::OutOfMemory;
+  return keys;
 }

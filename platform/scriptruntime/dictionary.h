@@ -12,15 +12,39 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "platform/com/dispatch_object.h"
+#include "platform/scriptruntime/dictionary_items.h"
 #include "platform/scriptruntime/dictionary_key.h"
 #include "platform/scriptruntime/ordered_table.h"
 
-class Dictionary : public DispatchObject<Dictionary> {
+class Dictionary : public DispatchObject<Dictionary>, public IDictionaryItems {
  public:
   static std::span<const DispatchMember<Dictionary>> Members();
   std::u16string_view TypeName() override { return u"Dictionary"; }
+
+  // IUnknown, for all three interfaces.
+  HRESULT QueryInterface(REFIID iid, void** object) override {
+    return DispatchObject::QueryInterface(iid, object);
+  }
+  ULONG AddRef() override { return DispatchObject::AddRef(); }
+  ULONG Release() override { return DispatchObject::Release(); }
+
+  // IDictionaryItems (see dictionary_items.h).
+  Result<const VARIANT*> ReadItem(const VARIANT& key) override;
+  Result<const VARIANT*> ReadTextItem(std::u16string_view key) override;
+  Result<const VARIANT*> FindItem(const VARIANT& key) override;
+  Result<const VARIANT*> FindTextItem(std::u16string_view key) override;
+  Result<void> WriteItem(const VARIANT& key, const VARIANT& item) override;
+  Result<void> WriteTextItem(std::u16string_view key, const VARIANT& item) override;
+  Result<void> AddItem(const VARIANT& key, const VARIANT& item) override;
+  int32_t ItemCount() override;
+  Result<std::vector<Variant>> KeyList() override;
+
+ protected:
+  void* QueryOtherInterface(REFIID iid) override;
 
  private:
   using Entry = OrderedTable::Entry;
@@ -54,6 +78,10 @@ class Dictionary : public DispatchObject<Dictionary> {
   Result<Variant> StoreItem(const VARIANT& key, const VARIANT& item);
   // The entry of a key, or null.
   Entry* FindEntry(const DictionaryKey& identity);
+  // The entry of a string key, or null; builds no key in a binary dictionary.
+  Entry* FindTextEntry(std::u16string_view text);
+  // Appends a key with an Empty item (reading an absent key); the item's address.
+  const VARIANT* AppendEmptyItem(DictionaryKey identity, Variant key);
   // A 0-based VARIANT array of one field of every entry, in order.
   Result<Variant> EntryArray(Variant Entry::*field) const;
 

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "platform/automation/result.h"
 #include "platform/automation/variant.h"
@@ -30,3 +31,6 @@ Result<DictionaryKey> MakeDictionaryKey(const VARIANT& key, DictionaryCompareMod
 
 /// A hash of the key that is the same in every process and build (no per-run seed).
 uint64_t HashDictionaryKey(const DictionaryKey& key);
+
+/// HashDictionaryKey of a Text key holding `text`, without building the key.
+uint64_t HashTextKey(std::u16string_view text);

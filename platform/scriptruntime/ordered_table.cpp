@@ -1,5 +1,6 @@
 #include "platform/scriptruntime/ordered_table.h"
 
+#include <cstring>
 #include <utility>
 
 namespace {
@@ -9,15 +10,15 @@ constexpr size_t kInitialSlots = 16;
 }  // namespace
 
 OrderedTable::Entry* OrderedTable::Find(const DictionaryKey& identity, uint64_t hash) {
-  if (slots_.empty()) return nullptr;
-  size_t mask = slots_.size() - 1;
-  for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
-    uint32_t value = slots_[slot];
-    if (value == kEmptySlot) return nullptr;
-    if (value == kDeletedSlot) continue;
-    Entry& entry = entries_[value - 2];
-    if (entry.hash == hash && entry.identity == identity) return &entry;
-  }
+  return Probe(hash, [&](const DictionaryKey& stored) { return stored == identity; });
+}
+
+OrderedTable::Entry* OrderedTable::FindText(std::u16string_view text, uint64_t hash) {
+  return Probe(hash, [&](const DictionaryKey& stored) {
+    // Equality only: compared as bytes rather than code unit by code unit.
+    return stored.kind == DictionaryKey::Kind::Text && stored.text.size() == text.size() &&
+           std::memcmp(stored.text.data(), text.data(), text.size() * sizeof(char16_t)) == 0;
+  });
 }
 
 OrderedTable::Entry& OrderedTable::Append(DictionaryKey identity, uint64_t hash, Variant key, Variant item) {

@@ -4,6 +4,7 @@
 // removals leave a hole that is compacted away once holes outnumber entries.
 
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "platform/automation/variant.h"
@@ -24,6 +25,8 @@ class OrderedTable {
 
   /// The entry of an identity, or null.
   Entry* Find(const DictionaryKey& identity, uint64_t hash);
+  /// The entry of the Text identity `text` (hash from HashTextKey), or null.
+  Entry* FindText(std::u16string_view text, uint64_t hash);
   /// Appends a new entry (the identity must be absent).
   Entry& Append(DictionaryKey identity, uint64_t hash, Variant key, Variant item);
   /// Gives a present entry another identity, keeping its place in the order.
@@ -44,6 +47,20 @@ class OrderedTable {
  private:
   static constexpr uint32_t kEmptySlot = 0;
   static constexpr uint32_t kDeletedSlot = 1;  // entry positions are stored plus 2
+
+  /// The first entry along the probe sequence of `hash` that has that hash and `matches`.
+  template <class Matches>
+  Entry* Probe(uint64_t hash, Matches matches) {
+    if (slots_.empty()) return nullptr;
+    size_t mask = slots_.size() - 1;
+    for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+      uint32_t value = slots_[slot];
+      if (value == kEmptySlot) return nullptr;
+      if (value == kDeletedSlot) continue;
+      Entry& entry = entries_[value - 2];
+      if (entry.hash == hash && matches(entry.identity)) return &entry;
+    }
+  }
 
   // The slot holding `position`, found through the entry's hash.
   size_t SlotOf(uint64_t hash, size_t position) const;

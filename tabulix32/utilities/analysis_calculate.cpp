@@ -4,8 +4,6 @@
 // arrays by index, the UtilitiesClass through "fixZero" and "changeValueFormat".
 #include "tabulix32/utilities/analysis_calculate.h"
 
-#include <array>
-#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <new>
@@ -17,12 +15,12 @@
 
 #include "platform/automation/conversion.h"
 #include "platform/automation/dispatch_call.h"
-#include "platform/automation/safearray.h"
-#include "platform/com/enum_variant.h"
 #include "tabulix32/utilities/analysis_keys.h"
+#include "tabulix32/utilities/report_data_internal.h"
 #include "tabulix32/utilities/utilities_text_internal.h"
 
 using namespace analysis_keys;
+using namespace report_data;
 using namespace utilities_internal;
 
 namespace {
@@ -82,98 +80,9 @@ constexpr std::u16string_view kGroupKeyColumnName = u"keyFieldGroupby";
 constexpr std::u16string_view kNumDigitsSuffix = u"|numdigits";
 constexpr std::u16string_view kFixZero = u"fixZero";
 constexpr std::u16string_view kChangeValueFormat = u"changeValueFormat";
-constexpr std::u16string_view kExists = u"Exists";
-constexpr std::u16string_view kAdd = u"Add";
-constexpr std::u16string_view kKeys = u"keys";
-constexpr WORD kGetFlags = DISPATCH_METHOD | DISPATCH_PROPERTYGET;
-// Row and column: the most indices this class applies to a value.
-constexpr size_t kMaxIndices = 2;
-
-// The object an argument holds: Nothing fails with 91, anything else with 424.
-Result<ComPtr<IDispatch>> ObjectOf(const VARIANT& argument) {
-  VARIANT value = PeekValue(argument);
-  if (value.vt == VT_UNKNOWN && value.punkVal != nullptr) {
-    ComPtr<IDispatch> object = ComPtr<IUnknown>(value.punkVal).As<IDispatch>(IID_IDispatch);
-    if (object) return object;
-    return ErrorNumber::ObjectRequired;
-  }
-  if (value.vt != VT_DISPATCH && value.vt != VT_UNKNOWN) return ErrorNumber::ObjectRequired;
-  if (value.pdispVal == nullptr) return ErrorNumber::ObjectVariableNotSet;
-  return ComPtr<IDispatch>(value.pdispVal);
-}
-
-Result<Variant> ArrayElement(const SAFEARRAY* array, std::span<const VARIANT> indices) {
-  if (array == nullptr || indices.size() != SafeArrayGetDim(array)) {
-    return ErrorNumber::SubscriptOutOfRange;
-  }
-  std::array<int32_t, kMaxIndices> positions{};
-  for (size_t i = 0; i < indices.size(); ++i) positions[i] = TRY(ToInt32(indices[i]));
-  return SafeArrayGetElement(array, positions.data(), static_cast<uint32_t>(indices.size()));
-}
-
-// container(indices...) as the value type reads it: an array element, or the default member
-// of an object (a dictionary's item; reading an absent key adds it with an empty item).
-Result<Variant> ItemAt(const VARIANT& container, std::span<const VARIANT> indices) {
-  if (indices.size() > kMaxIndices) return ErrorNumber::SubscriptOutOfRange;
-  VARIANT value = PeekValue(container);
-  if ((value.vt & VT_ARRAY) != 0) return ArrayElement(value.parray, indices);
-  if (value.vt != VT_DISPATCH && value.vt != VT_UNKNOWN) return ErrorNumber::TypeMismatch;
-  ComPtr<IDispatch> object = TRY(ObjectOf(value));
-  return InvokeDispatch(object.get(), DISPID_VALUE, kGetFlags, indices);
-}
-
-Result<Variant> ItemAt(const VARIANT& container, const VARIANT& index) {
-  return ItemAt(container, std::span<const VARIANT>(&index, 1));
-}
-
-Result<Variant> ItemAt(const VARIANT& container, int32_t index) {
-  return ItemAt(container, Variant::FromI4(index));
-}
 
 // A text as a value; past the longest string it fails with out of string space (14).
 Result<Variant> TextValue(std::u16string_view text) { return TextResult(text); }
-
-// The number of passes of "For i = 0 To count - 1" (or "For j = 1 To count"): the whole part
-// of the count, none for a negative one; past the 32-bit range the counter would overflow.
-Result<int32_t> LoopCount(const VARIANT& count) {
-  double bound = std::floor(TRY(ToDouble(count)));
-  if (!(bound <= std::numeric_limits<int32_t>::max())) return ErrorNumber::Overflow;
-  if (bound < 0) return 0;
-  return static_cast<int32_t>(bound);
-}
-
-// The items of a collection's "keys": a one-dimensional array (what a dictionary's keys are;
-// other arrays give nothing), or anything For Each can walk.
-Result<std::vector<Variant>> ValuesOf(const VARIANT& collection) {
-  VARIANT value = PeekValue(collection);
-  std::vector<Variant> values;
-  if ((value.vt & VT_ARRAY) != 0) {
-    if (value.parray == nullptr || SafeArrayGetDim(value.parray) != 1) return values;
-    int32_t first = TRY(SafeArrayLowerBound(value.parray, 1));
-    int32_t last = TRY(SafeArrayUpperBound(value.parray, 1));
-    for (int64_t i = first; i <= last; ++i) {
-      int32_t index = static_cast<int32_t>(i);
-      values.push_back(TRY(SafeArrayGetElement(value.parray, &index, 1)));
-    }
-    return values;
-  }
-  ComPtr<IDispatch> object = TRY(ObjectOf(value));
-  Variant enumerator = TRY(InvokeDispatch(object.get(), DISPID_NEWENUM, kGetFlags));
-  if (enumerator.vt != VT_UNKNOWN && enumerator.vt != VT_DISPATCH) {
-    return ErrorNumber::ObjectNotACollection;
-  }
-  if (enumerator.punkVal == nullptr) return ErrorNumber::ObjectNotACollection;
-  ComPtr<IEnumVARIANT> items =
-      ComPtr<IUnknown>(enumerator.punkVal).As<IEnumVARIANT>(IID_IEnumVARIANT);
-  if (!items) return ErrorNumber::ObjectNotACollection;
-  Variant item;
-  ULONG fetched = 0;
-  while (items->Next(1, &item, &fetched) == S_OK && fetched == 1) {
-    values.push_back(std::move(item));
-    item = Variant();
-  }
-  return values;
-}
 
 // One row's description: the stored text and the first field's value.
 struct Description {
@@ -255,8 +164,7 @@ Result<std::u16string> Calculation::RowKeyOf(int32_t row) {
 
 Result<Description> Calculation::NextDescription() {
   if (!description_fields_) {
-    ComPtr<IDispatch> fields = TRY(ObjectOf(At(kSuppDescriptionFields)));
-    description_fields_ = TRY(ValuesOf(TRY(CallMember(fields.get(), kKeys))));
+    description_fields_ = TRY(KeysOf(At(kSuppDescriptionFields)));
   }
   const VARIANT& values = At(is_detail_ ? kObjDFieldSDetail : kObjDFieldS);
   Description description;
@@ -402,16 +310,13 @@ Result<Variant> Calculation::ChangeValueFormat(const VARIANT& value, const VARIA
 }
 
 Result<bool> Calculation::Exists(ArgumentIndex dictionary, const VARIANT& key) {
-  ComPtr<IDispatch> object = TRY(ObjectOf(At(dictionary)));
-  const VARIANT exists_arguments[] = {key};
-  return IsTrue(TRY(CallMember(object.get(), kExists, exists_arguments)));
+  KeyedItems items = TRY(KeyedItems::Of(At(dictionary)));
+  return items.Exists(key);
 }
 
 Result<void> Calculation::Add(ArgumentIndex dictionary, const VARIANT& key, const VARIANT& item) {
-  ComPtr<IDispatch> object = TRY(ObjectOf(At(dictionary)));
-  const VARIANT add_arguments[] = {key, item};
-  TRY(CallMember(object.get(), kAdd, add_arguments));
-  return {};
+  KeyedItems items = TRY(KeyedItems::Of(At(dictionary)));
+  return items.Add(key, item);
 }
 
 }  // namespace

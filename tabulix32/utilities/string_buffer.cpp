@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "platform/automation/conversion.h"
+#include "tabulix32/utilities/in_process_internal.h"
 #include "tabulix32/utilities/utilities_text_internal.h"
 
 using utilities_internal::TrimSpaces;
@@ -84,6 +85,15 @@ Result<Variant> StringBuffer::append(const DispatchArguments& arguments) {
 Result<Variant> StringBuffer::clear(const DispatchArguments&) {
   Clear();
   return Variant();
+}
+
+void* StringBuffer::QueryOtherInterface(REFIID iid) {
+  if (iid == IID_StringBufferInProcess) return static_cast<IDispatch*>(this);
+  return nullptr;
+}
+
+StringBuffer* StringBuffer::InProcess(IUnknown* object) {
+  return utilities_internal::InProcessObject<StringBuffer>(object, IID_StringBufferInProcess);
 }
 
 IUnknown* CreateStringBuffer() {

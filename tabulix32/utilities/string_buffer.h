@@ -14,8 +14,16 @@
 
 #include "platform/com/dispatch_object.h"
 
+/// The identifier under which a StringBuffer of this library answers with itself, so that the
+/// renderer can append without dispatch.
+inline constexpr IID IID_StringBufferInProcess = {
+    0x900F5AB3, 0xD1F5, 0x430F, {0x9E, 0xF8, 0x54, 0xB0, 0xCA, 0x6E, 0x0C, 0x04}};
+
 class StringBuffer : public DispatchObject<StringBuffer> {
  public:
+  /// The StringBuffer of this library behind `object`, borrowed; null for any other object.
+  static StringBuffer* InProcess(IUnknown* object);
+
   /// Characters of the first allocation and of every growth step.
   static constexpr int32_t kCapacityStep = 65536;
   /// The longest content: the used length is a 32-bit signed count.
@@ -55,6 +63,9 @@ class StringBuffer : public DispatchObject<StringBuffer> {
   /// capacity + k × kCapacityStep for the smallest k ≥ 1. Overflow (6) when `needed` passes
   /// kMaxContentLength.
   static Result<int64_t> CapacityFor(int64_t capacity, int64_t needed);
+
+ protected:
+  void* QueryOtherInterface(REFIID iid) override;
 
  private:
   struct FreeCharacters {

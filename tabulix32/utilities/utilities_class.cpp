@@ -3,6 +3,8 @@
 // Methods also answer property reads, since late-bound callers may use either form.
 #include "tabulix32/utilities/utilities_class.h"
 
+#include "tabulix32/utilities/in_process_internal.h"
+
 namespace {
 constexpr uint16_t kCallable = kMethod | kPropertyGet;
 }  // namespace
@@ -84,4 +86,13 @@ std::span<const DispatchMember<UtilitiesClass>> UtilitiesClass::Members() {
       {u"satisfiesIPMask", 42, kCallable, 3, 3, &U::satisfiesIPMask, u"l_addr,l_mask,l_nsb"},
   };
   return kMembers;
+}
+
+void* UtilitiesClass::QueryOtherInterface(REFIID iid) {
+  if (iid == IID_UtilitiesClassInProcess) return static_cast<IDispatch*>(this);
+  return nullptr;
+}
+
+UtilitiesClass* UtilitiesClass::InProcess(IUnknown* object) {
+  return utilities_internal::InProcessObject<UtilitiesClass>(object, IID_UtilitiesClassInProcess);
 }

@@ -6,10 +6,19 @@
 
 #include "platform/com/dispatch_object.h"
 
+/// The identifier under which a UtilitiesClass of this library answers with itself, so that
+/// the renderer can call its members without dispatch (the same members, the same results).
+inline constexpr IID IID_UtilitiesClassInProcess = {
+    0x900F5AB3, 0xD1F5, 0x430F, {0x9E, 0xF8, 0x54, 0xB0, 0xCA, 0x6E, 0x0C, 0x02}};
+
 class UtilitiesClass : public DispatchObject<UtilitiesClass> {
  public:
   static std::span<const DispatchMember<UtilitiesClass>> Members();
   std::u16string_view TypeName() override { return u"UtilitiesClass"; }
+
+  /// The UtilitiesClass of this library behind `object`, borrowed; null for any other object
+  /// (a page's own utilities, a proxy).
+  static UtilitiesClass* InProcess(IUnknown* object);
 
   // Value formatting
   Result<Variant> fixZero(const DispatchArguments& arguments);
@@ -60,4 +69,7 @@ class UtilitiesClass : public DispatchObject<UtilitiesClass> {
 
   // IP masks
   Result<Variant> satisfiesIPMask(const DispatchArguments& arguments);
+
+ protected:
+  void* QueryOtherInterface(REFIID iid) override;
 };

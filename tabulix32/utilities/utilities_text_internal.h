@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "platform/automation/bstr.h"
+#include "platform/automation/compare.h"
 #include "platform/automation/conversion.h"
 #include "platform/automation/result.h"
 #include "platform/automation/variant.h"
@@ -25,7 +26,9 @@ inline Result<std::u16string> RequiredText(const VARIANT& value) {
 
 /// The text of an argument as concatenation sees it: Null and Empty are "".
 inline Result<std::u16string> ConcatenatedText(const VARIANT& value) {
-  if (IsNullValue(value)) return std::u16string();
+  VARIANT shallow = PeekValue(value);
+  if (shallow.vt == VT_NULL) return std::u16string();
+  if (shallow.vt == VT_BSTR) return std::u16string(BstrView(shallow.bstrVal));  // as it is
   return RequiredText(value);
 }
 
@@ -33,6 +36,15 @@ inline Result<std::u16string> ConcatenatedText(const VARIANT& value) {
 inline Result<bool> IsTrue(const VARIANT& value) {
   if (IsNullValue(value)) return false;
   return ToBool(value);
+}
+
+/// value = text by the value type's comparison (binary; Null is never equal; a number never
+/// equals a text that is no number).
+inline Result<bool> EqualsText(const VARIANT& value, std::u16string_view text) {
+  VARIANT shallow = PeekValue(value);
+  if (shallow.vt == VT_BSTR) return BstrView(shallow.bstrVal) == text;
+  Variant expected = Variant::FromString(text);
+  return TRY(Compare(value, expected)) == Comparison::Equal;
 }
 
 /// A text result; a text longer than the longest string fails with out of string space (14)

@@ -14,13 +14,15 @@
 #include "platform/automation/arithmetic.h"
 #include "platform/automation/compare.h"
 #include "platform/automation/conversion.h"
-#include "platform/automation/dispatch_call.h"
-#include "platform/automation/format.h"
+#include "platform/automation/number_text.h"
 #include "platform/automation/locale.h"
 #include "platform/automation/text_case.h"
+#include "tabulix32/utilities/report_data_internal.h"
+#include "tabulix32/utilities/value_formatting_internal.h"
 #include "tabulix32/utilities/utilities_text_internal.h"
 
 using namespace utilities_internal;
+using report_data::KeyedItems;
 
 namespace {
 
@@ -89,28 +91,23 @@ struct CurrencyCell {
   bool symbol_is_none;
 };
 
-// The length of the value's text, as Len sees it; nothing for Null.
-Result<std::optional<size_t>> TextLength(const VARIANT& value) {
+// Whether the value's text, as Len sees it, is empty; nothing for Null. Only strings and
+// objects need looking at: the text of a number is never empty, so it is not built.
+Result<std::optional<bool>> TextIsEmpty(const VARIANT& value) {
   VARIANT shallow = PeekValue(value);
-  if (shallow.vt == VT_NULL) return std::optional<size_t>();
-  if (shallow.vt == VT_EMPTY) return std::optional<size_t>(0);
-  if (shallow.vt == VT_BSTR) return std::optional<size_t>(SysStringLen(shallow.bstrVal));
+  if (shallow.vt == VT_NULL) return std::optional<bool>();
+  if (shallow.vt == VT_EMPTY) return std::optional<bool>(true);
+  if (shallow.vt == VT_BSTR) return std::optional<bool>(SysStringLen(shallow.bstrVal) == 0);
+  // Numbers, dates and Booleans always have a text of their own ("0", "False", a date).
+  if (IsNumberType(shallow.vt)) return std::optional<bool>(false);
   Bstr text = TRY(ToBstr(value));
-  return std::optional<size_t>(text.size());
+  return std::optional<bool>(text.size() == 0);
 }
 
 // Null, Empty or "": the values the render code treats as "no value".
 Result<bool> IsNullOrWithoutLength(const VARIANT& value) {
-  std::optional<size_t> length = TRY(TextLength(value));
-  return !length.has_value() || *length == 0;
-}
-
-// value = text by the value type's comparison (binary; Null is never equal).
-Result<bool> EqualsText(const VARIANT& value, std::u16string_view text) {
-  VARIANT shallow = PeekValue(value);
-  if (shallow.vt == VT_BSTR) return BstrView(shallow.bstrVal) == text;
-  Variant expected = Variant::FromString(text);
-  return TRY(Compare(value, expected)) == Comparison::Equal;
+  std::optional<bool> empty = TRY(TextIsEmpty(value));
+  return !empty.has_value() || *empty;
 }
 
 // "Not flag" in a condition: true for everything but True (-1); a Null complement counts as
@@ -144,16 +141,22 @@ Result<double> Quotient(const VARIANT& n, double d) {
   return quotient;
 }
 
-std::u16string NumberText(Bstr text) { return std::u16string(text.view()); }
-
+// The platform's number and percent forms of a double, in the thread's locale, with the
+// locale's grouping.
 Result<std::u16string> NumberForm(double value, int digits, NegativeStyle style) {
-  Variant number = Variant::FromR8(value);
-  return NumberText(TRY(FormatNumber(number, digits, style.leading_zero, style.parentheses)));
+  return FormatNumberText(value, digits, style.leading_zero, style.parentheses,
+                          TriState::UseDefault, CurrentLocale());
 }
 
 Result<std::u16string> PercentForm(double value, int digits, NegativeStyle style) {
-  Variant number = Variant::FromR8(value);
-  return NumberText(TRY(FormatPercent(number, digits, style.leading_zero, style.parentheses)));
+  return FormatPercentText(value, digits, style.leading_zero, style.parentheses,
+                           TriState::UseDefault, CurrentLocale());
+}
+
+Result<std::u16string> CurrencyForm(double value, int digits, TriState leading_zero,
+                                    TriState parentheses) {
+  return FormatCurrencyText(value, digits, leading_zero, parentheses, TriState::UseDefault,
+                            CurrentLocale());
 }
 
 constexpr NegativeStyle kLocaleDefaults{TriState::UseDefault, TriState::UseDefault};
@@ -246,12 +249,11 @@ Result<std::u16string> CurrencyAmountText(const VARIANT& n, const VARIANT& d,
                                           const Threshold& threshold, int digits,
                                           TriState parentheses) {
   std::optional<double> denominator = TRY(DenominatorAbove(d, kPercentLimit));
-  Variant amount = Variant::FromR8(0.0);
-  if (!denominator) return NumberText(TRY(FormatCurrency(amount, digits)));
+  if (!denominator) {
+    return CurrencyForm(0.0, digits, TriState::UseDefault, TriState::UseDefault);
+  }
   double quotient = TRY(Quotient(n, *denominator));
-  amount = Variant::FromR8(quotient);
-  std::u16string text =
-      NumberText(TRY(FormatCurrency(amount, digits, TriState::True, parentheses)));
+  std::u16string text = TRY(CurrencyForm(quotient, digits, TriState::True, parentheses));
   return ApplyThreshold(std::move(text), quotient, threshold);
 }
 
@@ -281,19 +283,22 @@ Result<CurrencyCell> CurrencyCellText(const VARIANT& n, const VARIANT& d,
 
 // The item of the settings collection under field & suffix, read through its default member
 // (a Scripting.Dictionary adds an absent key with an Empty item).
-Result<Variant> ReadSetting(IDispatch* settings, std::u16string_view field,
+Result<Variant> ReadSetting(KeyedItems& settings, std::u16string_view field,
                             std::u16string_view suffix) {
-  Variant key = Variant::FromString(std::u16string(field) + std::u16string(suffix));
-  const VARIANT& key_argument = key;
-  return InvokeDispatch(settings, DISPID_VALUE, DISPATCH_METHOD | DISPATCH_PROPERTYGET,
-                        std::span<const VARIANT>(&key_argument, 1));
+  return settings.Read(report_data::KeyText{field, suffix});
 }
 
-Result<IDispatch*> SettingsObject(const VARIANT& value) {
+// The settings argument must hold an object: 424 for anything else, 91 for Nothing.
+Result<void> CheckSettingsObject(const VARIANT& value) {
   VARIANT shallow = PeekValue(value);
   if (shallow.vt != VT_DISPATCH) return ErrorNumber::ObjectRequired;
   if (shallow.pdispVal == nullptr) return ErrorNumber::ObjectVariableNotSet;
-  return shallow.pdispVal;
+  return {};
+}
+
+Result<KeyedItems> SettingsObject(const VARIANT& value) {
+  TRY(CheckSettingsObject(value));
+  return KeyedItems::Of(PeekValue(value));
 }
 
 // The settings of one quantity, as myFormatValue reads them: four reads of the collection.
@@ -304,7 +309,7 @@ struct QuantitySettings {
   Variant denominator_formula;
 };
 
-Result<QuantitySettings> ReadQuantitySettings(IDispatch* settings, std::u16string_view field,
+Result<QuantitySettings> ReadQuantitySettings(KeyedItems& settings, std::u16string_view field,
                                               bool detail_report) {
   QuantitySettings quantity;
   quantity.threshold_value = TRY(ReadSetting(settings, field, kThresholdValueKey));
@@ -412,16 +417,79 @@ Result<Variant> TrimmedSymbol(const VARIANT& currency_symbol) {
 
 // A cell inside a link has no font colour of its own: Empty or "" (Null is no test, so false).
 Result<bool> IsLinkColour(const VARIANT& default_font_color) {
-  std::optional<size_t> length = TRY(TextLength(default_font_color));
-  return length.has_value() && *length == 0;
+  std::optional<bool> empty = TRY(TextIsEmpty(default_font_color));
+  return empty.has_value() && *empty;
 }
 
+// The bodies of the members the renderer calls for every cell, on either kind of argument list
+// (the member's DispatchArguments, or the renderer's arguments first-first).
+
+// fixZero(numToFix)
+template <class Arguments>
+Result<Variant> FixZeroOf(const Arguments& arguments) {
+  if (TRY(IsNullOrWithoutLength(arguments[0]))) return Variant::FromI2(0);
+  return ValueOf(arguments[0]);
+}
+
+// myDivision(n, d)
+template <class Arguments>
+Result<Variant> DivisionOf(const Arguments& arguments) {
+  std::optional<double> denominator = TRY(DenominatorAbove(arguments[1], kDivisionLimit));
+  if (!denominator) return Variant::FromR8(0.0);
+  return Divide(arguments[0], arguments[1]);
+}
+
+// myFormatPercentNoColor(n, d, numdigits, negative_num_format)
+template <class Arguments>
+Result<Variant> FormatPercentNoColorOf(const Arguments& arguments) {
+  const VARIANT& n = arguments[0];
+  const VARIANT& d = arguments[1];
+  int digits = TRY(ToInt32(arguments[2]));
+  auto zero = [&]() -> Result<Variant> {
+    return TextResult(TRY(PercentForm(0.0, digits, kLocaleDefaults)));
+  };
+  std::optional<bool> empty = TRY(TextIsEmpty(n));
+  // IsNumeric guards the |d| test, so a non-numeric d gives the zero text.
+  if (!empty.has_value() || *empty || !IsNumeric(d)) return zero();
+  std::optional<double> denominator = TRY(DenominatorAbove(d, kPercentLimit));
+  if (!denominator) return zero();
+  NegativeStyle style = TRY(NegativeStyleOf(arguments[3]));
+  double quotient = TRY(Quotient(n, *denominator));
+  std::u16string text = TRY(PercentForm(quotient, digits, style));
+  return TextResult(text);
+}
+
+// myFormatValue(quantityFieldName, n, d, format, hasdenom, cache_schemaReportQuantities,
+// currency_symbol, system_currency_symbol, default_font_color, negative_num_format,
+// reporttype1)
+template <class Arguments>
+Result<Variant> FormatValueWith(const Arguments& arguments, const Variant& value,
+                                KeyedItems& settings) {
+  std::u16string field = TRY(ConcatenatedText(arguments[0]));
+  bool detail_report = TRY(EqualsText(arguments[10], kDetailReport));
+  QuantitySettings quantity = TRY(ReadQuantitySettings(settings, field, detail_report));
+  CellFormat format = TRY(CellFormatOf(arguments[3]));
+  // Trim(currency_symbol) is handed on to the currency formatter only.
+  Variant symbol;
+  if (format == CellFormat::Currency) symbol = TRY(TrimmedSymbol(arguments[6]));
+  bool has_denominator = TRY(IsTrue(arguments[4]));
+  Variant is_link = Variant::FromBool(TRY(IsLinkColour(arguments[8])));
+  CellRequest request{value,  arguments[2], format,  has_denominator,
+                      symbol, arguments[7], is_link, arguments[9]};
+  return FormatCell(request, quantity);
+}
+
+template <class Arguments>
+Result<Variant> FormatValueOf(const Arguments& arguments) {
+  Variant value = TRY(CellValue(arguments[1]));
+  KeyedItems settings = TRY(SettingsObject(arguments[5]));
+  return FormatValueWith(arguments, value, settings);
+}
 }  // namespace
 
 // fixZero(numToFix)
 Result<Variant> UtilitiesClass::fixZero(const DispatchArguments& arguments) {
-  if (TRY(IsNullOrWithoutLength(arguments[0]))) return Variant::FromI2(0);
-  return ValueOf(arguments[0]);
+  return FixZeroOf(arguments);
 }
 
 // nullFix(inputToFix)
@@ -446,9 +514,7 @@ Result<Variant> UtilitiesClass::changeValueFormat(const DispatchArguments& argum
 
 // myDivision(n, d)
 Result<Variant> UtilitiesClass::myDivision(const DispatchArguments& arguments) {
-  std::optional<double> denominator = TRY(DenominatorAbove(arguments[1], kDivisionLimit));
-  if (!denominator) return Variant::FromR8(0.0);
-  return Divide(arguments[0], arguments[1]);
+  return DivisionOf(arguments);
 }
 
 // myFormatNumber(showThreshold, n, d, thresholdvalue, thresholdcolouring, numdigits, isLink,
@@ -476,19 +542,7 @@ Result<Variant> UtilitiesClass::myFormatPercent(const DispatchArguments& argumen
 
 // myFormatPercentNoColor(n, d, numdigits, negative_num_format)
 Result<Variant> UtilitiesClass::myFormatPercentNoColor(const DispatchArguments& arguments) {
-  const VARIANT& n = arguments[0];
-  const VARIANT& d = arguments[1];
-  int digits = TRY(ToInt32(arguments[2]));
-  std::u16string zero = TRY(PercentForm(0.0, digits, kLocaleDefaults));
-  std::optional<size_t> length = TRY(TextLength(n));
-  // IsNumeric guards the |d| test, so a non-numeric d gives the zero text.
-  if (!length.has_value() || *length == 0 || !IsNumeric(d)) return TextResult(zero);
-  std::optional<double> denominator = TRY(DenominatorAbove(d, kPercentLimit));
-  if (!denominator) return TextResult(zero);
-  NegativeStyle style = TRY(NegativeStyleOf(arguments[3]));
-  double quotient = TRY(Quotient(n, *denominator));
-  std::u16string text = TRY(PercentForm(quotient, digits, style));
-  return TextResult(text);
+  return FormatPercentNoColorOf(arguments);
 }
 
 // myFormatCurrency(n, d, thresholdvalue, thresholdcolouring, numdigits, currency_symbol,
@@ -509,18 +563,7 @@ Result<Variant> UtilitiesClass::myFormatCurrency(const DispatchArguments& argume
 // currency_symbol, system_currency_symbol, default_font_color, negative_num_format,
 // reporttype1)
 Result<Variant> UtilitiesClass::myFormatValue(const DispatchArguments& arguments) {
-  Variant value = TRY(CellValue(arguments[1]));
-  std::u16string field = TRY(ConcatenatedText(arguments[0]));
-  IDispatch* settings = TRY(SettingsObject(arguments[5]));
-  bool detail_report = TRY(EqualsText(arguments[10], kDetailReport));
-  QuantitySettings quantity = TRY(ReadQuantitySettings(settings, field, detail_report));
-  Variant symbol = TRY(TrimmedSymbol(arguments[6]));
-  CellFormat format = TRY(CellFormatOf(arguments[3]));
-  bool has_denominator = TRY(IsTrue(arguments[4]));
-  Variant is_link = Variant::FromBool(TRY(IsLinkColour(arguments[8])));
-  CellRequest request{value,  arguments[2], format,  has_denominator,
-                      symbol, arguments[7], is_link, arguments[9]};
-  return FormatCell(request, quantity);
+  return FormatValueOf(arguments);
 }
 
 // getPreCellHtml(default_font_size, default_font_family, default_font_color)
@@ -547,3 +590,44 @@ Result<Variant> UtilitiesClass::getPreTitleHtml(const DispatchArguments& argumen
   html += kTitleStyleEnd;
   return TextResult(html);
 }
+
+namespace utilities_internal {
+
+namespace {
+
+// The renderer passes each member exactly the arguments the member table requires.
+Result<void> CheckCount(std::span<const VARIANT> arguments, size_t count) {
+  if (arguments.size() != count) return ErrorNumber::WrongNumberOfArguments;
+  return {};
+}
+
+}  // namespace
+
+Result<Variant> FixZero(std::span<const VARIANT> arguments) {
+  TRY(CheckCount(arguments, 1));
+  return FixZeroOf(arguments);
+}
+
+Result<Variant> Division(std::span<const VARIANT> arguments) {
+  TRY(CheckCount(arguments, 2));
+  return DivisionOf(arguments);
+}
+
+Result<Variant> FormatPercentNoColor(std::span<const VARIANT> arguments) {
+  TRY(CheckCount(arguments, 4));
+  return FormatPercentNoColorOf(arguments);
+}
+
+Result<Variant> FormatValue(std::span<const VARIANT> arguments) {
+  TRY(CheckCount(arguments, 11));
+  return FormatValueOf(arguments);
+}
+
+Result<Variant> FormatValue(std::span<const VARIANT> arguments, KeyedItems& settings) {
+  TRY(CheckCount(arguments, 11));
+  Variant value = TRY(CellValue(arguments[1]));
+  TRY(CheckSettingsObject(arguments[5]));
+  return FormatValueWith(arguments, value, settings);
+}
+
+}  // namespace utilities_internal

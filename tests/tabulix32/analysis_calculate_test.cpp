@@ -15,8 +15,12 @@
 #include "platform/automation/locale.h"
 #include "platform/automation/safearray.h"
 #include "platform/scriptruntime/dictionary.h"
+#include "tests/tabulix32/utilities_member_call.h"
 
 namespace {
+
+using utilities_test::Array;
+using utilities_test::Rows;
 
 constexpr LCID kEnglishUnitedStates = 1033;
 constexpr LCID kGerman = 1031;
@@ -51,34 +55,6 @@ std::string Narrow(std::u16string_view text) {
   std::string narrow;
   for (char16_t c : text) narrow += c < 128 ? static_cast<char>(c) : '?';
   return narrow;
-}
-
-// A one-dimensional array of variants from `lower_bound`.
-Variant Array(std::initializer_list<Variant> values, int32_t lower_bound = 0) {
-  SAFEARRAY* array = SafeArrayCreateVector(VT_VARIANT, lower_bound, values.size());
-  int32_t index = lower_bound;
-  for (const Variant& value : values) {
-    EXPECT_TRUE(SafeArrayPutElement(array, &index, 1, value).ok());
-    ++index;
-  }
-  return Variant::FromArray(VT_VARIANT, array);
-}
-
-// A fetched-rows array indexed (column, row), from the rows as lists of columns.
-Variant Rows(std::initializer_list<std::initializer_list<Variant>> rows) {
-  uint32_t columns = rows.size() == 0 ? 0 : rows.begin()->size();
-  SAFEARRAYBOUND bounds[2] = {{columns, 0}, {static_cast<uint32_t>(rows.size()), 0}};
-  SAFEARRAY* array = SafeArrayCreate(VT_VARIANT, 2, bounds);
-  int32_t row = 0;
-  for (const auto& cells : rows) {
-    int32_t column = 0;
-    for (const Variant& cell : cells) {
-      int32_t indices[2] = {column++, row};
-      EXPECT_TRUE(SafeArrayPutElement(array, indices, 2, cell).ok());
-    }
-    ++row;
-  }
-  return Variant::FromArray(VT_VARIANT, array);
 }
 
 Variant NewDictionary() {

@@ -178,3 +178,15 @@ TEST_F(Conversion, IsNumericAndIsDateFollowTheParsers) {
   EXPECT_FALSE(IsDate(Variant::FromString(u"5")));
   EXPECT_FALSE(IsDate(Variant::FromI4(5)));
 }
+
+TEST_F(Conversion, IsNumberTypeNamesTheTypesHoldingANumberByValue) {
+  for (VARTYPE type : std::initializer_list<VARTYPE>{VT_I2, VT_I4, VT_R4, VT_R8, VT_CY, VT_DATE,
+                                                     VT_BOOL, VT_UI1}) {
+    EXPECT_TRUE(IsNumberType(type)) << type;
+  }
+  for (VARTYPE type : std::initializer_list<VARTYPE>{VT_EMPTY, VT_NULL, VT_BSTR, VT_DISPATCH,
+                                                     VT_ERROR, VT_VARIANT, VT_BYREF | VT_I4,
+                                                     VT_ARRAY | VT_I4}) {
+    EXPECT_FALSE(IsNumberType(type)) << type;
+  }
+}
