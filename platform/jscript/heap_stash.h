@@ -21,6 +21,8 @@ inline constexpr std::string_view kStashEnumerator = "enumeratorPrototype"; // p
 inline constexpr std::string_view kStashDate = "dateConstructor";           // the built-in Date
 inline constexpr std::string_view kStashErrorConstructors = "errorConstructors";  // built-in error types
 inline constexpr std::string_view kStashRun = "run";                        // the current run's table
+inline constexpr std::string_view kStashNamedItemAccessors = "namedItemAccessors";        // [get, set]
+inline constexpr std::string_view kStashGlobalMemberAccessors = "globalMemberAccessors";  // [get, set]
 
 // Hidden property keys.
 inline constexpr std::string_view kHiddenResource = "\xFF" "resource";  // pointer to a HeapResource

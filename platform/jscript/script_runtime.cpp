@@ -47,12 +47,34 @@ void DefineDataOnGlobal(duk_context* ctx, duk_idx_t key, duk_idx_t value) {
   duk_pop(ctx);
 }
 
+// Pushes a getter and a setter. They are the same for every name (the key comes as an
+// argument), so a heap makes each pair once, under `stash_key`, frozen: no run can change what
+// later runs call.
 template <duk_ret_t (*Getter)(duk_context*), duk_ret_t (*Setter)(duk_context*)>
-void DefineAccessorOnGlobal(duk_context* ctx, std::u16string_view name) {
+void PushSharedAccessors(duk_context* ctx, std::string_view stash_key) {
+  PushStashEntry(ctx, stash_key);
+  if (duk_is_undefined(ctx, -1)) {
+    duk_pop(ctx);
+    duk_push_array(ctx);
+    PushNative<Getter>(ctx, 1);
+    duk_freeze(ctx, -1);
+    duk_put_prop_index(ctx, -2, 0);
+    PushNative<Setter>(ctx, 2);
+    duk_freeze(ctx, -1);
+    duk_put_prop_index(ctx, -2, 1);
+    duk_dup_top(ctx);
+    PutStashEntry(ctx, stash_key);
+  }
+  duk_get_prop_index(ctx, -1, 0);
+  duk_get_prop_index(ctx, -2, 1);
+  duk_remove(ctx, -3);
+}
+
+template <duk_ret_t (*Getter)(duk_context*), duk_ret_t (*Setter)(duk_context*)>
+void DefineAccessorOnGlobal(duk_context* ctx, std::u16string_view name, std::string_view stash_key) {
   duk_push_global_object(ctx);
   PushText(ctx, name);
-  PushNative<Getter>(ctx, 1);
-  PushNative<Setter>(ctx, 2);
+  PushSharedAccessors<Getter, Setter>(ctx, stash_key);
   duk_def_prop(ctx, -4,
                DUK_DEFPROP_HAVE_GETTER | DUK_DEFPROP_HAVE_SETTER | DUK_DEFPROP_SET_CONFIGURABLE |
                    DUK_DEFPROP_CLEAR_ENUMERABLE);
@@ -121,6 +143,22 @@ duk_ret_t SetUpRun(duk_context* ctx, void*) {
   duk_push_object(ctx);
   PutKey(ctx, -2, kRetainedObjects);
   PutStashEntry(ctx, kStashRun);
+  return 0;
+}
+
+// The run's global object refers to itself (globalThis), a cycle reference counting cannot
+// free: left alone, every run's global and what only it holds would pile up until a full
+// collection. Broken at the end of the run, they go at once. A script that made the property
+// non-configurable keeps the cycle (the deletion fails; the collector frees it later).
+duk_ret_t BreakGlobalCycle(duk_context* ctx, void*) {
+  duk_push_global_object(ctx);
+  duk_idx_t global = duk_get_top_index(ctx);
+  duk_push_string(ctx, "globalThis");
+  duk_get_prop_desc(ctx, global, 0);  // undefined when a script deleted it
+  bool refers_to_itself = duk_is_object(ctx, -1) && duk_get_prop_string(ctx, -1, "value") &&
+                          duk_get_heapptr(ctx, -1) == duk_get_heapptr(ctx, global);
+  duk_set_top(ctx, global + 1);
+  if (refers_to_itself) duk_del_prop_string(ctx, global, "globalThis");
   return 0;
 }
 
@@ -212,6 +250,9 @@ ScriptRuntime::~ScriptRuntime() {
   link_->runtime = nullptr;
   items_.clear();
   if (!heap_) return;
+  duk_context* ctx = heap_->context();
+  duk_safe_call(ctx, BreakGlobalCycle, nullptr, 0, 1);
+  duk_pop(ctx);
   bool reusable = heap_->EndRun();
   ReleaseHeap(std::move(heap_), reusable);
 }
@@ -228,7 +269,7 @@ Result<void> ScriptRuntime::AddNamedItem(std::u16string_view name, bool global_m
   items_.push_back({std::u16string(name), global_members, nullptr});
   has_global_members_ = has_global_members_ || global_members;
   auto body = [&](duk_context* ctx) -> duk_ret_t {
-    DefineAccessorOnGlobal<NamedItemGet, GlobalValueSet>(ctx, name);
+    DefineAccessorOnGlobal<NamedItemGet, GlobalValueSet>(ctx, name, kStashNamedItemAccessors);
     return 0;
   };
   duk_context* ctx = context();
@@ -296,7 +337,7 @@ void ScriptRuntime::DefineFreeNames(duk_context* ctx, const CompiledText& text) 
     if (free_names_defined_.contains(name)) continue;
     PushText(ctx, name);
     bool known = duk_has_prop(ctx, -2);
-    if (!known) DefineAccessorOnGlobal<GlobalMemberGet, GlobalMemberSet>(ctx, name);
+    if (!known) DefineAccessorOnGlobal<GlobalMemberGet, GlobalMemberSet>(ctx, name, kStashGlobalMemberAccessors);
     free_names_defined_.insert(name);
   }
   duk_pop(ctx);

@@ -564,7 +564,8 @@ HRESULT VBScriptEngine::FindGlobal(const OLECHAR* name, DISPID* dispid) {
 }
 
 // A global called, read or assigned by the host. Failures of a called procedure are reported
-// to the site like any run-time error and also returned as the call's exception.
+// to the site like any run-time error and also returned as the call's exception; a procedure
+// that was stopped returns SCRIPT_E_STOP_WITHOUT_ERROR.
 HRESULT VBScriptEngine::InvokeGlobal(DISPID dispid, WORD flags, DISPPARAMS* params, VARIANT* result,
                                      EXCEPINFO* exception) {
   if (IsClosed()) return E_UNEXPECTED;
@@ -590,6 +591,9 @@ HRESULT VBScriptEngine::InvokeGlobal(DISPID dispid, WORD flags, DISPPARAMS* para
         FillException(exception, runtime->last_error());
         return DISP_E_EXCEPTION;
       }
+      // A procedure the host stopped (Response.End) stops its caller too: a script of another
+      // engine that called it must not go on as if it had returned.
+      if (outcome == RunOutcome::Stopped) return SCRIPT_E_STOP_WITHOUT_ERROR;
       if (result != nullptr) {
         VariantClear(result);
         *result = value.Detach();

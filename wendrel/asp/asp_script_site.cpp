@@ -42,3 +42,13 @@ HRESULT AspScriptSite::OnScriptError(IActiveScriptError* error) {
     return S_OK;
   });
 }
+
+HRESULT AspScriptSite::OnEnterScript() {
+  if (host_ != nullptr) host_->EnterScript();
+  return S_OK;
+}
+
+HRESULT AspScriptSite::OnLeaveScript() {
+  if (host_ != nullptr) host_->LeaveScript();
+  return S_OK;
+}

@@ -24,8 +24,8 @@ class AspScriptSite final : public ComObject<AspScriptSite, IActiveScriptSite> {
   HRESULT OnScriptTerminate(const VARIANT*, const EXCEPINFO*) override { return S_OK; }
   HRESULT OnStateChange(SCRIPTSTATE) override { return S_OK; }
   HRESULT OnScriptError(IActiveScriptError* error) override;
-  HRESULT OnEnterScript() override { return S_OK; }
-  HRESULT OnLeaveScript() override { return S_OK; }
+  HRESULT OnEnterScript() override;
+  HRESULT OnLeaveScript() override;
 
  private:
   CASPServer* host_;

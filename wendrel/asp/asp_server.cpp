@@ -49,6 +49,9 @@ constexpr DWORD kPersistentTypeLibrary = 0x40;
 // Objects OBJECT tags declare: visible, kept by the clones of the compiled page, no code.
 constexpr DWORD kDeclaredObjectFlags =
     SCRIPTITEM_ISVISIBLE | SCRIPTITEM_ISPERSISTENT | SCRIPTITEM_NOCODE;
+// The globals of the page's program in another language: their members are global names.
+constexpr DWORD kScriptGlobalsFlags =
+    SCRIPTITEM_ISVISIBLE | SCRIPTITEM_ISPERSISTENT | SCRIPTITEM_GLOBALMEMBERS;
 constexpr int32_t kCannotCreateError = 429;
 constexpr int16_t kGeneratedScriptLogLevel = 2;
 
@@ -182,29 +185,60 @@ std::shared_ptr<const CompiledPage> CASPServer::Compile(const PageRun& run) {
   auto page = NewCompiledPage(run, settings.script_language);
   page->stamps = files.Stamps();
   page->page_text = std::make_shared<const std::string>(std::move(pre.page_text));
-  page->line_map = std::move(pre.primary.line_map);
   page->files = std::move(pre.files);
   page->code_page = pre.code_page ? static_cast<uint32_t>(*pre.code_page) : CP_UTF8;
   page->lcid = pre.lcid ? static_cast<uint32_t>(*pre.lcid) : 0;
   page->objects = std::move(pre.objects);
   if (settings.log_level == kGeneratedScriptLogLevel) WriteGeneratedScript(*page, pre.primary.script);
+  page_ = page;  // compile errors are reported against this page's line maps
+  if (!ParseScripts(*page, pre)) return nullptr;
+  if (!files.FromHost()) runtime_.Pages().Keep(page);
+  return page;
+}
+
+// The page language's program first (index 0), then one per other language. Every engine is
+// found before any is parsed, so a missing one gives the 2000 page whatever the page's code.
+bool CASPServer::ParseScripts(CompiledPage& page, PreprocessedPage& pre) {
+  std::vector<ScriptPart*> parts{&pre.primary};
+  for (ScriptPart& other : pre.others) parts.push_back(&other);
+  std::vector<ComPtr<IActiveScript>> templates;
   std::string log_line;
-  Result<ComPtr<IActiveScript>> template_engine =
-      runtime_.Engines().TemplateFor(pre.primary.language, &log_line);
-  for (const ScriptPart& other : pre.others) {
-    if (!template_engine.ok()) break;
-    // Blocks in another language need that language's engine beside the page's.
-    Result<ComPtr<IActiveScript>> other_engine =
-        runtime_.Engines().TemplateFor(other.language, &log_line);
-    if (!other_engine.ok()) template_engine = std::move(other_engine).error();
+  for (const ScriptPart* part : parts) {
+    Result<ComPtr<IActiveScript>> found = runtime_.Engines().TemplateFor(part->language, &log_line);
+    if (!found.ok()) {
+      if (!log_line.empty()) runtime_.Server().WriteEventLog(log_line);
+      WriteAspError(static_cast<int>(AspError::NoEngine));
+      return false;
+    }
+    templates.push_back(std::move(found).value());
   }
-  if (!template_engine.ok()) {
-    if (!log_line.empty()) runtime_.Server().WriteEventLog(log_line);
-    WriteAspError(static_cast<int>(AspError::NoEngine));
-    return nullptr;
+  page.scripts.reserve(parts.size());
+  for (ScriptPart* part : parts) {
+    page.scripts.push_back({part->language, nullptr, std::move(part->line_map)});
   }
+  for (size_t index = 0; index < parts.size(); ++index) {
+    ComPtr<IActiveScript> engine =
+        PreparedEngine(templates[index], page, pre.type_libraries, index);
+    if (!engine) return false;
+    ComPtr<IActiveScriptParse> parse = engine.As<IActiveScriptParse>(IID_IActiveScriptParse);
+    std::u16string code = BytesToText(parts[index]->script, page.code_page);
+    HRESULT hr = parse->ParseScriptText(code.c_str(), nullptr, nullptr, nullptr,
+                                        static_cast<DWORD>(index), 0, kParseFlags, nullptr, nullptr);
+    if (FAILED(hr)) {
+      if (hr != SCRIPT_E_REPORTED) WriteAspError(static_cast<int>(AspError::ParseFailed));
+      return false;
+    }
+    page.scripts[index].engine = engine;
+  }
+  return true;
+}
+
+ComPtr<IActiveScript> CASPServer::PreparedEngine(const ComPtr<IActiveScript>& template_engine,
+                                                 const CompiledPage& page,
+                                                 std::span<const TypeLibraryReference> type_libraries,
+                                                 size_t index) {
   ComPtr<IActiveScript> engine;
-  if (FAILED(template_engine.value()->Clone(engine.Receive())) || !engine) {
+  if (FAILED(template_engine->Clone(engine.Receive())) || !engine) {
     WriteAspError(static_cast<int>(AspError::CloneFailed));
     return nullptr;
   }
@@ -212,13 +246,22 @@ std::shared_ptr<const CompiledPage> CASPServer::Compile(const PageRun& run) {
     WriteAspError(static_cast<int>(AspError::SetSiteFailed));
     return nullptr;
   }
-  for (const std::u16string& name : DeclaredNames(page->objects)) {
+  for (const std::u16string& name : DeclaredNames(page.objects)) {
     if (FAILED(engine->AddNamedItem(name.c_str(), kDeclaredObjectFlags))) {
       WriteAspError(static_cast<int>(AspError::NamedItemsFailed));
       return nullptr;
     }
   }
-  for (const TypeLibraryReference& library : pre.type_libraries) {
+  // The other programs' globals are this one's too: functions are called across languages.
+  for (size_t other = 0; other < page.scripts.size(); ++other) {
+    if (other == index) continue;
+    std::u16string name = ScriptGlobalsItemName(other);
+    if (FAILED(engine->AddNamedItem(name.c_str(), kScriptGlobalsFlags))) {
+      WriteAspError(static_cast<int>(AspError::NamedItemsFailed));
+      return nullptr;
+    }
+  }
+  for (const TypeLibraryReference& library : type_libraries) {
     if (!library.guid) continue;  // a FILE= library has no registered identity to add
     DWORD major = library.major < 0 ? 0 : static_cast<DWORD>(library.major);
     DWORD minor = library.minor < 0 ? 0 : static_cast<DWORD>(library.minor);
@@ -232,28 +275,13 @@ std::shared_ptr<const CompiledPage> CASPServer::Compile(const PageRun& run) {
     WriteAspError(static_cast<int>(AspError::InitNewFailed));
     return nullptr;
   }
-  page_ = page;  // compile errors are reported against this page's line map
-  std::u16string code = BytesToText(pre.primary.script, page->code_page);
-  HRESULT hr = parse->ParseScriptText(code.c_str(), nullptr, nullptr, nullptr, 0, 0, kParseFlags,
-                                      nullptr, nullptr);
-  if (FAILED(hr)) {
-    if (hr != SCRIPT_E_REPORTED) WriteAspError(static_cast<int>(AspError::ParseFailed));
-    return nullptr;
-  }
-  page->engine = engine;
-  if (!files.FromHost()) runtime_.Pages().Keep(page);
-  return page;
+  return engine;
 }
 
 bool CASPServer::RunCompiled(const CompiledPage& page) {
   const PageRun& run = *run_;
-  ComPtr<IActiveScript> engine;
-  if (FAILED(page.engine->Clone(engine.Receive())) || !engine) {
-    WriteAspError(static_cast<int>(AspError::CloneFailed));
-    return false;
-  }
-  if (FAILED(engine->SetScriptSite(site_.get()))) {
-    WriteAspError(static_cast<int>(AspError::SetSiteFailed));
+  if (std::optional<int> failed = clones_.CloneAll(page.scripts, site_.get())) {
+    WriteAspError(*failed);
     return false;
   }
   std::shared_ptr<const std::string> outer_text = run.response.PageText();
@@ -272,11 +300,13 @@ bool CASPServer::RunCompiled(const CompiledPage& page) {
   uint64_t watched = 0;
   if (limit > 0) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(limit);
-    watched = runtime_.Watchdog().Watch(engine, deadline, limit, &cancelled_);
+    watched = runtime_.Watchdog().Watch(clones_.Engines(), deadline, limit, &cancelled_);
   }
-  HRESULT hr = engine->SetScriptState(SCRIPTSTATE_STARTED);
+  HRESULT hr = clones_.StartAll([&run] { return run.response.Ended(); });
   if (watched != 0) runtime_.Watchdog().Forget(watched);
-  engine->Close();
+  clones_.CloseAll();
+  held_error_.reset();
+  script_depth_ = 0;
   SetThreadLocale(outer_locale);
   run.response.SetScriptRunning(depth_ > 0);
   run.response.SetPageText(std::move(outer_text));
@@ -339,10 +369,14 @@ void CASPServer::WriteGeneratedScript(const CompiledPage& page, std::string_view
 
 // --- What the engine asks --------------------------------------------------------------------
 
-// The intrinsic objects first, then the host's objects, then the objects OBJECT tags declared
-// for the session and for the application (made on first use). A new reference is returned.
+// The globals of the page's other programs, the intrinsic objects, then the host's objects, then
+// the objects OBJECT tags declared for the session and for the application (made on first
+// use). A new reference is returned.
 IUnknown* CASPServer::ItemFor(std::u16string_view name) {
   if (run_ == nullptr) return nullptr;
+  if (std::optional<size_t> script = ScriptGlobalsItemIndex(name)) {
+    return clones_.GlobalsOf(*script);
+  }
   IDispatch* found = nullptr;
   ComPtr<IDispatch> host_object;
   ComPtr<IDispatch> declared;
@@ -368,10 +402,26 @@ IUnknown* CASPServer::ItemFor(std::u16string_view name) {
   return static_cast<IUnknown*>(found);
 }
 
-// The fragment names the file and line the failing code was written in (the page or one of its
-// includes), not the line of the generated script.
+// An error reported while another script of the page is still running was raised in a call
+// that script made: it is held (see held_error_), not written.
 void CASPServer::ReportScriptError(IActiveScriptError* error) {
   if (run_ == nullptr) return;
+  ErrorFragment fragment = FragmentOf(error);
+  bool same_as_held = held_error_ && held_error_->number == fragment.number &&
+                      held_error_->description == fragment.description;
+  if (script_depth_ > 0) {
+    // Passing outwards through the scripts that called: the innermost place stays.
+    if (!same_as_held) held_error_ = std::move(fragment);
+    return;
+  }
+  if (same_as_held) fragment = std::move(*held_error_);
+  held_error_.reset();
+  (void)run_->response.AppendBytes(fragment.html);
+}
+
+// The fragment names the file and line the failing code was written in (the page or one of its
+// includes), not the line of the generated script; the source context is the program's index.
+CASPServer::ErrorFragment CASPServer::FragmentOf(IActiveScriptError* error) const {
   EXCEPINFO exception{};
   error->GetExceptionInfo(&exception);
   Bstr description = Bstr::Adopt(exception.bstrDescription);
@@ -387,13 +437,21 @@ void CASPServer::ReportScriptError(IActiveScriptError* error) {
   Bstr text = Bstr::Adopt(line_text);
   std::string file = run_->request.RequestPage();
   int32_t shown_line = placed ? static_cast<int32_t>(line) + 1 : -1;
-  if (placed && page_ && line < page_->line_map.size()) {
-    SourceLine origin = page_->line_map[line];
+  const std::vector<SourceLine>* line_map =
+      page_ && context < page_->scripts.size() ? &page_->scripts[context].line_map : nullptr;
+  if (placed && line_map != nullptr && line < line_map->size()) {
+    SourceLine origin = (*line_map)[line];
     file = DisplayName(origin.file);
     shown_line = static_cast<int32_t>(origin.line);
   }
-  (void)run_->response.AppendBytes(ScriptErrorFragment(
-      description.view(), number, file, shown_line, column, text.view()));
+  return {number, std::u16string(description.view()),
+          ScriptErrorFragment(description.view(), number, file, shown_line, column, text.view())};
+}
+
+// A call from one script of the page into another begins: an error held from an earlier call
+// has been dealt with by its caller (an error it did not handle would have ended it).
+void CASPServer::EnterScript() {
+  if (script_depth_++ > 0) held_error_.reset();
 }
 
 // The page itself by its URL, its includes and global.asa by their path inside the site.

@@ -15,12 +15,14 @@ ScriptWatchdog::~ScriptWatchdog() {
   if (thread_.joinable()) thread_.join();
 }
 
-uint64_t ScriptWatchdog::Watch(ComPtr<IActiveScript> engine, Clock::time_point deadline,
-                               int limit_seconds, std::atomic<bool>* cancelled) {
+uint64_t ScriptWatchdog::Watch(std::span<const ComPtr<IActiveScript>> engines,
+                               Clock::time_point deadline, int limit_seconds,
+                               std::atomic<bool>* cancelled) {
   std::lock_guard lock(mutex_);
   if (!thread_.joinable()) thread_ = std::thread([this] { ThreadEntry([this] { Run(); }); });
   uint64_t ticket = next_ticket_++;
-  watched_.emplace(ticket, Watched{std::move(engine), deadline, limit_seconds, cancelled});
+  watched_.emplace(ticket, Watched{{engines.begin(), engines.end()}, deadline, limit_seconds,
+                             cancelled});
   changed_.notify_all();
   return ticket;
 }
@@ -54,7 +56,9 @@ void ScriptWatchdog::InterruptExpired(Clock::time_point now) {
     EXCEPINFO exception{};
     exception.scode = E_FAIL;
     exception.bstrDescription = description.get();
-    watched.engine->InterruptScriptThread(SCRIPTTHREADID_ALL, &exception, 0);
+    for (const ComPtr<IActiveScript>& engine : watched.engines) {
+      engine->InterruptScriptThread(SCRIPTTHREADID_ALL, &exception, 0);
+    }
     it = watched_.erase(it);
   }
 }

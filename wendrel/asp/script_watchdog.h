@@ -1,6 +1,7 @@
 #pragma once
 // ScriptWatchdog: the server's script time limit. A page that runs past its deadline has its
-// engine interrupted with a run-time error (the page's error fragment says the limit passed),
+// engines (one per script language of the page: whichever runs stops) interrupted with a
+// run-time error (the page's error fragment says the limit passed),
 // and its cancel flag is set so that a page waiting (for Application.Lock) stops waiting too.
 // One thread per server, started with the first page watched; off while the limit is 0.
 
@@ -10,7 +11,9 @@
 #include <cstdint>
 #include <map>
 #include <mutex>
+#include <span>
 #include <thread>
+#include <vector>
 
 #include "platform/com/com_ptr.h"
 #include "platform/scripting/active_script.h"
@@ -24,15 +27,15 @@ class ScriptWatchdog {
   ScriptWatchdog(const ScriptWatchdog&) = delete;
   ScriptWatchdog& operator=(const ScriptWatchdog&) = delete;
 
-  /// Watches a running engine until Forget; a ticket for Forget.
-  uint64_t Watch(ComPtr<IActiveScript> engine, Clock::time_point deadline, int limit_seconds,
-                 std::atomic<bool>* cancelled);
+  /// Watches the running engines of a page until Forget; a ticket for Forget.
+  uint64_t Watch(std::span<const ComPtr<IActiveScript>> engines, Clock::time_point deadline,
+                 int limit_seconds, std::atomic<bool>* cancelled);
   /// The page has ended (after this returns the engine is never interrupted).
   void Forget(uint64_t ticket);
 
  private:
   struct Watched {
-    ComPtr<IActiveScript> engine;
+    std::vector<ComPtr<IActiveScript>> engines;
     Clock::time_point deadline;
     int limit_seconds;
     std::atomic<bool>* cancelled;

@@ -100,6 +100,25 @@ TEST(JScriptHeaps, ChangedBuiltInsArePutBackAndTheHeapReused) {
             "undefined,function,1,function,function,0,true");
 }
 
+// The bytes a heap holds when it is back in the pool after running `text` `runs` times.
+size_t BytesAfterRuns(std::string_view text, int runs) {
+  for (int i = 0; i < runs; ++i) EXPECT_TRUE(HeapReturnsToThePool(text));
+  std::unique_ptr<ScriptHeap> heap = AcquireHeap();
+  size_t bytes = heap->bytes_in_use();
+  ReleaseHeap(std::move(heap), true);
+  return bytes;
+}
+
+// A run's global object refers to itself (globalThis); it must still go when the run ends, not
+// pile up until a full collection of the heap.
+TEST(JScriptHeaps, ARunsGlobalObjectGoesWhenTheRunEnds) {
+  constexpr const char* kPage = "var list = [1, 2, 3].join('-'); this.copy = list;";
+  size_t settled = BytesAfterRuns(kPage, 5);
+  EXPECT_LT(BytesAfterRuns(kPage, 200), settled + 4096);
+  EXPECT_EQ(RunTwice("Out.Write(globalThis === this);", "Out.Write(typeof globalThis + (globalThis === this));"),
+            "objecttrue");
+}
+
 TEST(JScriptHeaps, HeapsWhoseBuiltInsCannotBePutBackAreNotReused) {
   EXPECT_FALSE(HeapReturnsToThePool("Object.freeze(Math);"));
   EXPECT_FALSE(HeapReturnsToThePool("Object.preventExtensions(Array.prototype);"));
@@ -113,6 +132,14 @@ TEST(JScriptHeaps, BuiltInMethodsCannotBeChanged) {
        "refused"},
       {"String.prototype.trim = function () { return 'mine'; }; Out.Write(' a '.trim());", "mine"},
   });
+}
+
+// The accessors that bind named items are shared by the runs of a heap: no run may change them.
+TEST(JScriptHeaps, TheAccessorsOfNamedItemsCannotBeChanged) {
+  EXPECT_EQ(RunTwice("var d = Object.getOwnPropertyDescriptor(this, 'Out'); d.get.extra = 1; d.set.extra = 2;",
+                     "var d = Object.getOwnPropertyDescriptor(this, 'Out');\n"
+                     "var seen = typeof d.get.extra + ',' + typeof d.set.extra; Out.Write(seen);"),
+            "undefined,undefined");
 }
 
 TEST(JScriptHeaps, HostObjectsAreReleasedWhenTheRunEndsEvenFromGarbageCycles) {

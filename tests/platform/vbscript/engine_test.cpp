@@ -247,6 +247,20 @@ TEST(EngineDispatch, FailuresOfCalledProceduresAreReportedAndReturned) {
   EXPECT_EQ(harness.last_error().line, 1u);
 }
 
+// The caller (another engine's script) must stop as well, not take the stop for a return.
+TEST(EngineDispatch, AStoppedProcedureTellsTheCallerItStopped) {
+  ScriptHarness harness;
+  harness.Run("Function Ends()\n Out.Write \"before\"\n Out.Stop\n Out.Write \"after\"\n Ends = 1\nEnd Function");
+  IDispatch* raw = nullptr;
+  harness.engine()->GetScriptDispatch(nullptr, &raw);
+  ComPtr<IDispatch> globals = ComPtr<IDispatch>::Adopt(raw);
+  Result<Variant> outcome = CallMember(globals.get(), u"Ends");
+  ASSERT_FALSE(outcome.ok());
+  EXPECT_EQ(outcome.error().Hresult(), SCRIPT_E_STOP_WITHOUT_ERROR);
+  EXPECT_EQ(Narrow(harness.site().out().text), "before");
+  EXPECT_TRUE(harness.site().errors.empty());
+}
+
 TEST(EngineDispatch, GetRefObjectsCanBeCalledByTheHost) {
   ScriptHarness harness;
   harness.Run("Function Square(x)\n Square = x * x\nEnd Function\nSet Out.Value = GetRef(\"Square\")");

@@ -36,6 +36,7 @@ class AspPagesTest : public ::testing::Test {
   void SetUp() override {
     CoInitialize();
     ASSERT_TRUE(RegisterModuleFile(u"" VBSCRIPT_MODULE_PATH_U).ok());
+    ASSERT_TRUE(RegisterModuleFile(u"" JSCRIPT_MODULE_PATH_U).ok());
     ASSERT_TRUE(RegisterModuleFile(u"" SCRIPT_RUNTIME_MODULE_PATH_U).ok());
     ASSERT_TRUE(RegisterModuleFile(u"" ADO_MODULE_PATH_U).ok());
     site_ = fs::path(registry_.folder()) / "site";

@@ -40,9 +40,9 @@ TEST_F(AspPagesTest, ServerScriptBlocksDefineWhatThePageCalls) {
   EXPECT_EQ(Body("/s.asp"), "42|<script>client()</script>");
 }
 
-// Until a JScript engine exists, a JScript block gives the clear "no engine" page (2000).
+// A block in a language no engine is registered for gives the clear "no engine" page (2000).
 TEST_F(AspPagesTest, AScriptBlockWithoutItsEngineGivesTheNoEnginePage) {
-  Page("j.asp", "<script runat=server language=JScript>function f(){return 1}</script><%= 1 %>");
+  Page("j.asp", "<script runat=server language=PerlScript>sub f { 1 }</script><%= 1 %>");
   Page("n.asp", "<%@ Language=NoSuchLanguage %>x");
   Start();
   for (std::string_view path : {"/j.asp", "/n.asp"}) {
