@@ -446,7 +446,9 @@ TEST_P(AdoDatabaseTest, BinaryDecimalAndLargeIntegerValues) {
   EXPECT_TRUE(std::equal(std::begin(kBytes), std::end(kBytes), static_cast<uint8_t*>(binary.parray->pvData)));
   Variant number = Call(Call(AsObject(recordset), u"Fields", {Int(1)}).pdispVal, u"Value");
   EXPECT_DOUBLE_EQ(ToDouble(number).value(), 12.3456);
-  if (postgres) EXPECT_EQ(number.vt, VT_CY);  // the SQLite driver reports NUMERIC as a double
+  if (postgres) {
+    EXPECT_EQ(number.vt, VT_CY);  // the SQLite driver reports NUMERIC as a double
+  }
   Variant big = Call(Call(AsObject(recordset), u"Fields", {Int(2)}).pdispVal, u"Value");
   EXPECT_EQ(big.vt, VT_R8);  // past a 32-bit integer
   EXPECT_EQ(big.dblVal, 6e9);
