@@ -17,6 +17,8 @@
 #include <regex>
 #include <thread>
 
+#include <sqlite3.h>
+
 #include "apps/wendrel/command_line.h"
 #include "tests/wendrel/server/http_client.h"
 #include "tests/wendrel/server/transport_test_support.h"
@@ -242,6 +244,72 @@ TEST_F(WendrelCommand, ServesTheExampleSite) {
   EXPECT_NE(again->body.find("All visitors together: 3."), std::string::npos);
   EXPECT_NE(again->body.find("<li>first: 2</li>"), std::string::npos);
   EXPECT_NE(again->body.find("Pages you named in this session: 2."), std::string::npos);
+  server.Signal(SIGTERM);
+  EXPECT_EQ(server.Wait(), 0);
+}
+
+// The example site's report page: rows from the data source "WendrelSales" through ADODB,
+// the table written by the report engine. A small database with hand-summed totals stands in
+// for the sample one.
+TEST_F(WendrelCommand, TheExampleReportPageRendersItsDatabase) {
+  const char* driver = "/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so";
+  if (!fs::exists(driver)) driver = "/usr/lib/aarch64-linux-gnu/odbc/libsqlite3odbc.so";
+  if (!fs::exists(driver)) GTEST_SKIP() << "the SQLite ODBC driver (libsqlite3odbc.so) is not installed";
+  fs::path database = base_ / "sales.db";
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(database.c_str(), &db), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(db,
+                         "CREATE TABLE sales (id INTEGER PRIMARY KEY, sale_date DATE, region TEXT, "
+                         "product TEXT, quantity INTEGER, amount DOUBLE);"
+                         "INSERT INTO sales VALUES (1, '2024-03-01', 'North', 'Anchor', 2, 20),"
+                         " (2, '2024-12-31', 'North', 'Anchor', 1, 10),"
+                         " (3, '2024-05-05', 'North', 'Beacon', 1, 10),"
+                         " (4, '2024-07-07', 'South', 'Anchor', 2, 60),"
+                         " (5, '2023-02-02', 'North', 'Anchor', 1, 20),"
+                         " (6, '2023-08-08', 'South', 'Beacon', 4, 40),"
+                         " (7, '2025-01-01', 'South', 'Beacon', 9, 900);",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close(db);
+  std::ofstream(base_ / "odbc.ini") << "[WendrelSales]\nDriver=" << driver
+                                    << "\nDatabase=" << database.string() << "\n";
+  setenv("ODBCINI", (base_ / "odbc.ini").c_str(), 1);
+  WendrelProcess server({"--port", "0", EXAMPLE_SITE_PATH}, base_ / "registry");
+  unsetenv("ODBCINI");
+  int port = server.WaitForPort();
+  ASSERT_GT(port, 0) << server.out() << server.err();
+  auto get = [port](const std::string& path) {
+    return http_test::Fetch(port, "GET " + path + " HTTP/1.1\r\nHost: t\r\nConnection: close\r\n\r\n");
+  };
+  std::optional<http_test::HttpResponse> report = get("/reports/sales.asp");
+  ASSERT_TRUE(report);
+  ASSERT_EQ(report->status, 200) << report->body;
+  for (const char* row : {
+           "<title>Sales by region and product, 2024</title>",
+           "<tr><td class=br>Anchor</td><td class=br align=right>3</td>"
+           "<td class=br align=right>30.00</td><td class=br align=right>30.0%</td></tr>",
+           "<tr><td class=br>Beacon</td><td class=br align=right>1</td>"
+           "<td class=br align=right>10.00</td><td class=br align=right>10.0%</td></tr>",
+           "<b>Total (2) <i>North</i></b></td><td class=br>4</td><td class=br>40.00</td>"
+           "<td class=br>40.0%</td></tr>",
+           "<b>Total (1) <i>South</i></b></td><td class=br>2</td><td class=br>60.00</td>"
+           "<td class=br>60.0%</td></tr>",
+           "<b>Grand total (3)</b></td><td colspan=\"1\" class=tf align=right>6</td>"
+           "<td colspan=\"2\" class=tf align=right>100.00</td></tr>",
+           "<tr><td class=br>North</td><td class=br align=right>40.00</td>"
+           "<td class=br align=right>20.00</td><td class=br align=right>100.00%</td></tr>",
+           "<tr><td class=br>South</td><td class=br align=right>60.00</td>"
+           "<td class=br align=right>40.00</td><td class=br align=right>50.00%</td></tr>"}) {
+    EXPECT_NE(report->body.find(row), std::string::npos) << row << "\n" << report->body;
+  }
+  // The earliest year has nothing to compare with; a year that is no year shows the default.
+  std::optional<http_test::HttpResponse> earliest = get("/reports/sales.asp?year=2023");
+  ASSERT_TRUE(earliest);
+  EXPECT_NE(earliest->body.find("<b>Grand total (2)</b>"), std::string::npos) << earliest->body;
+  EXPECT_NE(earliest->body.find("<p>No sales in 2022 to compare with.</p>"), std::string::npos);
+  std::optional<http_test::HttpResponse> odd = get("/reports/sales.asp?year=2023%27%20OR%201=1");
+  ASSERT_TRUE(odd);
+  EXPECT_NE(odd->body.find("<title>Sales by region and product, 2024</title>"), std::string::npos);
   server.Signal(SIGTERM);
   EXPECT_EQ(server.Wait(), 0);
 }
