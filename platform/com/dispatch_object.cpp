@@ -1,5 +1,7 @@
 #include "platform/com/dispatch_object.h"
 
+#include <algorithm>
+
 #include "platform/automation/conversion.h"
 #include "platform/automation/text_case.h"
 #include "platform/com/error_info.h"
@@ -65,6 +67,7 @@ const VARIANT& DispatchArguments::value() const {
 
 HRESULT DispatchArguments::Fill(DISPPARAMS* params, WORD flags, uint8_t min_arguments,
                                 uint8_t max_arguments) {
+  std::fill_n(slots_.begin(), std::min<size_t>(max_arguments, kMaxArguments), nullptr);
   UINT total = params == nullptr ? 0 : params->cArgs;
   UINT named = params == nullptr ? 0 : params->cNamedArgs;
   if (named > total || (total > 0 && params->rgvarg == nullptr)) return E_INVALIDARG;

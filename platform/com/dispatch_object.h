@@ -53,7 +53,9 @@ class DispatchArguments {
   HRESULT Fill(DISPPARAMS* params, WORD flags, uint8_t min_arguments, uint8_t max_arguments);
 
  private:
-  std::array<VARIANT*, kMaxArguments> slots_{};
+  // Only the first `max_arguments` slots are cleared (by Fill) and only those below count_ are
+  // read: a call with one argument does not clear 64.
+  std::array<VARIANT*, kMaxArguments> slots_;
   size_t count_ = 0;
   VARIANT* value_ = nullptr;
 };
