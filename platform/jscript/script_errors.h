@@ -21,8 +21,8 @@ enum class JScriptError : int32_t {
 #undef JSCRIPT_ERROR
 };
 
-inline constexpr std::u16string_view kRuntimeErrorSource = u"JScript runtime error";
-inline constexpr std::u16string_view kCompileErrorSource = u"JScript compilation error";
+inline constexpr std::u16string_view kRuntimeErrorSource = u"Microsoft JScript runtime error";
+inline constexpr std::u16string_view kCompileErrorSource = u"Microsoft JScript compilation error";
 
 /// The standard description of a JScript error number ("%s" replaced by `name`); empty for a
 /// number the table does not hold.

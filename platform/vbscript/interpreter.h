@@ -36,9 +36,10 @@ inline constexpr size_t kMaxCallDepth = 5000;
 /// The most value-stack slots all active calls may use together (16 bytes each).
 inline constexpr size_t kMaxStackSlots = size_t{1} << 22;
 
-/// Source of errors the engine itself raises, and of compile errors.
-inline constexpr std::u16string_view kRuntimeErrorSource = u"VBScript runtime error";
-inline constexpr std::u16string_view kCompileErrorSource = u"VBScript compilation error";
+/// Source of errors the engine itself raises, and of compile errors: the texts the language
+/// reference gives (scripts compare Err.Source with them).
+inline constexpr std::u16string_view kRuntimeErrorSource = u"Microsoft VBScript runtime error";
+inline constexpr std::u16string_view kCompileErrorSource = u"Microsoft VBScript compilation error";
 
 /// A run-time or compile error as the engine reports it.
 struct ScriptError {

@@ -33,6 +33,9 @@ class RequestBuffer {
   void Consume(size_t count);
   /// Drops everything.
   void Clear() { Consume(length_); }
+  /// Gives the memory back when nothing is held: an idle kept-alive connection costs no
+  /// buffer (the next bytes get a new one).
+  void ReleaseIfEmpty();
   size_t capacity() const { return capacity_; }
 
  private:

@@ -77,14 +77,14 @@ TEST(JScriptEngineParsing, SyntaxErrorsCountLinesFromTheStartingLineAndKnowTheCo
   HRESULT hr = ParseText(harness.engine(), "var x = 1;\r\nvar y = (2 +;\r\nz = 3;", 0, 77, 10, &exception);
   EXPECT_EQ(hr, SCRIPT_E_REPORTED);
   EXPECT_EQ(exception.scode, static_cast<HRESULT>(0x800A03EA));
-  EXPECT_EQ(BstrView(exception.bstrSource), u"JScript compilation error");
+  EXPECT_EQ(BstrView(exception.bstrSource), u"Microsoft JScript compilation error");
   SysFreeString(exception.bstrSource);
   SysFreeString(exception.bstrDescription);
   ASSERT_EQ(harness.site().errors.size(), 1u);
   const jscript_test::ReportedErrorRecord& error = harness.last_error();
   EXPECT_EQ(error.number(), 1002);
   EXPECT_EQ(error.description, "Syntax error");
-  EXPECT_EQ(error.source, "JScript compilation error");
+  EXPECT_EQ(error.source, "Microsoft JScript compilation error");
   EXPECT_EQ(error.source_context, 77u);
   EXPECT_EQ(error.line, 11u);
   EXPECT_EQ(error.column, 12);
@@ -98,7 +98,7 @@ TEST(JScriptEngineParsing, RunTimeErrorsMakeTheStartReturnReported) {
   const jscript_test::ReportedErrorRecord& error = harness.last_error();
   EXPECT_EQ(error.scode, static_cast<HRESULT>(0x800A1391));
   EXPECT_EQ(error.description, "'missing' is undefined");
-  EXPECT_EQ(error.source, "JScript runtime error");
+  EXPECT_EQ(error.source, "Microsoft JScript runtime error");
   EXPECT_EQ(error.source_context, 5u);
   EXPECT_EQ(error.line, 5u);
   EXPECT_EQ(error.line_text, " y = missing + 1;");

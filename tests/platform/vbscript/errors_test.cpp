@@ -19,7 +19,7 @@ TEST(RuntimeErrors, TheSiteHearsNumberTextSourceAndPlace) {
   const vbscript_test::ReportedErrorRecord& error = harness.last_error();
   EXPECT_EQ(error.scode, static_cast<HRESULT>(0x800A000B));
   EXPECT_EQ(error.description, "Division by zero");
-  EXPECT_EQ(error.source, "VBScript runtime error");
+  EXPECT_EQ(error.source, "Microsoft VBScript runtime error");
   EXPECT_EQ(error.line, 2u);
   EXPECT_EQ(error.column, 3);
   EXPECT_EQ(error.line_text, "   y = x / 0");
@@ -145,7 +145,7 @@ TEST(ErrObject, RaiseKeepsNumbersSourcesAndTexts) {
   ExpectOutputs({
       {"On Error Resume Next\nErr.Raise vbObjectError + 1, \"src\", \"desc\"\nOut.Write Err.Number & \"|\" & Err.Source & \"|\" & Err.Description",
        "-2147221503|src|desc"},
-      {"On Error Resume Next\nErr.Raise 11\nOut.Write Err.Description & \"|\" & Err.Source", "Division by zero|VBScript runtime error"},
+      {"On Error Resume Next\nErr.Raise 11\nOut.Write Err.Description & \"|\" & Err.Source", "Division by zero|Microsoft VBScript runtime error"},
       {"On Error Resume Next\nErr.Raise 31999\nOut.Write Err.Description", "Unknown runtime error"},
       {"On Error Resume Next\nErr.Raise 0\nOut.Write Err.Number", "5"},
       {"On Error Resume Next\nOut.Fail 77\nOut.Write Err.Number & \"|\" & Err.Source & \"|\" & Err.Description", "77|TestHost|Host failure"},

@@ -8,6 +8,7 @@
 #include <cairo.h>
 
 #include <filesystem>
+#include <fstream>
 #include <future>
 
 #include "platform/automation/dispatch_call.h"
@@ -54,26 +55,58 @@ class ChartSink : public DispatchObject<ChartSink> {
   ComPtr<IDispatch> capturer_;
 };
 
-TEST(PngServed, HostServesTheCapturedImageThroughBinaryWrite) {
-  CoInitialize();
-  TemporaryRegistry registry;
-  ASSERT_TRUE(RegisterModuleFile(u"" WENDREL_MODULE_PATH_U).ok());
+// A 64 x 32 capture: white, with the right half's square in (0, 128, 255).
+ComPtr<IDispatch> DrawnCapturer() {
   ComPtr<IDispatch> capturer = CreateObject(u"WendrelASP.PNGCapturer").value();
-  ASSERT_TRUE(Call(capturer.get(), u"Init", {Variant::FromI4(0), Variant::FromI4(64), Variant::FromI4(32)}).ok());
+  EXPECT_TRUE(Call(capturer.get(), u"Init", {Variant::FromI4(0), Variant::FromI4(64), Variant::FromI4(32)}).ok());
   HDC dc = static_cast<HDC>(Call(capturer.get(), u"MemDC").value().lVal);
   cairo_t* context = cairo_create(DeviceContextSurface(dc));
   cairo_set_source_rgb(context, 0.0, 0.5, 1.0);
   cairo_rectangle(context, 32, 0, 32, 32);
   cairo_fill(context);
   cairo_destroy(context);
-  ASSERT_TRUE(PutMember(capturer.get(), u"Dirty", {}, Variant::FromBool(true)).ok());
+  EXPECT_TRUE(PutMember(capturer.get(), u"Dirty", {}, Variant::FromBool(true)).ok());
+  return capturer;
+}
 
+void ExpectTheDrawnImage(const std::optional<http_test::HttpResponse>& response) {
+  ASSERT_TRUE(response);
+  EXPECT_EQ(response->status, 200) << response->body;
+  EXPECT_EQ(response->Header("Content-Type"), "image/png");
+  std::optional<DecodedPng> image = DecodePng(response->body);
+  ASSERT_TRUE(image);
+  EXPECT_EQ(image->width, 64);
+  EXPECT_EQ(image->height, 32);
+  EXPECT_EQ(image->At(10, 10), 0xFFFFFFu);
+  EXPECT_LE(ChannelDistance(image->At(50, 20), 0x0080FF), 1);
+}
+
+// A server on a free port serving `site`, started.
+ComPtr<CHTTPServer> StartedServer(const fs::path& site) {
+  ComPtr<CHTTPServer> server = MakeObject<CHTTPServer>();
+  EXPECT_TRUE(PutMember(server.get(), u"DefaultDirectory", {}, Variant::FromString(BytesToText(site.string(), CP_UTF8))).ok());
+  EXPECT_TRUE(PutMember(server.get(), u"Port", {}, Variant::FromI4(0)).ok());
+  EXPECT_TRUE(PutMember(server.get(), u"ProcessDefaultFiles", {}, Variant::FromBool(false)).ok());
+  return server;
+}
+
+// GET `path`, pumping the host thread's messages until the answer is in.
+std::optional<http_test::HttpResponse> FetchPumping(int port, const std::string& path) {
+  auto answer = std::async(std::launch::async, [port, path] {
+    return http_test::Fetch(port, "GET " + path + " HTTP/1.1\r\nHost: t\r\n\r\n");
+  });
+  PumpMessagesUntil([&] { return answer.wait_for(std::chrono::milliseconds(0)) == std::future_status::ready; });
+  return answer.get();
+}
+
+TEST(PngServed, HostServesTheCapturedImageThroughBinaryWrite) {
+  CoInitialize();
+  TemporaryRegistry registry;
+  ASSERT_TRUE(RegisterModuleFile(u"" WENDREL_MODULE_PATH_U).ok());
+  ComPtr<IDispatch> capturer = DrawnCapturer();
   fs::path site = fs::temp_directory_path() / ("wendrel-png-" + std::to_string(getpid()));
   fs::create_directories(site);
-  ComPtr<CHTTPServer> server = MakeObject<CHTTPServer>();
-  ASSERT_TRUE(PutMember(server.get(), u"DefaultDirectory", {}, Variant::FromString(BytesToText(site.string(), CP_UTF8))).ok());
-  ASSERT_TRUE(PutMember(server.get(), u"Port", {}, Variant::FromI4(0)).ok());
-  ASSERT_TRUE(PutMember(server.get(), u"ProcessDefaultFiles", {}, Variant::FromBool(false)).ok());
+  ComPtr<CHTTPServer> server = StartedServer(site);
   ComPtr<ChartSink> sink = MakeObject<ChartSink>(capturer.get());
   ComPtr<IConnectionPoint> point;
   ComPtr<IConnectionPointContainer> container =
@@ -82,26 +115,34 @@ TEST(PngServed, HostServesTheCapturedImageThroughBinaryWrite) {
   DWORD cookie = 0;
   ASSERT_EQ(point->Advise(static_cast<IDispatch*>(sink.get()), &cookie), S_OK);
   ASSERT_TRUE(server->Start()) << server->LastErrorText();
-
-  int port = server->BoundPort();
-  auto answer = std::async(std::launch::async, [port] {
-    return http_test::Fetch(port, "GET /chart.png HTTP/1.1\r\nHost: t\r\n\r\n");
-  });
-  PumpMessagesUntil([&] { return answer.wait_for(std::chrono::milliseconds(0)) == std::future_status::ready; });
-  std::optional<http_test::HttpResponse> response = answer.get();
+  std::optional<http_test::HttpResponse> response = FetchPumping(server->BoundPort(), "/chart.png");
   server->Stop();
   point->Unadvise(cookie);
   fs::remove_all(site);
+  ExpectTheDrawnImage(response);
+}
 
-  ASSERT_TRUE(response);
-  EXPECT_EQ(response->status, 200);
-  EXPECT_EQ(response->Header("Content-Type"), "image/png");
-  std::optional<DecodedPng> image = DecodePng(response->body);
-  ASSERT_TRUE(image);
-  EXPECT_EQ(image->width, 64);
-  EXPECT_EQ(image->height, 32);
-  EXPECT_EQ(image->At(10, 10), 0xFFFFFFu);
-  EXPECT_LE(ChannelDistance(image->At(50, 20), 0x0080FF), 1);
+// The host draws, hands the capturer to pages as a named object, and a page serves the picture.
+TEST(PngServed, APageServesTheHostsCaptureThroughBinaryWrite) {
+  CoInitialize();
+  TemporaryRegistry registry;
+  ASSERT_TRUE(RegisterModuleFile(u"" WENDREL_MODULE_PATH_U).ok());
+  ASSERT_TRUE(RegisterModuleFile(u"" VBSCRIPT_MODULE_PATH_U).ok());
+  ComPtr<IDispatch> capturer = DrawnCapturer();
+  fs::path site = fs::temp_directory_path() / ("wendrel-png-page-" + std::to_string(getpid()));
+  fs::create_directories(site);
+  std::ofstream(site / "chart.asp") << "<% Response.ContentType = \"image/png\"\r\n"
+                                       "Response.BinaryWrite Chart.Value %>";
+  ComPtr<CHTTPServer> server = StartedServer(site);
+  ASSERT_TRUE(server->Start()) << server->LastErrorText();
+  Result<Variant> added = CallMember(server.get(), u"AddASPObject",
+                                     std::vector<VARIANT>{Variant::FromString(u"Chart"),
+                                                          Variant::FromDispatch(capturer.get())});
+  ASSERT_TRUE(added.ok());
+  std::optional<http_test::HttpResponse> response = FetchPumping(server->BoundPort(), "/chart.asp");
+  server->Stop();
+  fs::remove_all(site);
+  ExpectTheDrawnImage(response);
 }
 
 }  // namespace

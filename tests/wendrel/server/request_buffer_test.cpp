@@ -38,4 +38,21 @@ TEST(RequestBuffer, GrowsByDoublingThenShrinksBack) {
   EXPECT_EQ(buffer.size(), 0u);
 }
 
+// An idle connection holds no buffer; one still holding pipelined bytes keeps them.
+TEST(RequestBuffer, GivesItsMemoryBackOnlyWhenEmpty) {
+  RequestBuffer buffer;
+  ASSERT_TRUE(buffer.Append("GET / HTTP/1.1\r\n\r\nGET /next"));
+  buffer.Consume(18);
+  buffer.ReleaseIfEmpty();
+  EXPECT_EQ(buffer.Data(), "GET /next");
+  buffer.Clear();
+  buffer.ReleaseIfEmpty();
+  EXPECT_EQ(buffer.capacity(), 0u);
+  EXPECT_EQ(buffer.Data(), "");
+  ASSERT_TRUE(buffer.ReserveMore(8));
+  std::memcpy(buffer.FreeSpace(), "GET /a\r\n", 8);
+  buffer.Commit(8);
+  EXPECT_EQ(buffer.Data(), "GET /a\r\n");
+}
+
 }  // namespace

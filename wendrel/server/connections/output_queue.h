@@ -25,6 +25,8 @@ class OutputQueue {
   bool Empty() const { return pieces_.empty(); }
   /// Drops everything still queued.
   void Clear();
+  /// Gives back the storage kept for the next byte piece (a connection going idle).
+  void ReleaseSpare() { std::string().swap(spare_); }
 
   enum class Drained {
     All,         // everything went out
