@@ -27,7 +27,9 @@ Error ErrorFromInvoke(HRESULT hr, EXCEPINFO& exception) {
   HRESULT code = exception.scode;
   if (code == 0) code = exception.wCode != 0 ? ScriptErrorHresult(exception.wCode) : E_FAIL;
   Error error = Error::FromHresult(code, std::u16string(BstrView(exception.bstrDescription)),
-                                   std::u16string(BstrView(exception.bstrSource)));
+                                   std::u16string(BstrView(exception.bstrSource)))
+                    .WithHelp(std::u16string(BstrView(exception.bstrHelpFile)),
+                              static_cast<int32_t>(exception.dwHelpContext));
   FreeException(exception);
   return error;
 }

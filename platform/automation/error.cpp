@@ -73,7 +73,7 @@ Error Error::Script(int32_t number, std::u16string description, std::u16string s
 Error Error::FromHresult(HRESULT hr, std::u16string description, std::u16string source) {
   Error error(hr);
   if (!description.empty() || !source.empty()) {
-    error.details_ = std::make_shared<const Details>(Details{std::move(description), std::move(source)});
+    error.details_ = std::make_shared<const Details>(Details{std::move(description), std::move(source), {}, 0});
   }
   return error;
 }
@@ -86,4 +86,19 @@ std::u16string Error::Description() const {
 std::u16string_view Error::Source() const {
   if (!details_) return {};
   return details_->source;
+}
+
+Error Error::WithHelp(std::u16string help_file, int32_t help_context) const {
+  if (help_file.empty() && help_context == 0) return *this;
+  Details details = details_ ? *details_ : Details{};
+  details.help_file = std::move(help_file);
+  details.help_context = help_context;
+  Error error(hresult_);
+  error.details_ = std::make_shared<const Details>(std::move(details));
+  return error;
+}
+
+std::u16string_view Error::HelpFile() const {
+  if (!details_) return {};
+  return details_->help_file;
 }

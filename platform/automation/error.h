@@ -42,11 +42,17 @@ class Error {
   std::u16string Description() const;
   std::u16string_view Source() const;
   bool HasCustomDescription() const { return details_ && !details_->description.empty(); }
+  /// The same error with a help file and context (what Err.HelpFile and Err.HelpContext show).
+  Error WithHelp(std::u16string help_file, int32_t help_context) const;
+  std::u16string_view HelpFile() const;
+  int32_t HelpContext() const { return details_ ? details_->help_context : 0; }
 
  private:
   struct Details {
     std::u16string description;
     std::u16string source;
+    std::u16string help_file;
+    int32_t help_context = 0;
   };
   explicit Error(HRESULT hr) : hresult_(hr) {}
 

@@ -35,5 +35,10 @@ HRESULT ReportInvokeException(const Error& error, std::u16string_view source, EX
   exception->scode = error.Hresult();
   exception->bstrDescription = SysAllocStringLen(description.data(), static_cast<uint32_t>(description.size()));
   exception->bstrSource = SysAllocStringLen(error_source.data(), static_cast<uint32_t>(error_source.size()));
+  std::u16string_view help_file = error.HelpFile();
+  if (!help_file.empty()) {
+    exception->bstrHelpFile = SysAllocStringLen(help_file.data(), static_cast<uint32_t>(help_file.size()));
+  }
+  exception->dwHelpContext = static_cast<DWORD>(error.HelpContext());
   return DISP_E_EXCEPTION;
 }

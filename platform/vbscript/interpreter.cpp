@@ -442,6 +442,8 @@ void Interpreter::CaptureError(const Error& error) {
     pending_.description = error.Description();
     pending_.source = error.Source().empty() ? std::u16string(kRuntimeErrorSource)
                                              : std::u16string(error.Source());
+    pending_.help_file = std::u16string(error.HelpFile());
+    pending_.help_context = error.HelpContext();
   }
   pending_valid_ = true;
   if (pending_.has_position || frames_.empty()) return;

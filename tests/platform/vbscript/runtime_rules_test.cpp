@@ -78,6 +78,9 @@ TEST(RuntimeRules, ErrRaiseNumbersAndFields) {
       {"Err.Raise 5, \"Src\", \"Desc\", \"help.chm\", 42\n"
        "Out.Write Err.Number & Err.Source & Err.Description & Err.HelpFile & Err.HelpContext",
        "5SrcDeschelp.chm42"},
+      // A host's exception brings its help file and context along.
+      {"Out.Fail 1000\nOut.Write Err.Number & \"|\" & Err.Description & \"|\" & Err.HelpFile & \"|\" & Err.HelpContext",
+       "1000|Host failure|host.chm|7"},
       {"Err.Raise &H800A000D\nOut.Write Err.Number & \" \" & Err.Description", "13 Type mismatch"},
       {"Err.Raise vbObjectError + 513\nOut.Write Err.Number", "-2147220991"},
       {"Err.Raise 70000\nOut.Write Err.Number", "5"},

@@ -5,7 +5,8 @@
 // Out.Write v        appends the text of v
 // Out.Echo a, b, ... appends the texts joined by spaces, then "\n"
 // Out.Stop           ends the script as a host's Response.End does
-// Out.Fail n         fails with error n raised by the host object (source "TestHost")
+// Out.Fail n         fails with error n raised by the host object (source "TestHost", help
+//                    file "host.chm", context 7)
 // Out.Swap a, b      exchanges two by-reference arguments
 // Out.Items          a collection (For Each gives 1, "two", 3)
 // Out.Value          a read/write property; Out(x) / Out.Item(x) the default member (x * 2)
@@ -105,7 +106,7 @@ class OutputObject : public DispatchObject<OutputObject> {
   }
   Result<Variant> Stop(const DispatchArguments&) { return Error::FromHresult(SCRIPT_E_STOP_WITHOUT_ERROR); }
   Result<Variant> Fail(const DispatchArguments& arguments) {
-    return Error::Script(TRY(ToInt32(arguments[0])), u"Host failure");
+    return Error::Script(TRY(ToInt32(arguments[0])), u"Host failure").WithHelp(u"host.chm", 7);
   }
   Result<Variant> Swap(const DispatchArguments& arguments) {
     Variant first;
