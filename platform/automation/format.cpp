@@ -13,8 +13,15 @@ using CurrencyFormatter = Result<std::u16string> (*)(CY, int, TriState, TriState
 Result<Bstr> FormatWith(const VARIANT& value, DoubleFormatter format_double,
                         CurrencyFormatter format_currency, int digits, TriState leading_zero,
                         TriState parentheses, TriState grouping) {
-  Variant number = TRY(ValueOf(value));
   const LocaleInfo& locale = CurrentLocale();
+  // Doubles and Longs, what pages format most, are read in place.
+  const VARIANT plain = PeekValue(value);
+  if (plain.vt == VT_R8 || plain.vt == VT_I4) {
+    double real = plain.vt == VT_R8 ? plain.dblVal : plain.lVal;
+    std::u16string text = TRY(format_double(real, digits, leading_zero, parentheses, grouping, locale));
+    return Bstr(text);
+  }
+  Variant number = TRY(ValueOf(value));
   if (number.vt == VT_CY) {
     std::u16string text =
         TRY(format_currency(number.cyVal, digits, leading_zero, parentheses, grouping, locale));

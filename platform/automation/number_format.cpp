@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <span>
 #include <string>
 #include <string_view>
@@ -60,33 +61,29 @@ int ScientificExponent(std::string_view text) {
   return negative ? -exponent : exponent;
 }
 
-// The decimal of to_chars' scientific text "-d.ddde+xx" (the same in every C locale): the
-// digits without the point and without leading or trailing zeros, made in one assignment.
-Decimal DecimalFromScientific(std::string_view text) {
+// The decimal of to_chars' scientific text with a precision: "-d.ddde+xx" (the same in every C
+// locale), one digit before the point and `precision` after it. The digits are read by their
+// places, without the point and trailing zeros; the first is never 0 unless the value is.
+Decimal DecimalFromScientific(std::string_view text, int precision) {
   Decimal decimal;
   size_t position = 0;
   if (!text.empty() && text[0] == '-') {
     decimal.negative = true;
     position = 1;
   }
-  const size_t exponent_mark = text.find('e');
-  if (exponent_mark == std::string_view::npos) return Decimal{};
-  char digits[64];
-  size_t count = 0;
-  int leading_zeros = 0;
-  for (; position < exponent_mark && count < sizeof digits; ++position) {
-    const char c = text[position];
-    if (c == '.') continue;
-    if (c == '0' && count == 0) {
-      ++leading_zeros;
-      continue;
-    }
-    digits[count++] = c;
+  const size_t exponent_mark = position + 2 + static_cast<size_t>(precision);
+  if (precision <= 0 || exponent_mark >= text.size() || text[exponent_mark] != 'e' ||
+      text[position] == '0') {
+    return Decimal{};
   }
-  while (count > 0 && digits[count - 1] == '0') --count;
-  if (count == 0) return Decimal{};
+  char digits[64];
+  digits[0] = text[position];
+  const size_t fraction = static_cast<size_t>(precision);
+  std::memcpy(digits + 1, text.data() + position + 2, std::min(fraction, sizeof digits - 1));
+  size_t count = std::min(fraction, sizeof digits - 1) + 1;
+  while (count > 1 && digits[count - 1] == '0') --count;
   decimal.digits.assign(digits, count);
-  decimal.point = ScientificExponent(text.substr(exponent_mark + 1)) + 1 - leading_zeros;
+  decimal.point = ScientificExponent(text.substr(exponent_mark + 1)) + 1;
   return decimal;
 }
 
@@ -97,7 +94,8 @@ Decimal DecimalFromBinary(Binary value, int significant_digits) {
   const std::to_chars_result written = std::to_chars(
       buffer, buffer + sizeof buffer, value, std::chars_format::scientific, significant_digits - 1);
   if (written.ec != std::errc()) return Decimal{};
-  return DecimalFromScientific(std::string_view(buffer, static_cast<size_t>(written.ptr - buffer)));
+  return DecimalFromScientific(std::string_view(buffer, static_cast<size_t>(written.ptr - buffer)),
+                               significant_digits - 1);
 }
 
 Decimal DecimalFromCurrency(CY value) {
@@ -296,7 +294,9 @@ void RoundToDecimals(Decimal& decimal, int decimals) {
       ++decimal.digits[index - 1];
     }
   }
-  StripZeros(decimal);
+  // The first digit stays non-zero (a carry past it writes a 1), so only trailing zeros can
+  // appear.
+  while (!decimal.digits.empty() && decimal.digits.back() == '0') decimal.digits.pop_back();
   if (decimal.digits.empty()) decimal = Decimal{};
 }
 

@@ -7,6 +7,8 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <string_view>
@@ -245,6 +247,36 @@ TEST(DoubleToText, PrintsFifteenSignificantDigitsLikeTheG) {
   for (const DisplayCase& c : kCases) {
     SCOPED_TRACE(c.value);
     EXPECT_EQ(DoubleToText(c.value, EnUs()), c.expected);
+  }
+}
+
+// The C library's %.15G rounds the exact binary value to 15 digits too: over doubles of every
+// kind (bit patterns across the whole range, integers near 2^53 whose 16th digit is a tie,
+// fractions of small integers) the display form is the same text.
+TEST(DoubleToText, AgreesWithTheCLibrarysFifteenDigitForm) {
+  uint64_t state = 0x9E3779B97F4A7C15u;
+  auto next = [&state] {
+    state ^= state << 13;
+    state ^= state >> 7;
+    state ^= state << 17;
+    return state;
+  };
+  auto check = [](double value) {
+    if (!std::isfinite(value)) return;
+    char expected[64];
+    std::snprintf(expected, sizeof expected, "%.15G", value);
+    std::string_view text(expected);
+    if (text == "-0") text = "0";
+    std::u16string wide(text.begin(), text.end());
+    ASSERT_EQ(DoubleToText(value, EnUs()), wide) << text;
+  };
+  for (int i = 0; i < 200000; ++i) {
+    uint64_t bits = next();
+    double value = 0;
+    std::memcpy(&value, &bits, sizeof value);
+    check(value);
+    check(static_cast<double>(static_cast<int64_t>(next() % 9007199254740992u)));
+    check(static_cast<double>(next() % 1000000) / static_cast<double>(1 + next() % 997));
   }
 }
 
