@@ -4,6 +4,7 @@
 // (duktape_unit.cpp), against the one Duktape release the build checks for.
 
 #include <cstdint>
+#include <array>
 #include <vector>
 
 #include "duktape.h"
@@ -40,5 +41,15 @@ void PushInternalBuiltins(duk_context* ctx);
 /// past it): equal exactly when none of these changed.
 void AppendObjectImage(duk_context* ctx, void* object, std::vector<uint64_t>* image);
 bool ObjectKeepsImage(duk_context* ctx, void* object, const std::vector<uint64_t>& image, size_t* position);
+
+/// The raw state of an object's property storage: its address, sizes, prototype, flags and a
+/// copy of its bytes. Comparing with it is a fast test that errs one way only: equal means the
+/// object did not change since; different means it may have (the image then decides).
+struct ObjectSnapshot {
+  std::array<uint64_t, 8> header{};
+  std::vector<unsigned char> bytes;
+};
+void TakeObjectSnapshot(duk_context* ctx, void* object, ObjectSnapshot* snapshot);
+bool ObjectMatchesSnapshot(duk_context* ctx, void* object, const ObjectSnapshot& snapshot);
 
 }  // namespace jscript

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <span>
 
 static_assert(DUK_VERSION == 20700L, "the helpers below read Duktape 2.7's internal structures");
 
@@ -131,6 +132,47 @@ bool ObjectKeepsImage(duk_context* ctx, void* object, const std::vector<uint64_t
   VisitObjectImage(thread->heap, static_cast<duk_hobject*>(object), sink);
   *position = at;
   return same;
+}
+
+namespace {
+
+// Everything about an object's properties that lives outside its property storage.
+std::array<uint64_t, 8> SnapshotHeader(duk_heap* heap, duk_hobject* object) {
+  auto pointer = [](const void* p) { return static_cast<uint64_t>(reinterpret_cast<uintptr_t>(p)); };
+  return {pointer(DUK_HOBJECT_GET_PROPS(heap, object)),
+          DUK_HOBJECT_GET_ESIZE(object),
+          DUK_HOBJECT_GET_ENEXT(object),
+          DUK_HOBJECT_GET_ASIZE(object),
+          DUK_HOBJECT_GET_HSIZE(object),
+          pointer(DUK_HOBJECT_GET_PROTOTYPE(heap, object)),
+          static_cast<uint64_t>(DUK_HEAPHDR_GET_FLAGS(reinterpret_cast<duk_heaphdr*>(object)) >>
+                                DUK_HEAPHDR_FLAGS_USER_START),
+          DUK_HOBJECT_IS_ARRAY(object) ? reinterpret_cast<duk_harray*>(object)->length : 0u};
+}
+
+std::span<const unsigned char> PropertyStorage(duk_heap* heap, duk_hobject* object) {
+  const auto* props = reinterpret_cast<const unsigned char*>(DUK_HOBJECT_GET_PROPS(heap, object));
+  if (props == nullptr) return {};
+  return {props, static_cast<size_t>(DUK_HOBJECT_P_ALLOC_SIZE(object))};
+}
+
+}  // namespace
+
+void TakeObjectSnapshot(duk_context* ctx, void* object, ObjectSnapshot* snapshot) {
+  auto* thread = reinterpret_cast<duk_hthread*>(ctx);
+  auto* h = static_cast<duk_hobject*>(object);
+  snapshot->header = SnapshotHeader(thread->heap, h);
+  std::span<const unsigned char> storage = PropertyStorage(thread->heap, h);
+  snapshot->bytes.assign(storage.begin(), storage.end());
+}
+
+bool ObjectMatchesSnapshot(duk_context* ctx, void* object, const ObjectSnapshot& snapshot) {
+  auto* thread = reinterpret_cast<duk_hthread*>(ctx);
+  auto* h = static_cast<duk_hobject*>(object);
+  if (SnapshotHeader(thread->heap, h) != snapshot.header) return false;
+  std::span<const unsigned char> storage = PropertyStorage(thread->heap, h);
+  return storage.size() == snapshot.bytes.size() &&
+         (storage.empty() || std::memcmp(storage.data(), snapshot.bytes.data(), storage.size()) == 0);
 }
 
 }  // namespace jscript

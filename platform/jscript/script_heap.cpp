@@ -274,7 +274,11 @@ bool ScriptHeap::Initialize() {
   duk_pop(context_);
   duk_gc(context_, 0);
   images_.resize(builtins_.size());
-  for (size_t i = 0; i < builtins_.size(); ++i) AppendObjectImage(context_, builtins_[i], &images_[i]);
+  snapshots_.resize(builtins_.size());
+  for (size_t i = 0; i < builtins_.size(); ++i) {
+    AppendObjectImage(context_, builtins_[i], &images_[i]);
+    TakeObjectSnapshot(context_, builtins_[i], &snapshots_[i]);
+  }
   bytes_at_start_ = bytes_in_use_;
   return true;
 }
@@ -290,17 +294,22 @@ ScriptHeap* ScriptHeap::Of(duk_context* ctx) {
 }
 
 // Each watched built-in object is as its image says, or is put back as it was made; false
-// when one cannot be put back.
+// when one cannot be put back. Storage that is byte for byte as it was needs no closer look.
 bool ScriptHeap::RestoreBuiltins() {
   for (size_t i = 0; i < builtins_.size(); ++i) {
+    if (ObjectMatchesSnapshot(context_, builtins_[i], snapshots_[i])) continue;
     size_t position = 0;
-    if (ObjectKeepsImage(context_, builtins_[i], images_[i], &position) && position == images_[i].size()) continue;
+    if (ObjectKeepsImage(context_, builtins_[i], images_[i], &position) && position == images_[i].size()) {
+      TakeObjectSnapshot(context_, builtins_[i], &snapshots_[i]);
+      continue;
+    }
     void* index = reinterpret_cast<void*>(static_cast<uintptr_t>(i));
     bool restored = duk_safe_call(context_, RestoreBuiltinObject, index, 0, 1) == DUK_EXEC_SUCCESS;
     duk_set_top(context_, 0);
     if (!restored) return false;
     images_[i].clear();
     AppendObjectImage(context_, builtins_[i], &images_[i]);
+    TakeObjectSnapshot(context_, builtins_[i], &snapshots_[i]);
   }
   return true;
 }

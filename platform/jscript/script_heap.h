@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "duktape.h"
+#include "platform/jscript/duktape_internal.h"
 
 namespace jscript {
 
@@ -84,6 +85,7 @@ class ScriptHeap {
   std::unordered_set<HeapResource*> resources_;
   std::vector<void*> builtins_;               // watched; kept alive by the stash entry kStashBuiltins
   std::vector<std::vector<uint64_t>> images_;  // of each watched object
+  std::vector<ObjectSnapshot> snapshots_;      // of each watched object: the fast first test
 };
 
 /// A heap for a run or a compilation: an idle one from the pool, else a new one (null when
