@@ -12,10 +12,12 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <type_traits>
 #include <vector>
 
 #include "platform/automation/number_text.h"
@@ -88,8 +90,70 @@ Decimal DecimalFromScientific(std::string_view text, int precision) {
 }
 
 // The value rounded to `significant_digits` digits.
+// The 15 significant digits of a double between 1e-8 and 1e15 in magnitude, worked out in
+// integers: with value = m x 2^-s, the digits are m x 10^k / 2^s for the k that leaves 15 of
+// them before the point, rounded half to even on the exact remainder (as the C library's
+// formatting does). m < 2^53 and 10^k <= 10^22 keep the product below 2^127. Nothing outside
+// that range; the caller then asks to_chars.
+std::optional<Decimal> DecimalFromDoubleInRange(double value) {
+  using Wide = unsigned __int128;
+  uint64_t bits = 0;
+  std::memcpy(&bits, &value, sizeof bits);
+  const bool negative = (bits >> 63) != 0;
+  const int biased = static_cast<int>((bits >> 52) & 0x7FF);
+  if (biased == 0 || biased == 0x7FF) return std::nullopt;  // zero, subnormal, infinite, NaN
+  const uint64_t mantissa = (bits & ((uint64_t{1} << 52) - 1)) | (uint64_t{1} << 52);
+  const int binary_exponent = biased - 1023;                   // value = 1.f x 2^binary_exponent
+  const int shift = 52 - binary_exponent;                       // value = mantissa / 2^shift
+  if (binary_exponent < -27 || binary_exponent > 49 || shift <= 0 || shift >= 127) return std::nullopt;
+  constexpr uint64_t kLowest = 100000000000000;  // 10^14
+  constexpr uint64_t kLimit = 1000000000000000;  // 10^15
+  // floor(log10(2) x binary_exponent): the decimal exponent, or one below it.
+  int decimal_exponent = (binary_exponent * 78913) >> 18;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const int k = 14 - decimal_exponent;
+    if (k < 0 || k > 22) return std::nullopt;
+    Wide power = 1;
+    for (int i = 0; i < k; ++i) power *= 10;
+    const Wide product = Wide{mantissa} * power;
+    const Wide quotient = product >> shift;
+    if (quotient >= kLimit) {
+      ++decimal_exponent;
+      continue;
+    }
+    if (quotient < kLowest) return std::nullopt;  // the estimate is never too high
+    const Wide remainder = product - (quotient << shift);
+    const Wide half = Wide{1} << (shift - 1);
+    uint64_t digits_value = static_cast<uint64_t>(quotient);
+    if (remainder > half || (remainder == half && (digits_value & 1) != 0)) ++digits_value;
+    int exponent = decimal_exponent;
+    if (digits_value == kLimit) {  // 999...9.5 rounds up to the next power of ten
+      digits_value = kLowest;
+      ++exponent;
+    }
+    char digits[15];
+    for (int i = 14; i >= 0; --i) {
+      digits[i] = static_cast<char>('0' + digits_value % 10);
+      digits_value /= 10;
+    }
+    size_t count = 15;
+    while (count > 1 && digits[count - 1] == '0') --count;
+    Decimal decimal;
+    decimal.negative = negative;
+    decimal.digits.assign(digits, count);
+    decimal.point = exponent + 1;
+    return decimal;
+  }
+  return std::nullopt;
+}
+
 template <class Binary>
 Decimal DecimalFromBinary(Binary value, int significant_digits) {
+  if constexpr (std::is_same_v<Binary, double>) {
+    if (significant_digits == kDoubleSignificantDigits) {
+      if (std::optional<Decimal> decimal = DecimalFromDoubleInRange(value)) return *std::move(decimal);
+    }
+  }
   char buffer[64];
   const std::to_chars_result written = std::to_chars(
       buffer, buffer + sizeof buffer, value, std::chars_format::scientific, significant_digits - 1);

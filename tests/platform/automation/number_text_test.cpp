@@ -277,6 +277,12 @@ TEST(DoubleToText, AgreesWithTheCLibrarysFifteenDigitForm) {
     check(value);
     check(static_cast<double>(static_cast<int64_t>(next() % 9007199254740992u)));
     check(static_cast<double>(next() % 1000000) / static_cast<double>(1 + next() % 997));
+    // Across 1e-8 to 1e15, evenly in the exponent, and exact ties at the 16th digit.
+    check(std::pow(10.0, -8.0 + 23.0 * static_cast<double>(next() % 1000000) / 1e6));
+    const double fifteen_digits = static_cast<double>(100000000000000u + next() % 900000000000000u);
+    check(fifteen_digits + 0.5);
+    check(fifteen_digits / 10 + 0.25);
+    check(-(fifteen_digits / 1000 + 0.125));
   }
 }
 
