@@ -2,33 +2,42 @@
 
 #include "platform/automation/conversion.h"
 #include "platform/automation/locale.h"
+#include "platform/automation/number_text.h"
 
 namespace {
 
-using DoubleFormatter = Result<std::u16string> (*)(double, int, TriState, TriState, TriState,
-                                                   const LocaleInfo&);
 using CurrencyFormatter = Result<std::u16string> (*)(CY, int, TriState, TriState, TriState,
                                                      const LocaleInfo&);
 
-Result<Bstr> FormatWith(const VARIANT& value, DoubleFormatter format_double,
-                        CurrencyFormatter format_currency, int digits, TriState leading_zero,
+CurrencyFormatter CurrencyFormatterFor(NumberForm form) {
+  switch (form) {
+    case NumberForm::Percent: return FormatPercentText;
+    case NumberForm::Currency: return FormatCurrencyText;
+    case NumberForm::Number: break;
+  }
+  return FormatNumberText;
+}
+
+// Doubles and Longs, what pages format most, are read in place and formatted through one
+// buffer per thread, so a call allocates only its result.
+Result<Bstr> FormatWith(const VARIANT& value, NumberForm form, int digits, TriState leading_zero,
                         TriState parentheses, TriState grouping) {
   const LocaleInfo& locale = CurrentLocale();
-  // Doubles and Longs, what pages format most, are read in place.
+  thread_local std::u16string text;
   const VARIANT plain = PeekValue(value);
+  double real = 0;
   if (plain.vt == VT_R8 || plain.vt == VT_I4) {
-    double real = plain.vt == VT_R8 ? plain.dblVal : plain.lVal;
-    std::u16string text = TRY(format_double(real, digits, leading_zero, parentheses, grouping, locale));
-    return Bstr(text);
+    real = plain.vt == VT_R8 ? plain.dblVal : plain.lVal;
+  } else {
+    Variant number = TRY(ValueOf(value));
+    if (number.vt == VT_CY) {
+      std::u16string amount = TRY(CurrencyFormatterFor(form)(number.cyVal, digits, leading_zero,
+                                                             parentheses, grouping, locale));
+      return Bstr(amount);
+    }
+    real = TRY(ToDouble(number));
   }
-  Variant number = TRY(ValueOf(value));
-  if (number.vt == VT_CY) {
-    std::u16string text =
-        TRY(format_currency(number.cyVal, digits, leading_zero, parentheses, grouping, locale));
-    return Bstr(text);
-  }
-  double real = TRY(ToDouble(number));
-  std::u16string text = TRY(format_double(real, digits, leading_zero, parentheses, grouping, locale));
+  TRY(FormatDoubleInto(form, real, digits, leading_zero, parentheses, grouping, locale, text));
   return Bstr(text);
 }
 
@@ -36,20 +45,17 @@ Result<Bstr> FormatWith(const VARIANT& value, DoubleFormatter format_double,
 
 Result<Bstr> FormatNumber(const VARIANT& value, int digits, TriState leading_zero,
                           TriState parentheses, TriState grouping) {
-  return FormatWith(value, FormatNumberText, FormatNumberText, digits, leading_zero, parentheses,
-                    grouping);
+  return FormatWith(value, NumberForm::Number, digits, leading_zero, parentheses, grouping);
 }
 
 Result<Bstr> FormatPercent(const VARIANT& value, int digits, TriState leading_zero,
                            TriState parentheses, TriState grouping) {
-  return FormatWith(value, FormatPercentText, FormatPercentText, digits, leading_zero,
-                    parentheses, grouping);
+  return FormatWith(value, NumberForm::Percent, digits, leading_zero, parentheses, grouping);
 }
 
 Result<Bstr> FormatCurrency(const VARIANT& value, int digits, TriState leading_zero,
                             TriState parentheses, TriState grouping) {
-  return FormatWith(value, FormatCurrencyText, FormatCurrencyText, digits, leading_zero,
-                    parentheses, grouping);
+  return FormatWith(value, NumberForm::Currency, digits, leading_zero, parentheses, grouping);
 }
 
 Result<Bstr> FormatDateTime(const VARIANT& value, NamedDateFormat format) {

@@ -497,19 +497,38 @@ std::u16string NumberText(std::u16string&& magnitude, bool negative, TriState pa
       PatternAt(kNegativeNumberPatterns, pattern, kDefaultNegativeNumberPattern), magnitude, {});
 }
 
-Result<std::u16string> FormatDecimal(Decimal value, FormatKind kind, int digits,
-                                     TriState leading_zero, TriState parentheses,
-                                     TriState grouping, const LocaleInfo& locale) {
+// The formatted value into `out`. A positive number or percentage, what pages format most, is
+// written straight into it.
+Result<void> FormatDecimalInto(Decimal value, FormatKind kind, int digits, TriState leading_zero,
+                               TriState parentheses, TriState grouping, const LocaleInfo& locale,
+                               std::u16string& out) {
   const Layout layout = TRY(LayoutFor(kind, digits, leading_zero, grouping, locale));
   if (kind == FormatKind::Percent && !value.digits.empty()) value.point += 2;
   RoundToDecimals(value, layout.decimals);
+  out.clear();
+  if (kind != FormatKind::Currency && !value.negative) {
+    AppendMagnitude(out, value, layout);
+    if (kind == FormatKind::Percent) out.push_back(u'%');
+    return {};
+  }
   std::u16string magnitude = MagnitudeText(value, layout);
   if (kind == FormatKind::Currency) {
-    return CurrencyText(magnitude, value.negative, parentheses, locale);
+    out = CurrencyText(magnitude, value.negative, parentheses, locale);
+    return {};
   }
   // The percent sign belongs to the amount, so a negative pattern encloses it: "(12.50%)".
   if (kind == FormatKind::Percent) magnitude.push_back(u'%');
-  return NumberText(std::move(magnitude), value.negative, parentheses, locale);
+  out = NumberText(std::move(magnitude), value.negative, parentheses, locale);
+  return {};
+}
+
+Result<std::u16string> FormatDecimal(Decimal value, FormatKind kind, int digits,
+                                     TriState leading_zero, TriState parentheses,
+                                     TriState grouping, const LocaleInfo& locale) {
+  std::u16string out;
+  TRY(FormatDecimalInto(std::move(value), kind, digits, leading_zero, parentheses, grouping,
+                        locale, out));
+  return out;
 }
 
 Result<std::u16string> FormatDouble(double value, FormatKind kind, int digits,
@@ -521,6 +540,17 @@ Result<std::u16string> FormatDouble(double value, FormatKind kind, int digits,
 }
 
 }  // namespace
+
+Result<void> FormatDoubleInto(NumberForm form, double value, int digits, TriState leading_zero,
+                              TriState parentheses, TriState grouping, const LocaleInfo& locale,
+                              std::u16string& out) {
+  if (!std::isfinite(value)) return ErrorNumber::Overflow;
+  const FormatKind kind = form == NumberForm::Percent    ? FormatKind::Percent
+                          : form == NumberForm::Currency ? FormatKind::Currency
+                                                         : FormatKind::Number;
+  return FormatDecimalInto(DecimalFromBinary(value, kDoubleSignificantDigits), kind, digits,
+                           leading_zero, parentheses, grouping, locale, out);
+}
 
 Result<std::u16string> FormatNumberText(double value, int digits, TriState leading_zero,
                                         TriState parentheses, TriState grouping,

@@ -47,6 +47,13 @@ Result<std::u16string> FormatPercentText(double value, int digits, TriState lead
 Result<std::u16string> FormatCurrencyText(double value, int digits, TriState leading_zero,
                                           TriState parentheses, TriState grouping,
                                           const LocaleInfo& locale);
+/// Which of the three formatters.
+enum class NumberForm { Number, Percent, Currency };
+/// The double formatters above writing into `out` (replacing what it held), for a caller that
+/// formats many values through one buffer.
+Result<void> FormatDoubleInto(NumberForm form, double value, int digits, TriState leading_zero,
+                              TriState parentheses, TriState grouping, const LocaleInfo& locale,
+                              std::u16string& out);
 /// The same three for an exact currency amount.
 Result<std::u16string> FormatNumberText(CY value, int digits, TriState leading_zero,
                                         TriState parentheses, TriState grouping,
