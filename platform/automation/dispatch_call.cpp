@@ -68,6 +68,18 @@ Result<Variant> InvokeDispatch(IDispatch* object, DISPID member, WORD flags,
   return result;
 }
 
+Result<Variant> InvokeDirectly(IDirectInvoke* object, DISPID member, WORD flags,
+                               std::span<VARIANT> arguments) {
+  if (object == nullptr) return ErrorNumber::ObjectVariableNotSet;
+  bool is_put = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
+  EXCEPINFO exception{};
+  Variant result;
+  HRESULT hr = object->InvokeDirect(member, flags, arguments.data(), static_cast<UINT>(arguments.size()),
+                                    is_put ? nullptr : &result, &exception);
+  if (FAILED(hr)) return ErrorFromInvoke(hr, exception);
+  return result;
+}
+
 Result<Variant> CallMember(IDispatch* object, std::u16string_view name,
                            std::span<const VARIANT> arguments) {
   DISPID dispid = TRY(GetDispatchId(object, name));

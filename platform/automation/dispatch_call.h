@@ -6,6 +6,7 @@
 #include <span>
 #include <string_view>
 
+#include "platform/automation/direct_invoke.h"
 #include "platform/automation/result.h"
 #include "platform/automation/variant.h"
 
@@ -19,6 +20,9 @@ Result<DISPID> GetDispatchId(IDispatch* object, std::u16string_view name);
 /// number of the platform code (438, 450, 13, ...).
 Result<Variant> InvokeDispatch(IDispatch* object, DISPID member, WORD flags,
                                std::span<const VARIANT> arguments = {});
+/// The same through an object's IDirectInvoke: the arguments in order, no DISPPARAMS.
+Result<Variant> InvokeDirectly(IDirectInvoke* object, DISPID member, WORD flags,
+                               std::span<VARIANT> arguments);
 
 /// By name: a method call or property read (DISPATCH_METHOD | DISPATCH_PROPERTYGET).
 Result<Variant> CallMember(IDispatch* object, std::u16string_view name,

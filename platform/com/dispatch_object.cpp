@@ -106,6 +106,25 @@ HRESULT DispatchArguments::Fill(DISPPARAMS* params, WORD flags, uint8_t min_argu
   return S_OK;
 }
 
+HRESULT DispatchArguments::FillInOrder(VARIANT* arguments, UINT count, WORD flags,
+                                       uint8_t min_arguments, uint8_t max_arguments) {
+  std::fill_n(slots_.begin(), std::min<size_t>(max_arguments, kMaxArguments), nullptr);
+  if (count > 0 && arguments == nullptr) return E_INVALIDARG;
+  UINT positional = count;
+  if (IsPut(flags)) {
+    if (positional == 0) return DISP_E_BADPARAMCOUNT;
+    value_ = &arguments[--positional];
+  }
+  if (positional > kMaxArguments || positional > max_arguments) return DISP_E_BADPARAMCOUNT;
+  for (UINT i = 0; i < positional; ++i) slots_[i] = &arguments[i];
+  count_ = positional;
+  for (size_t i = 0; i < min_arguments; ++i) {
+    if (i >= count_) return DISP_E_BADPARAMCOUNT;
+    if (IsMissingValue(slots_[i])) return DISP_E_PARAMNOTOPTIONAL;
+  }
+  return S_OK;
+}
+
 HRESULT MapParameterNames(std::u16string_view parameters, LPOLESTR* names, UINT count, DISPID* dispids) {
   HRESULT hr = S_OK;
   for (UINT i = 0; i < count; ++i) {

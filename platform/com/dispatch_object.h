@@ -8,16 +8,19 @@
 // failures as DISP_E_MEMBERNOTFOUND, DISP_E_BADPARAMCOUNT, DISP_E_PARAMNOTOPTIONAL,
 // DISP_E_PARAMNOTFOUND or DISP_E_EXCEPTION with the error's number, description and source.
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <new>
 #include <span>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "platform/automation/result.h"
 #include "platform/automation/variant.h"
 #include "platform/com/com_ptr.h"
+#include "platform/automation/direct_invoke.h"
 #include "platform/com/module_lock.h"
 #include "platform/com/object_type_name.h"
 
@@ -51,6 +54,9 @@ class DispatchArguments {
   /// for a named argument past `max_arguments`, DISP_E_BADPARAMCOUNT outside the counts,
   /// DISP_E_PARAMNOTOPTIONAL when one of the first `min_arguments` is missing.
   HRESULT Fill(DISPPARAMS* params, WORD flags, uint8_t min_arguments, uint8_t max_arguments);
+  /// The same from arguments in order (a put's value last), with the same checks.
+  HRESULT FillInOrder(VARIANT* arguments, UINT count, WORD flags, uint8_t min_arguments,
+                      uint8_t max_arguments);
 
  private:
   // Only the first `max_arguments` slots are cleared (by Fill) and only those below count_ are
@@ -92,7 +98,7 @@ HRESULT PutThroughMemberValue(IDispatch* object, DISPID member, WORD flags, DISP
                               uint8_t reader_max_arguments, EXCEPINFO* exception);
 
 template <class T>
-class DispatchObject : public IDispatch, public IObjectTypeName {
+class DispatchObject : public IDispatch, public IObjectTypeName, public IDirectInvoke {
  public:
   HRESULT QueryInterface(REFIID iid, void** object) override {
     if (object == nullptr) return E_POINTER;
@@ -101,6 +107,8 @@ class DispatchObject : public IDispatch, public IObjectTypeName {
       *object = static_cast<IDispatch*>(this);
     } else if (iid == IID_IObjectTypeName) {
       *object = static_cast<IObjectTypeName*>(this);
+    } else if (iid == IID_IDirectInvoke) {
+      *object = static_cast<IDirectInvoke*>(this);
     } else {
       *object = QueryOtherInterface(iid);
     }
@@ -147,12 +155,16 @@ class DispatchObject : public IDispatch, public IObjectTypeName {
     DispatchArguments arguments;
     HRESULT hr = arguments.Fill(params, flags, entry->min_arguments, entry->max_arguments);
     if (FAILED(hr)) return hr;
-    try {
-      return CompleteInvoke((static_cast<T*>(this)->*(entry->handler))(arguments), ErrorSource(),
-                            result, exception);
-    } catch (const std::bad_alloc&) {
-      return E_OUTOFMEMORY;
-    }
+    return RunMember(*entry, arguments, result, exception);
+  }
+  HRESULT InvokeDirect(DISPID member, WORD flags, VARIANT* arguments, UINT count, VARIANT* result,
+                       EXCEPINFO* exception) override {
+    const DispatchMember<T>* entry = FindMember(member, flags);
+    if (entry == nullptr) return InvokeThroughDispatch(member, flags, arguments, count, result, exception);
+    DispatchArguments filled;
+    HRESULT hr = filled.FillInOrder(arguments, count, flags, entry->min_arguments, entry->max_arguments);
+    if (FAILED(hr)) return hr;
+    return RunMember(*entry, filled, result, exception);
   }
 
  protected:
@@ -170,6 +182,26 @@ class DispatchObject : public IDispatch, public IObjectTypeName {
   std::u16string_view TypeName() override { return {}; }
 
  private:
+  HRESULT RunMember(const DispatchMember<T>& entry, const DispatchArguments& arguments, VARIANT* result,
+              EXCEPINFO* exception) {
+    try {
+      return CompleteInvoke((static_cast<T*>(this)->*(entry.handler))(arguments), ErrorSource(),
+                            result, exception);
+    } catch (const std::bad_alloc&) {
+      return E_OUTOFMEMORY;
+    }
+  }
+  // The rare calls InvokeDirect does not take itself (a put through a member's value) go
+  // through Invoke with the arguments laid out as DISPPARAMS.
+  HRESULT InvokeThroughDispatch(DISPID member, WORD flags, VARIANT* arguments, UINT count,
+                                VARIANT* result, EXCEPINFO* exception) {
+    std::vector<VARIANT> reversed(arguments, arguments + count);
+    std::reverse(reversed.begin(), reversed.end());
+    DISPID put_name = DISPID_PROPERTYPUT;
+    bool is_put = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
+    DISPPARAMS params{reversed.data(), is_put ? &put_name : nullptr, count, is_put ? 1u : 0u};
+    return Invoke(member, GUID_NULL, 0, flags, &params, result, exception, nullptr);
+  }
   static const DispatchMember<T>* FindMember(DISPID dispid, WORD flags) {
     const DispatchMember<T>* lenient = nullptr;
     for (const DispatchMember<T>& member : T::Members()) {

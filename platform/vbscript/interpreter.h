@@ -27,6 +27,8 @@
 #include "platform/vbscript/parser.h"
 #include "platform/vbscript/program.h"
 
+class IDirectInvoke;
+
 namespace vbscript {
 
 class ErrObject;
@@ -232,8 +234,9 @@ class Interpreter : public std::enable_shared_from_this<Interpreter> {
   Result<int32_t> FindInstanceMember(ScriptInstance* instance, int32_t site);
   Result<bool> CallInstanceMember(ScriptInstance* instance, int32_t member, VARIANT* arguments,
                                   uint32_t count, WORD flags);
+  /// `direct`, when the object offers it, takes the call without DISPPARAMS.
   Result<Variant> InvokeObject(IDispatch* object, DISPID dispid, WORD flags, VARIANT* arguments,
-                               uint32_t count);
+                               uint32_t count, IDirectInvoke* direct = nullptr);
   Result<Variant> ApplyToMemberValue(IDispatch* object, DISPID dispid, WORD flags, VARIANT* arguments,
                                      uint32_t count);
   Result<Variant> NewInstance(GlobalSlot* slot);

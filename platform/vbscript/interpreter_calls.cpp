@@ -10,6 +10,7 @@
 #include "platform/automation/dispatch_call.h"
 #include "platform/automation/safearray.h"
 #include "platform/com/creation.h"
+#include "platform/automation/direct_invoke.h"
 #include "platform/com/enum_variant.h"
 #include "platform/com/error_info.h"
 #include "platform/vbscript/compiler.h"
@@ -134,6 +135,14 @@ ScriptInstance* OwnInstance(IDispatch* object, const Interpreter* runtime) {
 }
 
 const void* VtableOf(const IDispatch* object) { return *reinterpret_cast<const void* const*>(object); }
+
+// Where an object's IDirectInvoke lies from its IDispatch; kNoDirectInvoke when it has none.
+std::ptrdiff_t DirectInvokeOffset(IDispatch* object) {
+  void* direct = nullptr;
+  if (FAILED(object->QueryInterface(IID_IDirectInvoke, &direct)) || direct == nullptr) return kNoDirectInvoke;
+  static_cast<IDirectInvoke*>(direct)->Release();
+  return reinterpret_cast<char*>(direct) - reinterpret_cast<char*>(object);
+}
 
 // The arguments of an IDispatch call, first first: positional ones reversed out of DISPPARAMS,
 // the assigned value of a put last. Named arguments are refused (script procedures have none).
@@ -434,10 +443,15 @@ Result<bool> Interpreter::CallMember(const Instruction& instruction, VARIANT* ba
   MemberCache& cache = frame.unit->member_caches[instruction.a];
   if (cache.object != object.pdispVal || cache.object_type != VtableOf(object.pdispVal)) {
     cache.dispid = TRY(GetDispatchId(object.pdispVal, frame.unit->code->member_names[instruction.a]));
+    cache.direct_offset = DirectInvokeOffset(object.pdispVal);
     cache.object = object.pdispVal;
     cache.object_type = VtableOf(object.pdispVal);
   }
-  Result<Variant> outcome = InvokeObject(object.pdispVal, cache.dispid, flags, base + 1, count);
+  IDirectInvoke* direct = cache.direct_offset == kNoDirectInvoke
+                              ? nullptr
+                              : reinterpret_cast<IDirectInvoke*>(reinterpret_cast<char*>(object.pdispVal) +
+                                                                 cache.direct_offset);
+  Result<Variant> outcome = InvokeObject(object.pdispVal, cache.dispid, flags, base + 1, count, direct);
   if (!outcome.ok() && outcome.error().Is(ErrorNumber::WrongNumberOfArguments)) {
     outcome = ApplyToMemberValue(object.pdispVal, cache.dispid, flags, base + 1, count);
   }
@@ -521,7 +535,7 @@ Result<bool> Interpreter::CallInstanceMember(ScriptInstance* instance, int32_t m
 // An IDispatch call with our arguments: an array element passed by reference travels as a
 // temporary that is written back after the call.
 Result<Variant> Interpreter::InvokeObject(IDispatch* object, DISPID dispid, WORD flags, VARIANT* arguments,
-                                          uint32_t count) {
+                                          uint32_t count, IDirectInvoke* direct) {
   VARIANT inline_passed[kInlineArguments];
   std::vector<VARIANT> heap_passed;
   VARIANT* passed = inline_passed;
@@ -539,7 +553,9 @@ Result<Variant> Interpreter::InvokeObject(IDispatch* object, DISPID dispid, WORD
     PutReference(&passed[i], &temporaries[i]);
   }
   ClearThreadErrorInfo();
-  Result<Variant> result = InvokeDispatch(object, dispid, flags, std::span<const VARIANT>(passed, count));
+  Result<Variant> result = direct != nullptr
+                               ? InvokeDirectly(direct, dispid, flags, std::span<VARIANT>(passed, count))
+                               : InvokeDispatch(object, dispid, flags, std::span<const VARIANT>(passed, count));
   for (uint32_t i = 0; i < count && !temporaries.empty(); ++i) {
     if (!IsMarkedReference(arguments[i])) continue;
     VARIANT reference = arguments[i];

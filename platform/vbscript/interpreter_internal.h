@@ -3,6 +3,7 @@
 // stack. Shared by the interpreter's source files and the objects it hands out (class
 // instances, function references); not part of the engine's contract.
 
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -61,11 +62,16 @@ struct GlobalSlot {
 };
 
 /// A member-access site's memory of the last object it called: the member it found there.
+inline constexpr std::ptrdiff_t kNoDirectInvoke = PTRDIFF_MIN;
+
 struct MemberCache {
   IDispatch* object = nullptr;          // identity only, never dereferenced
   const void* object_type = nullptr;    // the object's vtable, so a new object at the same
                                         // address of another type misses
   DISPID dispid = DISPID_UNKNOWN;
+  // Where the object's IDirectInvoke lies from its IDispatch (the same for every object of its
+  // type); kNoDirectInvoke when it has none.
+  std::ptrdiff_t direct_offset = 0;
   const ClassInfo* class_info = nullptr;  // script instances: cached by class
   int32_t member = -1;
 };

@@ -289,3 +289,47 @@ TEST_F(DispatchObjectTest, QueryInterfaceAndReferenceCounting) {
   EXPECT_TRUE(as_unknown);
   EXPECT_FALSE(account_.As<IUnknown>(IID_IEnumVARIANT));
 }
+
+// The direct way in follows Invoke's rules: arguments in order, a put's value last, the same
+// counts, errors and write-backs, and a put through a read-only member's value still works.
+TEST_F(DispatchObjectTest, DirectInvokeFollowsInvokesRules) {
+  ComPtr<IDirectInvoke> direct = ComPtr<IDispatch>(object()).As<IDirectInvoke>(IID_IDirectInvoke);
+  ASSERT_TRUE(direct);
+  Variant amount = Variant::FromI4(5);
+  Variant times = Variant::FromI4(3);
+  VARIANT deposit[] = {amount, times};
+  Result<Variant> balance = InvokeDirectly(direct.get(), 1, DISPATCH_METHOD, deposit);
+  ASSERT_TRUE(balance.ok());
+  EXPECT_EQ(balance.value().lVal, 15);
+  VARIANT put[] = {Variant::FromI4(40)};
+  ASSERT_TRUE(InvokeDirectly(direct.get(), 0, DISPATCH_PROPERTYPUT, put).ok());
+  EXPECT_EQ(InvokeDirectly(direct.get(), 0, DISPATCH_PROPERTYGET, {}).value().lVal, 40);
+  // Counts, missing required arguments, unknown members, raised errors.
+  EXPECT_EQ(InvokeDirectly(direct.get(), 1, DISPATCH_METHOD, {}).error().Number(), 450);
+  VARIANT three[] = {amount, amount, amount};
+  EXPECT_EQ(InvokeDirectly(direct.get(), 1, DISPATCH_METHOD, three).error().Number(), 450);
+  VARIANT missing[] = {Variant::Missing()};
+  EXPECT_EQ(InvokeDirectly(direct.get(), 1, DISPATCH_METHOD, missing).error().Number(), 449);
+  EXPECT_EQ(InvokeDirectly(direct.get(), 99, DISPATCH_METHOD, {}).error().Number(), 438);
+  VARIANT too_much[] = {Variant::FromI4(1000)};
+  Result<Variant> refused = InvokeDirectly(direct.get(), 3, DISPATCH_METHOD, too_much);
+  ASSERT_FALSE(refused.ok());
+  EXPECT_EQ(refused.error().Number(), 10001);
+  EXPECT_EQ(refused.error().Description(), u"Insufficient funds");
+  // By-reference arguments are written back.
+  Variant first = Variant::FromString(u"left");
+  Variant second = Variant::FromI4(2);
+  VARIANT references[] = {Variant::RefTo(&first), Variant::RefTo(&second)};
+  ASSERT_TRUE(InvokeDirectly(direct.get(), 2, DISPATCH_METHOD, references).ok());
+  EXPECT_EQ(first.lVal, 2);
+  EXPECT_EQ(second.StringView(), u"left");
+  // Contents("k") = 5 on a member that can only be read goes through its value.
+  ComPtr<Shelf> shelf = MakeObject<Shelf>();
+  ComPtr<IDirectInvoke> shelf_direct = ComPtr<IDispatch>(shelf.get()).As<IDirectInvoke>(IID_IDirectInvoke);
+  DISPID contents = GetDispatchId(shelf.get(), u"Contents").value();
+  Variant key = Variant::FromString(u"k");
+  VARIANT key_and_value[] = {key, Variant::FromI4(5)};
+  ASSERT_TRUE(InvokeDirectly(shelf_direct.get(), contents, DISPATCH_PROPERTYPUT, key_and_value).ok());
+  EXPECT_EQ(shelf->key, u"k");
+  EXPECT_EQ(shelf->stored.lVal, 5);
+}
