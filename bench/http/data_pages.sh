@@ -18,7 +18,7 @@ while [[ $# -gt 0 ]]; do
     *) echo "usage: $0 [--duration SECONDS] [--repeat N]" >&2; exit 2 ;;
   esac
 done
-source bench/http/php_peer.sh
+source bench/http/wrk_helpers.sh
 build=build/release
 bash scripts/build.sh release >/dev/null
 command -v wrk >/dev/null || DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends wrk curl >/dev/null

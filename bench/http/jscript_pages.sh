@@ -13,6 +13,7 @@
 #   bash bench/http/jscript_pages.sh [--duration SECONDS] [--repeat N]
 set -euo pipefail
 cd "$(dirname "$0")/../.."
+source bench/http/wrk_helpers.sh
 duration=5
 repeat=3
 while [[ $# -gt 0 ]]; do
@@ -74,31 +75,9 @@ for side in "${sides[@]}"; do
 done
 echo "checked: ${sides[*]} answer 200 with the same bytes"
 
-cpu_ticks() {  # pid
-  local total=0
-  for task in /proc/$1/task/*/stat; do
-    [[ -r $task ]] && total=$((total + $(awk '{ print $14 + $15 }' "$task")))
-  done
-  echo $total
+run_once() {  # side -> wrk_once's "rps p99_ms errors cpu_us_per_request requests"
+  wrk_once "$wendrel_pid" -t2 -c32 -d"${duration}s" "$(url_of "$1")"
 }
-hz=$(getconf CLK_TCK)
-run_once() {  # side -> "rps p99_ms errors cpu_us_per_request"
-  local before=$(cpu_ticks $wendrel_pid)
-  local out
-  out=$(wrk -t2 -c32 -d"${duration}s" --latency "$(url_of "$1")")
-  local after=$(cpu_ticks $wendrel_pid)
-  awk -v ticks=$((after - before)) -v hz="$hz" '
-    /Requests\/sec/ { rps = $2 }
-    /requests in/ { count = $1 }
-    /^ +99%/ { v = $2; if (v ~ /us$/) { sub(/us/, "", v); v /= 1000 }
-               else if (v ~ /ms$/) { sub(/ms/, "", v) } else if (v ~ /s$/) { sub(/s/, "", v); v *= 1000 }
-               p99 = v }
-    /Socket errors/ { gsub(/,/, ""); errors += $4 + $6 + $8 + $10 }
-    /Non-2xx/ { errors += $5 }
-    END { printf "%s %s %d %.1f\n", rps, p99, errors, (count > 0 ? ticks * 1e6 / hz / count : 0) }' <<<"$out"
-}
-median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-column() { tr ';' '\n' | grep -v '^$' | awk -v c="$1" '{ print $c }'; }
 
 # 2. Rounds with the order turning: v j m, j m v, m v j, ...
 declare -A results
@@ -108,15 +87,15 @@ for ((round = 0; round < repeat; round++)); do
     results[$side]+="$(run_once "$side");"
   done
 done
-vb_rps=$(column 1 <<<"${results[vbscript]}" | median)
+vb_rps=$(field 1 <<<"${results[vbscript]}" | median)
 echo
 echo "hello page through wendrel: wrk -t2 -c32, ${duration}s per run, medians of $repeat"
 printf '%-9s %10s %8s %9s %7s %11s\n' side "requests/s" "x vbs" "p99" errors "cpu us/req"
 for side in "${sides[@]}"; do
-  rps=$(column 1 <<<"${results[$side]}" | median)
+  rps=$(field 1 <<<"${results[$side]}" | median)
   printf '%-9s %10.0f %8.2f %7sms %7s %11s\n' "$side" "$rps" \
     "$(awk -v a="$rps" -v b="$vb_rps" 'BEGIN { print (b > 0 ? a / b : 0) }')" \
-    "$(column 2 <<<"${results[$side]}" | median)" \
-    "$(column 3 <<<"${results[$side]}" | awk '{ s += $1 } END { print s }')" \
-    "$(column 4 <<<"${results[$side]}" | median)"
+    "$(field 2 <<<"${results[$side]}" | median)" \
+    "$(field 3 <<<"${results[$side]}" | awk '{ s += $1 } END { print s }')" \
+    "$(field 4 <<<"${results[$side]}" | median)"
 done

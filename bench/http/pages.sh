@@ -96,37 +96,10 @@ for page in hello table; do
 done
 echo "checked: both sides answer 200 with the same text for hello and table"
 
-side_pids() {
-  if [[ $1 == wendrel ]]; then echo $wendrel_pid; else php_peer_pids; fi
-}
 run_once() {  # side page
   wrk_once "$(side_pids "$1")" -t2 -c32 -d"${duration}s" "$(url_of "$1" "$2")"
 }
-
-declare -A results
-for page in hello table; do
-  for ((round = 1; round <= repeat; round++)); do
-    order=(wendrel php)
-    (( round % 2 == 0 )) && order=(php wendrel)
-    for side in "${order[@]}"; do results["$page $side"]+="$(run_once $side $page);"; done
-  done
-done
-echo
-echo "pages: wrk -t2 -c32, ${duration}s per run, medians of $repeat; CPU is the server side's"
-printf '%-8s %11s %11s %6s %9s %9s %8s %8s %10s %10s\n' page "wendrel/s" "php/s" ratio \
-  "p99 ours" "p99 php" "err ours" "err php" "cpu us/req" "php us/req"
-for page in hello table; do
-  ours=${results["$page wendrel"]}
-  theirs=${results["$page php"]}
-  a=$(field 1 <<<"$ours" | median)
-  b=$(field 1 <<<"$theirs" | median)
-  printf '%-8s %11.0f %11.0f %6.2f %8sms %8sms %8s %8s %10s %10s\n' "$page" "$a" "$b" \
-    "$(awk -v a="$a" -v b="$b" 'BEGIN { print (b > 0 ? a / b : 0) }')" \
-    "$(field 2 <<<"$ours" | median)" "$(field 2 <<<"$theirs" | median)" \
-    "$(field 3 <<<"$ours" | awk '{ s += $1 } END { print s }')" \
-    "$(field 3 <<<"$theirs" | awk '{ s += $1 } END { print s }')" \
-    "$(field 4 <<<"$ours" | median)" "$(field 4 <<<"$theirs" | median)"
-done
+beside_php pages page run_once hello table
 
 # 3. The first request of a page compiles it; the next ones run the kept compilation.
 kill $wendrel_pid; wait $wendrel_pid 2>/dev/null || true

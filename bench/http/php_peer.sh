@@ -1,10 +1,12 @@
 # Sourced by the page benchmarks: PHP 8.2 under nginx + php-fpm (OPcache on, pm static 8
 # children, sessions in files on tmpfs (PHP's own handler, kept off the disk so that the peer
-# is not timed against the disk's journal), APCu for shared counters), and the
-# helpers that time one side with wrk. nginx passes each request to php-fpm's socket the usual
+# is not timed against the disk's journal), APCu for shared counters), and the side-by-side
+# runs of wendrel and PHP. nginx passes each request to php-fpm's socket the usual
 # way: kept FastCGI connections would tie a php-fpm child to each idle nginx connection, and
 # with more client connections than children requests would wait for time-outs. The caller sets `work` (a folder readable by nobody) and
 # keeps the `pids` array of the processes it must stop.
+
+source bench/http/wrk_helpers.sh
 
 install_php_peer() {
   if ! command -v wrk >/dev/null || ! command -v nginx >/dev/null || ! command -v php-fpm8.2 >/dev/null ||
@@ -87,36 +89,40 @@ php_peer_pids() {
   echo "$php_fpm_pid" "$nginx_pid" $(pgrep -P "$php_fpm_pid") $(pgrep -P "$nginx_pid")
 }
 
-# CPU ticks (user + system) of the given processes, all their threads.
-cpu_ticks() {
-  local total=0
-  for pid in "$@"; do
-    for task in /proc/$pid/task/*/stat; do
-      [[ -r $task ]] && total=$((total + $(awk '{ print $14 + $15 }' "$task")))
+# The processes of a side: the caller's `wendrel_pid`, or the PHP peer's.
+side_pids() { if [[ $1 == wendrel ]]; then echo "$wendrel_pid"; else php_peer_pids; fi; }
+
+# beside_php TITLE LABEL RUNNER CASE...: REPEAT rounds of every case, wendrel and PHP taking
+# turns to go first (`RUNNER SIDE CASE` prints one wrk_once result), then the medians of each
+# case: both rates and their ratio, p99, errors summed, and CPU per request.
+beside_php() {
+  local title=$1 label=$2 runner=$3
+  shift 3
+  local -A results
+  local case round side
+  local order
+  for case in "$@"; do
+    for ((round = 1; round <= repeat; round++)); do
+      order=(wendrel php)
+      (( round % 2 == 0 )) && order=(php wendrel)
+      for side in "${order[@]}"; do results["$case $side"]+="$($runner "$side" "$case");"; done
     done
   done
-  echo $total
+  echo
+  echo "$title: wrk -t2 -c32, ${duration}s per run, medians of $repeat; CPU is the server side's"
+  printf '%-11s %11s %11s %6s %9s %9s %8s %8s %10s %10s\n' "$label" "wendrel/s" "php/s" ratio \
+    "p99 ours" "p99 php" "err ours" "err php" "cpu us/req" "php us/req"
+  local ours theirs a b
+  for case in "$@"; do
+    ours=${results["$case wendrel"]}
+    theirs=${results["$case php"]}
+    a=$(field 1 <<<"$ours" | median)
+    b=$(field 1 <<<"$theirs" | median)
+    printf '%-11s %11.0f %11.0f %6.2f %8sms %8sms %8s %8s %10s %10s\n' "$case" "$a" "$b" \
+      "$(awk -v a="$a" -v b="$b" 'BEGIN { print (b > 0 ? a / b : 0) }')" \
+      "$(field 2 <<<"$ours" | median)" "$(field 2 <<<"$theirs" | median)" \
+      "$(field 3 <<<"$ours" | awk '{ s += $1 } END { print s }')" \
+      "$(field 3 <<<"$theirs" | awk '{ s += $1 } END { print s }')" \
+      "$(field 4 <<<"$ours" | median)" "$(field 4 <<<"$theirs" | median)"
+  done
 }
-
-# wrk_once "PIDS" WRK-ARGUMENTS... -> "rps p99_ms errors cpu_us_per_request"
-wrk_once() {
-  local who=($1)
-  shift
-  local before after out
-  before=$(cpu_ticks "${who[@]}")
-  out=$(wrk --latency "$@")
-  after=$(cpu_ticks "${who[@]}")
-  awk -v ticks=$((after - before)) -v hz="$(getconf CLK_TCK)" '
-    /Requests\/sec/ { rps = $2 }
-    /requests in/ { count = $1 }
-    /^ +99%/ { v = $2; if (v ~ /us$/) { sub(/us/, "", v); v /= 1000 }
-               else if (v ~ /ms$/) { sub(/ms/, "", v) } else if (v ~ /s$/) { sub(/s/, "", v); v *= 1000 }
-               p99 = v }
-    /Socket errors/ { gsub(/,/, ""); errors += $4 + $6 + $8 + $10 }
-    /Non-2xx/ { errors += $5 }
-    END { printf "%s %s %d %.1f %d\n", rps, p99, errors, (count > 0 ? ticks * 1e6 / hz / count : 0), count }' <<<"$out"
-}
-
-median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-# Field N of each ';'-separated result.
-field() { tr ';' '\n' | grep -v '^$' | awk -v c="$1" '{ print $c }'; }

@@ -116,7 +116,6 @@ for side in wendrel php; do
   for _ in $(seq 32); do new_visitor $side; done > "$work/$side.cookies"
 done
 
-side_pids() { if [[ $1 == wendrel ]]; then echo $wendrel_pid; else php_peer_pids; fi; }
 kept_once() {  # side
   wrk_once "$(side_pids "$1")" -t2 -c32 -d"${duration}s" -s bench/http/session_cookies.lua \
     "$(url_of "$1" visit)" -- "$work/$1.cookies" 2
@@ -125,30 +124,8 @@ cookieless_once() {  # side
   wrk_once "$(side_pids "$1")" -t2 -c32 -d"${duration}s" "$(url_of "$1" visit)"
 }
 
-declare -A results
-for kind in kept cookieless; do
-  for ((round = 1; round <= repeat; round++)); do
-    order=(wendrel php)
-    (( round % 2 == 0 )) && order=(php wendrel)
-    for side in "${order[@]}"; do results["$kind $side"]+="$(${kind}_once $side);"; done
-  done
-done
-echo
-echo "sessions: wrk -t2 -c32, ${duration}s per run, medians of $repeat; CPU is the server side's"
-printf '%-11s %11s %11s %6s %9s %9s %8s %8s %10s %10s\n' visitors "wendrel/s" "php/s" ratio \
-  "p99 ours" "p99 php" "err ours" "err php" "cpu us/req" "php us/req"
-for kind in kept cookieless; do
-  ours=${results["$kind wendrel"]}
-  theirs=${results["$kind php"]}
-  a=$(field 1 <<<"$ours" | median)
-  b=$(field 1 <<<"$theirs" | median)
-  printf '%-11s %11.0f %11.0f %6.2f %8sms %8sms %8s %8s %10s %10s\n' "$kind" "$a" "$b" \
-    "$(awk -v a="$a" -v b="$b" 'BEGIN { print (b > 0 ? a / b : 0) }')" \
-    "$(field 2 <<<"$ours" | median)" "$(field 2 <<<"$theirs" | median)" \
-    "$(field 3 <<<"$ours" | awk '{ s += $1 } END { print s }')" \
-    "$(field 3 <<<"$theirs" | awk '{ s += $1 } END { print s }')" \
-    "$(field 4 <<<"$ours" | median)" "$(field 4 <<<"$theirs" | median)"
-done
+visit_once() { "${2}_once" "$1"; }  # side kind
+beside_php sessions visitors visit_once kept cookieless
 echo "(cookieless: every request makes a session, so the rates are sessions made per second)"
 
 # 4. Memory per session, without a limit in the way.

@@ -207,10 +207,17 @@ int32_t AttributesOf(std::u16string_view path) {
   return attributes;
 }
 
-Result<Variant> ModifiedDate(std::u16string_view path) {
+// One of a path's times (st_mtim, st_atim, st_ctim) as a local date; `missing` when the path
+// is gone.
+using StatTime = timespec stat::*;
+Result<Variant> TimeOf(std::u16string_view path, StatTime which, ErrorNumber missing) {
   std::optional<struct stat> status = StatOf(path);
-  if (!status) return ErrorNumber::PathNotFound;
-  return Variant::FromDate(TRY(LocalDateOfMoment(status->st_mtim.tv_sec)));
+  if (!status) return missing;
+  return Variant::FromDate(TRY(LocalDateOfMoment(((*status).*which).tv_sec)));
+}
+
+Result<Variant> ModifiedDate(std::u16string_view path) {
+  return TimeOf(path, &stat::st_mtim, ErrorNumber::PathNotFound);
 }
 
 // Opens a text file as OpenTextFile does; `must_not_exist` is CreateTextFile without Overwrite.
@@ -525,17 +532,13 @@ Result<Variant> FileItem::Size(const DispatchArguments&) {
 Result<Variant> FileItem::DateLastModified(const DispatchArguments&) { return ModifiedDate(path_); }
 
 Result<Variant> FileItem::DateLastAccessed(const DispatchArguments&) {
-  std::optional<struct stat> status = StatOf(path_);
-  if (!status) return ErrorNumber::FileNotFound;
-  return Variant::FromDate(TRY(LocalDateOfMoment(status->st_atim.tv_sec)));
+  return TimeOf(path_, &stat::st_atim, ErrorNumber::FileNotFound);
 }
 
 // The file system keeps no creation time everywhere: the time of the last status change
 // stands in.
 Result<Variant> FileItem::DateCreated(const DispatchArguments&) {
-  std::optional<struct stat> status = StatOf(path_);
-  if (!status) return ErrorNumber::FileNotFound;
-  return Variant::FromDate(TRY(LocalDateOfMoment(status->st_ctim.tv_sec)));
+  return TimeOf(path_, &stat::st_ctim, ErrorNumber::FileNotFound);
 }
 
 Result<Variant> FileItem::Attributes(const DispatchArguments&) { return Variant::FromI4(AttributesOf(path_)); }
@@ -625,9 +628,7 @@ Result<Variant> FolderItem::Size(const DispatchArguments&) {
 Result<Variant> FolderItem::DateLastModified(const DispatchArguments&) { return ModifiedDate(path_); }
 
 Result<Variant> FolderItem::DateCreated(const DispatchArguments&) {
-  std::optional<struct stat> status = StatOf(path_);
-  if (!status) return ErrorNumber::PathNotFound;
-  return Variant::FromDate(TRY(LocalDateOfMoment(status->st_ctim.tv_sec)));
+  return TimeOf(path_, &stat::st_ctim, ErrorNumber::PathNotFound);
 }
 
 Result<Variant> FolderItem::Attributes(const DispatchArguments&) { return Variant::FromI4(AttributesOf(path_)); }

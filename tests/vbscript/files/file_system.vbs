@@ -41,10 +41,19 @@ For Each f In folder.SubFolders
   WScript.Echo "subfolder", f.Name, f.Files.Count, f.ParentFolder.Name = folder.Name
 Next
 WScript.Echo "modified", IsDate(fso.GetFile(base & "/ansi.txt").DateLastModified)
+' The times of a file just written are within a minute of now; a folder has its creation time too.
+Set written = fso.GetFile(base & "/ansi.txt")
+WScript.Echo "times", Abs(DateDiff("s", Now, written.DateCreated)) < 60, _
+    Abs(DateDiff("s", Now, written.DateLastAccessed)) < 60, IsDate(folder.DateCreated)
 WScript.Echo "parent", fso.GetParentFolderName("a\b\c.txt"), fso.GetParentFolderName("c.txt") = ""
 WScript.Echo "absolute", fso.GetAbsolutePathName("/x/./y/../z")
 
 On Error Resume Next
+Set gone = fso.GetFile(base & "/sub/moved.txt")
+fso.DeleteFile base & "/sub/moved.txt"
+stamp = gone.DateCreated
+WScript.Echo "times of a deleted file:", Err.Number
+Err.Clear
 Set missing = fso.OpenTextFile(base & "/missing.txt")
 WScript.Echo "open missing:", Err.Number
 Err.Clear
