@@ -531,12 +531,20 @@ Result<std::u16string> FormatDecimal(Decimal value, FormatKind kind, int digits,
   return out;
 }
 
+Result<void> FormatDoubleAs(FormatKind kind, double value, int digits, TriState leading_zero,
+                            TriState parentheses, TriState grouping, const LocaleInfo& locale,
+                            std::u16string& out) {
+  if (!std::isfinite(value)) return ErrorNumber::Overflow;
+  return FormatDecimalInto(DecimalFromBinary(value, kDoubleSignificantDigits), kind, digits,
+                           leading_zero, parentheses, grouping, locale, out);
+}
+
 Result<std::u16string> FormatDouble(double value, FormatKind kind, int digits,
                                     TriState leading_zero, TriState parentheses,
                                     TriState grouping, const LocaleInfo& locale) {
-  if (!std::isfinite(value)) return ErrorNumber::Overflow;
-  return FormatDecimal(DecimalFromBinary(value, kDoubleSignificantDigits), kind, digits,
-                       leading_zero, parentheses, grouping, locale);
+  std::u16string out;
+  TRY(FormatDoubleAs(kind, value, digits, leading_zero, parentheses, grouping, locale, out));
+  return out;
 }
 
 }  // namespace
@@ -544,12 +552,10 @@ Result<std::u16string> FormatDouble(double value, FormatKind kind, int digits,
 Result<void> FormatDoubleInto(NumberForm form, double value, int digits, TriState leading_zero,
                               TriState parentheses, TriState grouping, const LocaleInfo& locale,
                               std::u16string& out) {
-  if (!std::isfinite(value)) return ErrorNumber::Overflow;
   const FormatKind kind = form == NumberForm::Percent    ? FormatKind::Percent
                           : form == NumberForm::Currency ? FormatKind::Currency
                                                          : FormatKind::Number;
-  return FormatDecimalInto(DecimalFromBinary(value, kDoubleSignificantDigits), kind, digits,
-                           leading_zero, parentheses, grouping, locale, out);
+  return FormatDoubleAs(kind, value, digits, leading_zero, parentheses, grouping, locale, out);
 }
 
 Result<std::u16string> FormatNumberText(double value, int digits, TriState leading_zero,
