@@ -204,9 +204,8 @@ class FunctionCompiler {
   void PatchTo(size_t instruction, size_t target) { procedure_.code[instruction].b = static_cast<int32_t>(target); }
   void PatchJump(size_t instruction, size_t target) { procedure_.code[instruction].a = static_cast<int32_t>(target); }
   void MarkStatementStart();
-  void AddResumeOverride(size_t first, size_t last, size_t target, int32_t number) {
-    procedure_.resume_overrides.push_back({static_cast<uint32_t>(first), static_cast<uint32_t>(last),
-                                           static_cast<uint32_t>(target), number});
+  void AddLoopHeader(size_t first, size_t last, uint32_t temps, uint32_t count) {
+    procedure_.loop_headers.push_back({static_cast<uint32_t>(first), static_cast<uint32_t>(last), temps, count});
   }
   Result<uint16_t> ArgumentCount(size_t count, SourcePosition position);
 
@@ -418,6 +417,7 @@ Result<void> FunctionCompiler::Finish() {
   Emit(Opcode::Return);
   if (named_count_ + max_temps_ > kMaxLocalSlots) return unit_.Fail(ErrorNumber::SyntaxOutOfMemory, position_);
   for (size_t at : temp_fixups_) procedure_.code[at].a += static_cast<int32_t>(named_count_);
+  for (LoopHeader& header : procedure_.loop_headers) header.temps += named_count_;
   procedure_.local_count = named_count_ + max_temps_;
   procedure_.local_names.resize(procedure_.local_count);
   procedure_.implicit_locals.assign(procedure_.local_count, false);
@@ -767,8 +767,9 @@ Result<void> FunctionCompiler::CompileFor(const Stmt* statement) {
   MarkStatementStart();
   PatchTo(prep, Here());
   PatchLoopExits(loop, Here());
-  // A header that fails leaves the counter as it was and the loop not entered.
-  AddResumeOverride(header, prep, Here(), static_cast<int32_t>(ErrorNumber::ForLoopNotInitialized));
+  // A header that fails leaves the counter as it was; Resume Next runs the body once and Next
+  // then fails with "For loop not initialized".
+  AddLoopHeader(header, prep, temps, 3);
   FreeTemps(3);
   return {};
 }
@@ -794,7 +795,8 @@ Result<void> FunctionCompiler::CompileForEach(const Stmt* statement) {
   MarkStatementStart();
   PatchTo(prep, Here());
   PatchLoopExits(loop, Here());
-  AddResumeOverride(header, prep, Here(), 0);
+  // Likewise a failed collection: the body runs once and Next fails with "Object not a collection".
+  AddLoopHeader(header, prep, temps, 2);
   EmitTemp(Opcode::ClearLocal, temps);
   cleanups_.pop_back();
   FreeTemps(2);
@@ -1010,13 +1012,6 @@ Result<void> FunctionCompiler::EmitArguments(const std::vector<Expr*>& arguments
 
 // The object of a member access; inside With, ".name" uses the With subject.
 Result<void> FunctionCompiler::EmitObject(const Expr* object, SourcePosition position) {
-  if (object != nullptr && object->kind == ExprKind::Nothing) {
-    // "Nothing.Member": the literal is no object to call (424), unlike a variable set to
-    // Nothing (91).
-    Emit(Opcode::Raise, static_cast<int32_t>(ErrorNumber::ObjectRequired));
-    Emit(Opcode::PushEmpty);
-    return {};
-  }
   if (object != nullptr) return EmitExpression(object, Use::Value);
   if (with_subjects_.empty()) {
     // ".name" outside With fails when it runs, not when the text compiles.

@@ -398,24 +398,15 @@ void Interpreter::UnwindFrame() {
 
 namespace {
 
-const ResumeOverride* FindResumeOverride(const Procedure& procedure, size_t failed_instruction) {
-  // Loop headers never overlap, so at most one override covers an instruction.
-  for (const ResumeOverride& override : procedure.resume_overrides) {
-    if (failed_instruction >= override.first && failed_instruction <= override.last) return &override;
+const LoopHeader* LoopHeaderAt(const Procedure& procedure, size_t failed_instruction) {
+  // Loop headers never overlap, so at most one covers an instruction.
+  for (const LoopHeader& header : procedure.loop_headers) {
+    if (failed_instruction >= header.first && failed_instruction <= header.last) return &header;
   }
   return nullptr;
 }
 
 }  // namespace
-
-// Where Resume Next continues after the failing instruction: the next statement, or the end of
-// a loop whose header failed.
-uint32_t Interpreter::ResumePoint(const Frame& frame, size_t failed_instruction) const {
-  if (const ResumeOverride* override = FindResumeOverride(*frame.procedure, failed_instruction)) {
-    return override->target;
-  }
-  return NextStatement(frame, failed_instruction);
-}
 
 // The first statement after the failing instruction (the procedure's Return at the latest).
 uint32_t Interpreter::NextStatement(const Frame& frame, size_t failed_instruction) const {
@@ -467,20 +458,15 @@ bool Interpreter::HandleError(Error error, size_t entry_depth) {
   while (frames_.size() > entry_depth) {
     Frame& frame = frames_.back();
     if (!stop && frame.resume_next) {
-      size_t failed_at = static_cast<size_t>(frame.pc - frame.procedure->code.data()) - 1;
-      if (const ResumeOverride* override = FindResumeOverride(*frame.procedure, failed_at);
-          override != nullptr && override->number != 0) {
-        pending_.number = override->number;
-        pending_.hresult = ScriptErrorHresult(override->number);
-        pending_.description = StandardErrorDescription(override->number);
-        pending_.source = kRuntimeErrorSource;
-      }
       err_->Set(pending_);
       pending_valid_ = false;
       ClearRange(frame.stack_base, frame.sp);
       frame.sp = frame.stack_base;
       size_t failed = static_cast<size_t>(frame.pc - frame.procedure->code.data()) - 1;
-      frame.pc = frame.procedure->code.data() + ResumePoint(frame, failed);
+      if (const LoopHeader* header = LoopHeaderAt(*frame.procedure, failed)) {
+        ClearRange(frame.locals + header->temps, frame.locals + header->temps + header->count);
+      }
+      frame.pc = frame.procedure->code.data() + NextStatement(frame, failed);
       return true;
     }
     ClearRange(frame.stack_base, frame.sp);

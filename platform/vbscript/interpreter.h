@@ -155,7 +155,6 @@ class Interpreter : public std::enable_shared_from_this<Interpreter> {
   void CaptureError(const Error& error);
   void UnwindFrame();
   uint32_t NextStatement(const Frame& frame, size_t failed_instruction) const;
-  uint32_t ResumePoint(const Frame& frame, size_t failed_instruction) const;
   /// A stop requested from another thread, or a step limit to count against; CheckInterruptSlow
   /// then gives the error that unwinds.
   bool InterruptPending() const {

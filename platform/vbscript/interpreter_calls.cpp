@@ -419,8 +419,9 @@ Result<bool> Interpreter::CallMember(const Instruction& instruction, VARIANT* ba
     PutValue(base, Variant::FromDispatch(dispatch.get()).Detach());
     object = PeekValue(*base);
   }
-  if (object.vt != VT_DISPATCH) return ErrorNumber::ObjectRequired;
-  if (object.pdispVal == nullptr) return ErrorNumber::ObjectVariableNotSet;
+  // A member of Nothing is "Object required" like a member of any non-object; Nothing's own
+  // default value or index is "Object variable not set".
+  if (object.vt != VT_DISPATCH || object.pdispVal == nullptr) return ErrorNumber::ObjectRequired;
   bool is_set = (flags & DISPATCH_PROPERTYPUTREF) != 0;
   Frame& frame = frames_.back();
   bool by_index = instruction.op == Opcode::CallClassMember || instruction.op == Opcode::StoreClassMember ||
@@ -731,7 +732,8 @@ Result<void> Interpreter::ForEachStart(VARIANT* temps, VARIANT* operands) {
 // false at the end.
 Result<bool> Interpreter::ForEachStep(VARIANT* temps) {
   ForEachIterator* iterator = ForEachIterator::From(temps[0]);
-  if (iterator == nullptr || temps[1].vt != (VT_BYREF | VT_VARIANT)) return ErrorNumber::ForLoopNotInitialized;
+  // Only a header that failed (and was resumed past) leaves no iterator.
+  if (iterator == nullptr || temps[1].vt != (VT_BYREF | VT_VARIANT)) return ErrorNumber::ObjectNotACollection;
   Variant element;
   bool has_element = TRY(iterator->Next(&element));
   if (!has_element) return false;

@@ -538,7 +538,10 @@ Result<Expr*> Parser::ParseConstValue() {
     return arena_.NewExpr(ExprKind::Nothing, position);
   }
   Expr* literal = MakeLiteral(token);
-  if (literal == nullptr) return Fail(ErrorNumber::ExpectedLiteralConstant);
+  // "Const C =" with nothing after it is a syntax error; a name or an expression is not a literal.
+  if (literal == nullptr) {
+    return Fail(token.EndsStatement() ? ErrorNumber::SyntaxError : ErrorNumber::ExpectedLiteralConstant);
+  }
   Advance();
   return literal;
 }
@@ -1007,7 +1010,9 @@ Result<Expr*> Parser::ParsePrimary() {
     return ParsePostfix(node);
   }
   Expr* literal = MakeLiteral(token);
-  if (literal == nullptr) return Fail(ErrorNumber::ExpectedExpression);
+  // No value where one must start ("x = ", "1 +", "x = )") is the plain "Syntax error"; the
+  // specific texts are kept for a missing keyword or bracket.
+  if (literal == nullptr) return Fail(ErrorNumber::SyntaxError);
   Advance();
   return literal;
 }

@@ -66,14 +66,14 @@ struct ArrayDecl {
   std::vector<int32_t> upper_bounds;
 };
 
-/// Where On Error Resume Next continues after an error inside instructions [first, last]
-/// when that is not the next statement: a For header that fails skips its loop. A nonzero
-/// `number` replaces the error Err then holds.
-struct ResumeOverride {
+/// A loop header, instructions [first, last], whose failure Resume Next continues into the
+/// loop's body, as at any other statement, but with the loop's temps [temps, temps + count)
+/// emptied first: its Next then finds the loop not set up and leaves it with its own error.
+struct LoopHeader {
   uint32_t first = 0;
   uint32_t last = 0;
-  uint32_t target = 0;
-  int32_t number = 0;
+  uint32_t temps = 0;
+  uint32_t count = 0;
 };
 
 struct Procedure {
@@ -93,7 +93,7 @@ struct Procedure {
   std::vector<Instruction> code;
   std::vector<SourcePosition> positions;    // per instruction: its statement's start
   std::vector<uint32_t> statement_starts;   // ascending instruction indices
-  std::vector<ResumeOverride> resume_overrides;
+  std::vector<LoopHeader> loop_headers;
 };
 
 /// A member of a script class as callers see it: a field, or the procedures of one name.

@@ -92,14 +92,14 @@ TEST(EngineParsing, CompileErrorsCountLinesFromTheStartingLine) {
   EXCEPINFO exception{};
   HRESULT hr = ParseText(harness.engine(), "x = 1\ny = (2 +\nz = 3", 0, 77, 10, &exception);
   EXPECT_EQ(hr, SCRIPT_E_REPORTED);
-  EXPECT_EQ(exception.scode, static_cast<HRESULT>(0x800A03FF));
+  EXPECT_EQ(exception.scode, static_cast<HRESULT>(0x800A03EA));
   EXPECT_EQ(BstrView(exception.bstrSource), u"Microsoft VBScript compilation error");
   SysFreeString(exception.bstrSource);
   SysFreeString(exception.bstrDescription);
   ASSERT_EQ(harness.site().errors.size(), 1u);
   const vbscript_test::ReportedErrorRecord& error = harness.last_error();
-  EXPECT_EQ(error.number(), 1023);
-  EXPECT_EQ(error.description, "Expected expression");
+  EXPECT_EQ(error.number(), 1002);
+  EXPECT_EQ(error.description, "Syntax error");
   EXPECT_EQ(error.source, "Microsoft VBScript compilation error");
   EXPECT_EQ(error.source_context, 77u);
   EXPECT_EQ(error.line, 11u);

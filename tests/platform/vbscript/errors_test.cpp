@@ -63,7 +63,12 @@ TEST(RuntimeErrors, EngineErrorNumbers) {
       {"Option Explicit\nx = 1", 500},
       {"Option Explicit\nSub S\n y = 1\nEnd Sub\nS", 500},
       {"Set x = 5", 424},
-      {"Set x = Nothing\nx.Foo", 91},
+      {"Set x = Nothing\nx.Foo", 424},
+      {"Set x = Nothing\nx.Foo = 1", 424},
+      {"Set x = Nothing\nSet x.Child = Nothing", 424},
+      {"Set x = Nothing\ny = x.Foo", 424},
+      {"y = Nothing.Foo", 424},
+      {"With Nothing\n .Foo = 1\nEnd With", 424},
       {"x = 5\nx.Foo", 424},
       {"Out.NoSuchMember", 438},
       {"Set o = Items\nx = o", 438},
@@ -78,8 +83,17 @@ TEST(RuntimeErrors, EngineErrorNumbers) {
       {"a = Array(1, 2)\nFor Each x In a\n ReDim a(5)\nNext", 10},
       {"Sub S(v)\n ReDim arr(9)\nEnd Sub\nReDim arr(2)\nS arr(1)", 10},
       {"x = Null\ny = x + \"\"\nz = CLng(x)", 94},
-      {"Execute \"x = = 1\"", 1023},
-      {"x = Eval(\"1 +\")", 1023},
+      // Inside Execute and Eval as anywhere: a missing value is the plain syntax error, a
+      // missing keyword, name or bracket keeps its own text.
+      {"Execute \"x = = 1\"", 1002},
+      {"Execute \"x = \"", 1002},
+      {"x = Eval(\"1 +\")", 1002},
+      {"x = Eval(\"(1\")", 1006},
+      {"Execute \"Const c = \"", 1002},
+      {"Execute \"Const c = y\"", 1045},
+      {"Execute \"Const c\"", 1011},
+      {"Execute \"Const = 1\"", 1010},
+      {"Execute \"If x Then\"", 1014},
       {"x = Me", 424},
       {"ReDim a(-2)", 9},
       {"x = Len(1, 2)", 450},
@@ -111,7 +125,7 @@ TEST(OnError, ResumeNextContinuesWithTheNextStatement) {
       {"On Error Resume Next\nx = 1 / 0\nOn Error Resume Next\nOut.Write Err.Number", "0"},
       {"On Error Resume Next\nx = 1 / 0\nOn Error GoTo 0\nOut.Write Err.Number", "0"},
       {"On Error Resume Next\nx = 1 / 0\nOut.Write Err\nOut.Write \" \" & (Err = 11)", "11 True"},
-      {"On Error Resume Next\nFor i = 1 To \"x\"\n Out.Write \"[\" & i & \"]\"\nNext\nOut.Write Err.Number", "92"},
+      {"On Error Resume Next\nFor i = 1 To \"x\"\n Out.Write \"[\" & i & \"]\"\nNext\nOut.Write Err.Number", "[]92"},
   });
 }
 

@@ -88,7 +88,7 @@ TEST(Parser, ValidStatementsCompile) {
 
 TEST(Parser, SyntaxErrorsNameTheirTokenPosition) {
   ExpectErrors({
-      {"x = ", ErrorNumber::ExpectedExpression, 1, 4},
+      {"x = ", ErrorNumber::SyntaxError, 1, 4},
       {"x = (1 + 2", ErrorNumber::ExpectedCloseParen, 1, 10},
       {"x = 1 2", ErrorNumber::ExpectedEndOfStatement, 1, 6},
       {"If x\nEnd If", ErrorNumber::ExpectedThen, 1, 4},
@@ -104,7 +104,7 @@ TEST(Parser, SyntaxErrorsNameTheirTokenPosition) {
       {"Dim a(n)", ErrorNumber::ExpectedIntegerConstant, 1, 6},
       {"Set x 1", ErrorNumber::ExpectedEquals, 1, 6},
       {"Select x\nEnd Select", ErrorNumber::ExpectedCase, 1, 7},
-      {"Do While\nLoop", ErrorNumber::ExpectedExpression, 1, 8},
+      {"Do While\nLoop", ErrorNumber::SyntaxError, 1, 8},
       {"Do x\nLoop", ErrorNumber::ExpectedWhileUntilOrEnd, 1, 3},
       {"Next", ErrorNumber::UnexpectedNext, 1, 0},
       {"Loop", ErrorNumber::LoopWithoutDo, 1, 0},
@@ -122,7 +122,7 @@ TEST(Parser, ALexicalFaultIsReportedWhereTheParseReachesIt) {
       {"x = \"abc", ErrorNumber::UnterminatedString, 1, 4},
       {"x = 1\ny = 2 ? 3", ErrorNumber::InvalidCharacter, 2, 6},
       // The syntax error comes first in the text, so it is the one reported.
-      {"x = = 1\ny = \"open", ErrorNumber::ExpectedExpression, 1, 4},
+      {"x = = 1\ny = \"open", ErrorNumber::SyntaxError, 1, 4},
   });
 }
 

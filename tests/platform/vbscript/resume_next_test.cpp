@@ -1,7 +1,7 @@
 // On Error Resume Next continues with the statement after the failing one, inside the same
 // block: the last statement of a branch, a Case or a loop body does not fall into the next
-// branch or leave the loop. A failing condition enters its block; a failing For header skips
-// its loop.
+// branch or leave the loop. A failing condition enters its block; so does a failing For or
+// For Each header, once: its Next then fails (92, 451) and the loop is left.
 #include <gtest/gtest.h>
 
 #include "tests/platform/vbscript/script_test_site.h"
@@ -35,13 +35,25 @@ TEST(ResumeNext, AFailingConditionEntersItsBlock) {
   });
 }
 
-TEST(ResumeNext, AFailingForHeaderSkipsTheLoop) {
+TEST(ResumeNext, AFailingLoopHeaderRunsTheBodyOnceThenNextFails) {
   ExpectOutputs("On Error Resume Next\n", {
-      {"i = 7\nFor i = 1 To 1 / 0\n Out.Write \"body\"\nNext\nOut.Write Err.Number & \" \" & i", "92 7"},
-      {"i = 7\nFor i = 1 / 0 To 3\n Out.Write \"body\"\nNext\nOut.Write Err.Number & \" \" & i", "92 7"},
-      {"For i = 1 To 3 Step \"x\"\n Out.Write \"body\"\nNext\nOut.Write Err.Number", "92"},
-      {"For Each v In 5\n Out.Write \"body\"\nNext\nOut.Write Err.Number", "451"},
-      {"For i = 1 To 2\n For j = 1 To 1 / 0\n  Out.Write \"inner\"\n Next\n Out.Write i\nNext", "12"},
+      {"i = 7\nFor i = 1 To 1 / 0\n Out.Write \"body\" & Err.Number & \" \"\nNext\nOut.Write Err.Number & \" \" & i",
+       "body11 92 7"},
+      {"i = 7\nFor i = 1 / 0 To 3\n Out.Write \"body\"\nNext\nOut.Write Err.Number & \" \" & i", "body92 7"},
+      {"For i = 1 To 3 Step \"x\"\n Out.Write \"body\" & Err.Number\nNext\nOut.Write \" \" & Err.Number", "body13 92"},
+      {"x = 2\nFor Each x In 5\n Out.Write \"body\" & x\nNext\nOut.Write \" \" & Err.Number", "body2 451"},
+      {"Function Boom()\n Err.Raise 70\nEnd Function\nFor Each v In Boom()\n Out.Write Err.Number\nNext\n"
+       "Out.Write \" \" & Err.Number",
+       "70 451"},
+      {"For Each v In Empty\n n = n + 1\nNext\nOut.Write n & \" \" & Err.Number", "1 451"},
+      // The loop ran normally first: what its first run left behind must not be stepped again.
+      {"For k = 1 To 2\n Err.Clear\n For j = 1 To 3 / (2 - k)\n  Out.Write \"[\" & j & \"]\"\n Next\n"
+       "Out.Write Err.Number & \" \"\nNext",
+       "[1][2][3]0 [4]92 "},
+      {"Function Items(k)\n If k = 1 Then Items = Array(5)\nEnd Function\n"
+       "For k = 1 To 2\n Err.Clear\n For Each v In Items(k)\n  Out.Write \"(\" & v & \")\"\n Next\n"
+       "Out.Write Err.Number & \" \"\nNext",
+       "(5)0 (5)451 "},
   });
 }
 
