@@ -578,7 +578,8 @@ Result<Variant> Interpreter::InvokeObject(IDispatch* object, DISPID dispid, WORD
 // New ClassName: the instance, after its Class_Initialize ran.
 Result<Variant> Interpreter::NewInstance(GlobalSlot* slot) {
   TRY(ResolveSlot(slot));
-  if (slot->kind != SlotKind::Class && EqualsIgnoringCase(slot->name, u"RegExp")) return NewRegExp();
+  // The built-in RegExp wins even over a script's own class of that name.
+  if (EqualsIgnoringCase(slot->name, u"RegExp")) return NewRegExp();
   if (slot->kind != SlotKind::Class) return NamedError(ErrorNumber::ClassNotDefined, slot->name);
   ComPtr<ScriptInstance> instance = TRY(ScriptInstance::Create(this, slot->class_info, slot->unit));
   if (slot->class_info->initialize >= 0) {

@@ -320,6 +320,11 @@ Result<void> Interpreter::RedimArray(const Instruction& instruction, VARIANT* bo
   VARIANT* destination = FinalTarget(target);
   if ((destination->vt & VT_BYREF) != 0) return ErrorNumber::TypeMismatch;
   bool is_array = (destination->vt & VT_ARRAY) != 0 && destination->parray != nullptr;
+  // Preserve reads its bounds before it looks at the array: a bound that is no number is a
+  // type mismatch even on a fixed array.
+  if (mode == RedimMode::Preserve) {
+    for (uint32_t i = 0; i < instruction.count; ++i) TRY(ToInt32(bounds[i]));
+  }
   if (is_array && ((destination->parray->fFeatures & kFixedSizeArray) != 0 || destination->parray->cLocks > 0)) {
     return ErrorNumber::ArrayFixedOrLocked;
   }

@@ -170,6 +170,7 @@ class Parser {
   Result<Expr*> ParsePrimary();
   Result<Expr*> ParseReference(Head head = Head::Expression);
   Result<Expr*> ParsePostfix(Expr* base, Head head = Head::Expression);
+  static Expr* NamedCallee(Expr* base);
   Result<void> ParseArguments(std::vector<Expr*>& arguments);
   Result<void> ParseBareArguments(std::vector<Expr*>& arguments, Place place);
   Result<Expr*> StatementCall(Expr* target);
@@ -1003,7 +1004,7 @@ Result<Expr*> Parser::ParsePrimary() {
     return node;
   }
   if (Accept(TokenKind::LeftParen)) {
-    // "(New C).Run", "(f)(1)": a parenthesised value takes members and arguments too.
+    // "(New C).Run", "(GetRef(n))(1)": a parenthesised value takes members and arguments too.
     Expr* node = arena_.NewExpr(ExprKind::Paren, position);
     node->operand = TRY(ParseExpression());
     TRY(Expect(TokenKind::RightParen, ErrorNumber::ExpectedCloseParen));
@@ -1050,6 +1051,7 @@ Result<Expr*> Parser::ParsePostfix(Expr* base, Head head) {
     }
     if (!token.Is(TokenKind::LeftParen)) return base;
     bool ends_head = head == Head::Statement && token.space_before;
+    base = NamedCallee(base);
     Expr* call = arena_.NewExpr(ExprKind::Call, token.position);
     Advance();
     call->callee = base;
@@ -1057,6 +1059,16 @@ Result<Expr*> Parser::ParsePostfix(Expr* base, Head head) {
     base = call;
     if (ends_head) return base;
   }
+}
+
+// "(f)(x)" and "((obj.m))(x)" call f and obj.m with x: brackets around a name that arguments
+// follow only group it. Any other bracketed value ("(New C)(1)", "(GetRef(n))(1)") is computed
+// first and its result called.
+Expr* Parser::NamedCallee(Expr* base) {
+  Expr* inner = base;
+  while (inner->kind == ExprKind::Paren) inner = inner->operand;
+  bool is_name = inner->kind == ExprKind::Identifier || inner->kind == ExprKind::Member;
+  return is_name ? inner : base;
 }
 
 // arguments -> [ [expression] { ',' [expression] } ] ')'

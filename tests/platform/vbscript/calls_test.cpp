@@ -42,6 +42,17 @@ TEST(Calls, ParenthesisedValuesTakeMembersAndArguments) {
   });
 }
 
+TEST(Calls, BracketsAroundANameThatArgumentsFollowOnlyGroupIt) {
+  ExpectOutputs(std::string(kProcedures) + "Function SetFirst(a)\n a(0) = 2\n SetFirst = 1\nEnd Function\n", {
+      {"x = Array(1)\ny = (SetFirst)(x)\nOut.Write y & x(0)", "12"},
+      {"x = Array(1)\nCall (((SetFirst))) (x)\nOut.Write x(0)", "2"},
+      // The argument's own brackets still pass a copy.
+      {"x = Array(1)\nCall (((SetFirst))) ((x))\nOut.Write x(0)", "1"},
+      {"x = Array(7, 8)\nOut.Write ((x))(1)", "8"},
+      {"Set g = New Greeter\nOut.Write (g.Shout)(\"q\")", "Q"},
+  });
+}
+
 TEST(Calls, DefaultPropertyWithEmptyParenthesesThenIndexed) {
   ExpectOutputs({
       {"Class Box\n Public Default Property Get Values\n  Values = Array(\"x\", \"y\")\n End Property\nEnd Class\n"
