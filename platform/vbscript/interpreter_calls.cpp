@@ -213,11 +213,15 @@ Result<bool> Interpreter::CallSlot(GlobalSlot* slot, VARIANT* arguments, uint32_
                          FrameKind::Nested));
       return true;
     case SlotKind::Class: return NamedError(ErrorNumber::TypeMismatch, slot->name);
-    case SlotKind::Builtin:
+    case SlotKind::Builtin: {
+      // A conversion called as a statement converts first (CStr(Null) is still 94), then
+      // fails: its value cannot be thrown away.
+      bool entered = TRY(CallBuiltin(slot->builtin, arguments, count));
       if (use == CallUse::Statement && slot->builtin->use == BuiltinUse::ValueOnly) {
         return ErrorNumber::UnsupportedAutomationType;
       }
-      return CallBuiltin(slot->builtin, arguments, count);
+      return entered;
+    }
     case SlotKind::EngineFunction: {
       Variant result = TRY(CallEngineFunction(slot->engine_function, arguments, count));
       ClearRange(arguments, arguments + count);

@@ -86,6 +86,11 @@ constexpr BuiltinConstant Number(std::u16string_view name, int32_t value) {
   return {name, value >= -32768 && value <= 32767 ? Kind::Integer : Kind::Long, value, 0.0, {}};
 }
 
+// Colors are Longs whatever their value.
+constexpr BuiltinConstant Color(std::u16string_view name, int32_t value) {
+  return {name, Kind::Long, value, 0.0, {}};
+}
+
 constexpr BuiltinConstant Text(std::u16string_view name, std::u16string_view text) {
   return {name, Kind::String, 0, 0.0, text};
 }
@@ -129,9 +134,9 @@ constexpr BuiltinConstant kConstants[] = {
     // Errors
     Number(u"vbObjectError", -2147221504),
     // Colors
-    Number(u"vbBlack", 0x000000), Number(u"vbRed", 0x0000FF), Number(u"vbGreen", 0x00FF00),
-    Number(u"vbYellow", 0x00FFFF), Number(u"vbBlue", 0xFF0000), Number(u"vbMagenta", 0xFF00FF),
-    Number(u"vbCyan", 0xFFFF00), Number(u"vbWhite", 0xFFFFFF),
+    Color(u"vbBlack", 0x000000), Color(u"vbRed", 0x0000FF), Color(u"vbGreen", 0x00FF00),
+    Color(u"vbYellow", 0x00FFFF), Color(u"vbBlue", 0xFF0000), Color(u"vbMagenta", 0xFF00FF),
+    Color(u"vbCyan", 0xFFFF00), Color(u"vbWhite", 0xFFFFFF),
 };
 
 }  // namespace

@@ -262,13 +262,13 @@ Result<Variant> InStrB(const BuiltinCall& call) {
 }
 
 // The match must end at or before `start` (-1: the end of the text).
+// Unlike InStr, a Null text is "Invalid use of Null" here, not a Null result.
 Result<Variant> InStrRev(const BuiltinCall& call) {
-  TextArgument haystack = TRY(ReadText(call[0]));
-  TextArgument needle = TRY(ReadText(call[1]));
+  TextArgument haystack = TRY(ReadNonNullText(call[0]));
+  TextArgument needle = TRY(ReadNonNullText(call[1]));
   int32_t start = TRY(OptionalLong(call, 2, -1));
   if (start == 0 || start < -1) return ErrorNumber::InvalidProcedureCall;
   CompareMode mode = TRY(ReadCompareMode(call, 3));
-  if (haystack.is_null || needle.is_null) return Variant::Null();
   const size_t size = haystack.view.size();
   const size_t end = start == -1 ? size : static_cast<size_t>(start);
   if (size == 0 || end > size) return Variant::FromI4(0);

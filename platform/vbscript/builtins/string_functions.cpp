@@ -153,7 +153,10 @@ Result<Variant> Right(const BuiltinCall& call) { return TakeSide(call, Side::Rig
 Result<Variant> LeftB(const BuiltinCall& call) { return TakeSideBytes(call, Side::Left); }
 Result<Variant> RightB(const BuiltinCall& call) { return TakeSideBytes(call, Side::Right); }
 
+// A Null start or length is refused before either is read as a number; a Null text gives Null
+// only once they are valid.
 Result<Variant> Mid(const BuiltinCall& call) {
+  if (IsNullValue(call[1]) || (call.Has(2) && IsNullValue(call[2]))) return ErrorNumber::InvalidUseOfNull;
   TextArgument text = TRY(ReadText(call[0]));
   uint32_t start = TRY(ReadStart(call[1]));
   uint32_t length = call.Has(2) ? TRY(ReadCount(call[2])) : UINT32_MAX;

@@ -65,8 +65,9 @@ TEST(BuiltinConstants, ValuesAndTypes) {
       {u"vbByte", "Integer 17"},           {u"vbArray", "Integer 8192"},
       {u"vbDefaultButton4", "Integer 768"}, {u"vbSystemModal", "Integer 4096"},
       {u"vbNo", "Integer 7"},              {u"vbObjectError", "Long -2147221504"},
-      {u"vbRed", "Integer 255"},           {u"vbBlue", "Long 16711680"},
+      {u"vbRed", "Long 255"},              {u"vbBlue", "Long 16711680"},
       {u"vbWhite", "Long 16777215"},       {u"vbGreen", "Long 65280"},
+      {u"vbBlack", "Long 0"},
   };
   for (const auto& [name, description] : expected) {
     SCOPED_TRACE(Utf8(name));

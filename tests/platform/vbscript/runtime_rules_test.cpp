@@ -89,7 +89,9 @@ TEST(RuntimeRules, ErrRaiseNumbersAndFields) {
 }
 
 TEST(RuntimeRules, AConversionCalledAsAStatementIsAnError) {
-  ExpectErrorNumbers({{"Call CInt(5)", 458}, {"CStr 1", 458}, {"Call CBool(1)", 458}, {"Call Len(\"a\")", 0}});
+  ExpectErrorNumbers({{"Call CInt(5)", 458}, {"CStr 1", 458}, {"Call CBool(1)", 458}, {"Call Len(\"a\")", 0},
+                      // The argument is converted before the call is refused.
+                      {"CStr(Null)", 94}, {"Call CLng(\"x\")", 13}});
 }
 
 TEST(RuntimeRules, BoundsOfObjectsGoThroughTheDefaultMember) {

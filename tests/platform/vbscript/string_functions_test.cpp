@@ -41,6 +41,12 @@ TEST_F(StringFunctions, CuttingRefusesBadPositionsAndPassesNullOn) {
       {u"Right", {Null(), I(1)}, "Null"},
       {u"Mid", {Null(), I(1)}, "Null"},
       {u"Left", {S(u"abc")}, "Error 450"},
+      // Mid looks for a Null start or length first, then reads them, then the text.
+      {u"Mid", {S(u"abc"), S(u"a"), Null()}, "Error 94"},
+      {u"Mid", {S(u"abc"), I(0), Null()}, "Error 94"},
+      {u"Mid", {S(u"abc"), Null(), I(-1)}, "Error 94"},
+      {u"Mid", {S(u"abc"), S(u"a"), Empty()}, "Error 13"},
+      {u"Mid", {Null(), I(-1), I(-1)}, "Error 5"},
   });
 }
 
@@ -231,7 +237,8 @@ TEST_F(SearchFunctions, InStrRevFindsTheLastOccurrenceEndingByStart) {
       {u"InStrRev", {S(u"ABC"), S(u"b"), I(-1), I(1)}, "Long 2"},
       {u"InStrRev", {S(u"abc"), S(u"a"), I(0)}, "Error 5"},
       {u"InStrRev", {S(u"abc"), S(u"a"), I(-2)}, "Error 5"},
-      {u"InStrRev", {Null(), S(u"a")}, "Null"},
+      {u"InStrRev", {Null(), S(u"a")}, "Error 94"},
+      {u"InStrRev", {S(u"a"), Null()}, "Error 94"},
   });
 }
 
