@@ -34,6 +34,10 @@ Comparison CompareNumbers(const VARIANT& left, const VARIANT& right) {
   if (left.vt == VT_I4 && right.vt == VT_I4) return Order(left.lVal, right.lVal);
   if (left.vt == VT_R8 && right.vt == VT_R8) return Order(left.dblVal, right.dblVal);
   if (left.vt == VT_CY && right.vt == VT_CY) return Order(left.cyVal.int64, right.cyVal.int64);
+  // A Single meets a Double at the Single's precision: CSng(0.1) = 0.1.
+  if ((left.vt == VT_R4 && right.vt == VT_R8) || (left.vt == VT_R8 && right.vt == VT_R4)) {
+    return Order(static_cast<float>(NumberOf(left)), static_cast<float>(NumberOf(right)));
+  }
   return Order(NumberOf(left), NumberOf(right));
 }
 

@@ -124,8 +124,8 @@ Result<Variant> RoundValue(const VARIANT& value, int digits) {
     case VT_EMPTY: return Variant::FromI2(0);
     case VT_I2:
     case VT_I4:
-    case VT_UI1: return Variant(value);
-    case VT_BOOL: return Variant::FromI2(value.boolVal != 0 ? -1 : 0);
+    case VT_UI1:
+    case VT_BOOL: return Variant(value);  // Round(True) stays a Boolean
     case VT_R4: return Variant::FromR4(static_cast<float>(RoundDouble(value.fltVal, digits)));
     case VT_CY: return Variant::FromCurrency(TRY(RoundCurrency(value.cyVal, digits)));
     default: return Variant::FromR8(RoundDouble(TRY(ToDouble(value)), digits));

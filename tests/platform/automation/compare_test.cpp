@@ -73,6 +73,14 @@ TEST_F(VariantCompare, MixedNumberTypesCompareByValue) {
             Comparison::Greater);
 }
 
+TEST_F(VariantCompare, ASingleMeetsADoubleAtSinglePrecision) {
+  EXPECT_EQ(Cmp(Variant::FromR4(0.1f), Variant::FromR8(0.1)), Comparison::Equal);
+  EXPECT_EQ(Cmp(Variant::FromR8(1e-6), Variant::FromR4(1e-6f)), Comparison::Equal);
+  EXPECT_EQ(Cmp(Variant::FromR4(0.1f), Variant::FromR8(0.2)), Comparison::Less);
+  // Other partners of a Single keep full precision.
+  EXPECT_EQ(Cmp(Variant::FromR4(16777217.0f), I(16777217)), Comparison::Less);
+}
+
 TEST_F(VariantCompare, ObjectsCompareByDefaultValueAndArraysAreRefused) {
   FakeDispatch field(Variant::FromI4(5));
   EXPECT_EQ(Cmp(Variant::FromDispatch(&field), I(4)), Comparison::Greater);

@@ -118,7 +118,7 @@ TEST_F(ConversionFunctions, RoundIsHalfToEvenOnTheStoredBinaryValue) {
       {u"Round", {F(2.5f)}, "Single 2"},
       {u"Round", {S(u"2.5")}, "Double 2"},
       {u"Round", {I(7), I(2)}, "Integer 7"},
-      {u"Round", {B(true)}, "Integer -1"},
+      {u"Round", {B(true)}, "Boolean True"},
       {u"Round", {Null()}, "Null"},
       {u"Round", {D(1.5), I(-1)}, "Error 5"},
       {u"Round", {D(1.5), Null()}, "Error 94"},
