@@ -45,6 +45,36 @@ constexpr HresultNumber kHresultNumbers[] = {
     {CO_E_CLASSSTRING, 429},
     {REGDB_E_CLASSNOTREG, 429},
     {CLASS_E_CLASSNOTAVAILABLE, 429},
+    {E_NOTIMPL, 445},
+    // Type library, storage, moniker and RPC failures, by their platform codes.
+    {MakeHresult(0x8002802Fu), 453},  // TYPE_E_DLLFUNCTIONNOTFOUND
+    {MakeHresult(0x80028CA1u), 9},    // TYPE_E_OUTOFBOUNDS
+    {MakeHresult(0x80028CA2u), 57},   // TYPE_E_IOERROR
+    {MakeHresult(0x80028CA3u), 322},  // TYPE_E_CANTCREATETMPFILE
+    {MakeHresult(0x80030002u), 432},  // STG_E_FILENOTFOUND
+    {MakeHresult(0x80030003u), 76},   // STG_E_PATHNOTFOUND
+    {MakeHresult(0x80030004u), 67},   // STG_E_TOOMANYOPENFILES
+    {MakeHresult(0x80030005u), 70},   // STG_E_ACCESSDENIED
+    {MakeHresult(0x80030008u), 7},    // STG_E_INSUFFICIENTMEMORY
+    {MakeHresult(0x80030012u), 67},   // STG_E_NOMOREFILES
+    {MakeHresult(0x80030013u), 70},   // STG_E_DISKISWRITEPROTECTED
+    {MakeHresult(0x8003001Du), 57},   // STG_E_WRITEFAULT
+    {MakeHresult(0x8003001Eu), 57},   // STG_E_READFAULT
+    {MakeHresult(0x80030020u), 75},   // STG_E_SHAREVIOLATION
+    {MakeHresult(0x80030021u), 70},   // STG_E_LOCKVIOLATION
+    {MakeHresult(0x80030050u), 58},   // STG_E_FILEALREADYEXISTS
+    {MakeHresult(0x80030070u), 61},   // STG_E_MEDIUMFULL
+    {MakeHresult(0x800300FCu), 53},   // STG_E_INVALIDNAME
+    {MakeHresult(0x80030100u), 70},   // STG_E_INUSE
+    {MakeHresult(0x80030101u), 70},   // STG_E_NOTCURRENT
+    {MakeHresult(0x80030103u), 57},   // STG_E_CANTSAVE
+    {MakeHresult(0x800401E3u), 429},  // MK_E_UNAVAILABLE
+    {MakeHresult(0x800401E6u), 432},  // MK_E_INVALIDEXTENSION
+    {MakeHresult(0x800401EAu), 432},  // MK_E_CANTOPENFILE
+    {MakeHresult(0x800401F5u), 429},  // CO_E_APPNOTFOUND
+    {MakeHresult(0x800401FEu), 429},  // CO_E_APPDIDNTREG
+    {MakeHresult(0x800706BAu), 462},  // RPC_S_SERVER_UNAVAILABLE
+    {MakeHresult(0x80080005u), 429},  // CO_E_SERVER_EXEC_FAILURE
 };
 
 }  // namespace

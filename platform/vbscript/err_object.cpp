@@ -101,25 +101,23 @@ Result<Variant> ErrObject::PutHelpContext(const DispatchArguments& arguments) {
   return Variant();
 }
 
-// The raised error replaces Err's contents at once; an omitted description is the standard text
-// of the number, an omitted source the engine's.
-// Numbers are 1..65535 or HRESULT-style negatives; one of the engine's own HRESULTs
-// (0x800A0000 + n) is the number n.
+// Raise replaces the number; a source, description, help file or context it omits keeps what
+// Err holds, and an empty source or description becomes the engine's source and the number's
+// standard text. Numbers are 1..65535 or HRESULTs: one of the engine's own (0x800A0000 + n) is
+// n, and a platform HRESULT with a known meaning is that error's number (E_OUTOFMEMORY is 7).
 Result<Variant> ErrObject::Raise(const DispatchArguments& arguments) {
   int32_t number = TRY(ToInt32(arguments[0]));
   if (number == 0 || number > 0xFFFF) return ErrorNumber::InvalidProcedureCall;
-  if (IsScriptErrorHresult(number)) number = ScriptErrorNumberFromHresult(number);
-  std::u16string source = arguments.IsMissing(1) ? std::u16string(kRuntimeErrorSource)
-                                                 : TRY(TextOf(arguments[1]));
-  std::u16string description;
-  if (!arguments.IsMissing(2)) {
-    description = TRY(TextOf(arguments[2]));
-  } else {
+  number = ScriptErrorNumberFromHresult(number);
+  std::u16string source = arguments.IsMissing(1) ? source_ : TRY(TextOf(arguments[1]));
+  if (source.empty()) source = kRuntimeErrorSource;
+  std::u16string description = arguments.IsMissing(2) ? description_ : TRY(TextOf(arguments[2]));
+  if (description.empty()) {
     std::u16string_view standard = StandardErrorDescription(number);
     description = standard.empty() ? kUnknownError : standard;
   }
-  help_file_ = arguments.IsMissing(3) ? std::u16string() : TRY(TextOf(arguments[3]));
-  help_context_ = arguments.IsMissing(4) ? 0 : TRY(ToInt32(arguments[4]));
+  if (!arguments.IsMissing(3)) help_file_ = TRY(TextOf(arguments[3]));
+  if (!arguments.IsMissing(4)) help_context_ = TRY(ToInt32(arguments[4]));
   number_ = number;
   description_ = std::move(description);
   source_ = std::move(source);

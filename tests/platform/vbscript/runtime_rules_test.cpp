@@ -85,6 +85,24 @@ TEST(RuntimeRules, ErrRaiseNumbersAndFields) {
       {"Err.Raise vbObjectError + 513\nOut.Write Err.Number", "-2147220991"},
       {"Err.Raise 70000\nOut.Write Err.Number", "5"},
       {"Err.Raise 65535\nOut.Write Err.Number", "65535"},
+      {"Err.Raise &H8000\nOut.Write Err.Number", "-32768"},
+      {"Err.Raise -&HFFF0\nOut.Write Err.Number", "16"},
+      // A platform HRESULT with a known meaning is that error.
+      {"Err.Raise &H8007000E\nOut.Write Err.Number & \"|\" & Err.Description & \"|\" & Err.Source",
+       "7|Out of memory|Microsoft VBScript runtime error"},
+      {"Err.Raise &H80004001\nOut.Write Err.Number", "445"},
+      // What a Raise omits keeps what Err holds; a cleared Err gets the standard texts.
+      {"Err.Raise 1, \"Src\", \"Desc\", \"help.chm\", 42\nErr.Raise 5\n"
+       "Out.Write Err.Number & Err.Source & Err.Description & Err.HelpFile & Err.HelpContext",
+       "5SrcDeschelp.chm42"},
+      {"Err.Raise 1, \"Src\"\nErr.Raise 7\nOut.Write Err.Source & \"|\" & Err.Description", "Src|Unknown runtime error"},
+      {"Err.Raise 1, \"Src\", \"Desc\", \"help.chm\", 42\nErr.Clear\nErr.Raise 5\n"
+       "Out.Write Err.Source & \"|\" & Err.Description & \"|\" & Err.HelpFile & Err.HelpContext",
+       "Microsoft VBScript runtime error|Invalid procedure call or argument|0"},
+      // An error the engine meets replaces every field.
+      {"Err.Raise 1, \"Src\", \"Desc\", \"help.chm\", 42\nx = 1 / 0\n"
+       "Out.Write Err.Source & \"|\" & Err.Description & \"|\" & Err.HelpFile & Err.HelpContext",
+       "Microsoft VBScript runtime error|Division by zero|0"},
   });
 }
 
