@@ -214,6 +214,9 @@ Result<bool> Interpreter::CallSlot(GlobalSlot* slot, VARIANT* arguments, uint32_
       return true;
     case SlotKind::Class: return NamedError(ErrorNumber::TypeMismatch, slot->name);
     case SlotKind::Builtin: {
+      if (use != CallUse::Statement && slot->builtin->use == BuiltinUse::StatementOnly) {
+        return NamedError(ErrorNumber::TypeMismatch, slot->name);
+      }
       // A conversion called as a statement converts first (CStr(Null) is still 94), then
       // fails: its value cannot be thrown away.
       bool entered = TRY(CallBuiltin(slot->builtin, arguments, count));

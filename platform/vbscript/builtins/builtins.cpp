@@ -46,7 +46,8 @@ constexpr BuiltinEntry kFunctions[] = {
     {u"Abs", 1, 1, Abs},                {u"Atn", 1, 1, Atn},
     {u"Cos", 1, 1, Cos},                {u"Exp", 1, 1, Exp},
     {u"Log", 1, 1, Log},                {u"Rnd", 0, 1, Rnd},
-    {u"Randomize", 0, 1, Randomize},    {u"Sgn", 1, 1, Sgn},
+    {u"Randomize", 0, 1, Randomize, BuiltinUse::StatementOnly},
+    {u"Sgn", 1, 1, Sgn},
     {u"Sin", 1, 1, Sin},                {u"Sqr", 1, 1, Sqr},
     {u"Tan", 1, 1, Tan},                {u"RGB", 3, 3, RGB},
     // Dates and times

@@ -37,7 +37,9 @@ using BuiltinFunction = Result<Variant> (*)(const BuiltinCall& call);
 
 /// How a function may be called: a conversion (CInt, CStr, ...) cannot be called as a
 /// statement, its result discarded (458).
-enum class BuiltinUse : uint8_t { Any, ValueOnly };
+/// ValueOnly: a conversion, whose value may not be thrown away (Call CInt(1) is an error).
+/// StatementOnly: a statement such as Randomize, which has no value to use.
+enum class BuiltinUse : uint8_t { Any, ValueOnly, StatementOnly };
 
 struct BuiltinEntry {
   std::u16string_view name;

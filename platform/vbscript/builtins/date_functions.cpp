@@ -308,7 +308,10 @@ Result<Variant> DateSerial(const BuiltinCall& call) {
   int32_t year = TRY(ToInt32(call[0]));
   int32_t month = TRY(ToInt32(call[1]));
   int32_t day = TRY(ToInt32(call[2]));
-  return Variant::FromDate(TRY(::DateSerial(year, month, day)));
+  Result<DATE> date = ::DateSerial(year, month, day);
+  // A date outside years 100..9999 is an invalid argument here, not an overflow.
+  if (!date.ok() && date.error().Is(ErrorNumber::Overflow)) return ErrorNumber::InvalidProcedureCall;
+  return Variant::FromDate(TRY(std::move(date)));
 }
 
 Result<Variant> TimeSerial(const BuiltinCall& call) {
@@ -345,6 +348,7 @@ Result<Variant> Weekday(const BuiltinCall& call) {
 }
 
 Result<Variant> MonthName(const BuiltinCall& call) {
+  if (call.Has(1) && IsNullValue(call[1])) return ErrorNumber::InvalidUseOfNull;  // before the month is read
   int32_t month = TRY(ToInt32(call[0]));
   bool abbreviate = TRY(OptionalBool(call, 1, false));
   if (month < 1 || month > 12) return ErrorNumber::InvalidProcedureCall;

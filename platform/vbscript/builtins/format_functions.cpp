@@ -1,5 +1,6 @@
 // FormatNumber, FormatCurrency, FormatPercent and FormatDateTime: the script's optional
-// arguments read and handed to the value layer's formatters, which hold every rule.
+// arguments read and handed to the value layer's formatters, which hold every rule. A Null
+// value is a type mismatch here (a Null option is "Invalid use of Null").
 
 #include "platform/automation/conversion.h"
 #include "platform/automation/format.h"
@@ -24,6 +25,7 @@ using NumberFormatter = Result<Bstr> (*)(const VARIANT&, int, TriState, TriState
 // (expression [, digits [, leading zero [, parentheses [, grouping]]]]); digits -1 (the
 // default) means the locale's number of decimals.
 Result<Variant> FormatWith(const BuiltinCall& call, NumberFormatter formatter) {
+  if (IsNullValue(call[0])) return ErrorNumber::TypeMismatch;  // a Null value is no number to format
   int32_t digits = TRY(OptionalLong(call, 1, -1));
   TriState leading_zero = TRY(ReadTriState(call, 2));
   TriState parentheses = TRY(ReadTriState(call, 3));
@@ -40,6 +42,7 @@ Result<Variant> FormatPercent(const BuiltinCall& call) { return FormatWith(call,
 
 // (date [, format]): vbGeneralDate (0, the default) to vbShortTime (4).
 Result<Variant> FormatDateTime(const BuiltinCall& call) {
+  if (IsNullValue(call[0])) return ErrorNumber::TypeMismatch;
   int32_t format = TRY(OptionalLong(call, 1, static_cast<int32_t>(NamedDateFormat::GeneralDate)));
   Bstr text = TRY(::FormatDateTime(call[0], static_cast<NamedDateFormat>(format)));
   return Variant::FromBstr(std::move(text));

@@ -330,7 +330,9 @@ TEST_F(FormatFunctions, RefuseBadSwitchesNullAndText) {
   Expect({
       {u"FormatNumber", {I(1), I(2), I(5)}, "Error 5"},
       {u"FormatNumber", {I(1), I(-2)}, "Error 5"},
-      {u"FormatNumber", {Null()}, "Error 94"},
+      {u"FormatNumber", {Null()}, "Error 13"},
+      {u"FormatDateTime", {Null()}, "Error 13"},
+      {u"FormatPercent", {D(0.1), I(0), Null()}, "Error 94"},
       {u"FormatNumber", {S(u"abc")}, "Error 13"},
       {u"FormatCurrency", {I(1), Null()}, "Error 94"},
   });

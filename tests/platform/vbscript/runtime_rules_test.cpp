@@ -109,7 +109,9 @@ TEST(RuntimeRules, ErrRaiseNumbersAndFields) {
 TEST(RuntimeRules, AConversionCalledAsAStatementIsAnError) {
   ExpectErrorNumbers({{"Call CInt(5)", 458}, {"CStr 1", 458}, {"Call CBool(1)", 458}, {"Call Len(\"a\")", 0},
                       // The argument is converted before the call is refused.
-                      {"CStr(Null)", 94}, {"Call CLng(\"x\")", 13}});
+                      {"CStr(Null)", 94}, {"Call CLng(\"x\")", 13},
+                      // Randomize is a statement: it has no value.
+                      {"Randomize 5", 0}, {"Call Randomize(5)", 0}, {"x = Randomize(0)", 13}});
 }
 
 TEST(RuntimeRules, BoundsOfObjectsGoThroughTheDefaultMember) {
