@@ -213,9 +213,13 @@ Result<Variant> RegExpObject::Execute(const DispatchArguments& arguments) {
   return Variant::FromDispatch(matches.get());
 }
 
+// The replacement is converted as the platform converts any value to text, without the
+// script's Boolean names: True becomes "-1".
 Result<Variant> RegExpObject::Replace(const DispatchArguments& arguments) {
   Bstr subject = TRY(ToBstr(arguments[0]));
-  Bstr replacement = TRY(ToBstr(arguments[1]));
+  VARIANT replace_value = PeekValue(arguments[1]);
+  Bstr replacement = replace_value.vt == VT_BOOL ? Bstr(replace_value.boolVal != 0 ? u"-1" : u"0")
+                                                 : TRY(ToBstr(arguments[1]));
   std::shared_ptr<MatchList> list = TRY(FindMatches(std::u16string(subject.view())));
   ReplacementBuilder builder(*list);
   std::u16string_view text = subject.view();

@@ -264,6 +264,8 @@ TEST(Evaluation, RegExpObjectsComeFromNew) {
       {"Set r = New RegExp\nr.Pattern = \"b+\"\nOut.Write r.Test(\"abbc\") & TypeName(r)", "TrueIRegExp2"},
       // A script may declare its own RegExp class, but New RegExp still makes the built-in one.
       {"Class RegExp\n Public Pattern\nEnd Class\nSet r = New RegExp\nOut.Write TypeName(r)", "IRegExp2"},
+      // A replacement that is no text is converted without the Boolean names.
+      {"Set r = New RegExp\nr.Pattern = \"b\"\nOut.Write r.Replace(\"abc\", True) & r.Replace(\"abc\", 6)", "a-1ca6c"},
   });
 }
 
