@@ -23,8 +23,10 @@ constexpr int32_t kMajorVersion = 5;
 constexpr int32_t kMinorVersion = 8;
 constexpr int32_t kBuildVersion = 16384;
 
-// JScript's Error constructor (number first), `number` and `description` on every error, and
-// Date's getVarDate, over the built-ins Duktape made.
+// JScript's Error constructor (number first), `number` and `description` on every error,
+// Date's getVarDate and JScript's forms of a date as text ("Thu Jan 1 00:00:00 UTC 1970",
+// "Thu, 1 Jan 1970 00:00:00 UTC", "NaN" for an invalid date; the locale forms are the
+// United States' long date and time), over the built-ins Duktape made.
 constexpr const char* kPrelude = R"JS(
 (function (global, NativeError) {
   var define = Object.defineProperty;
@@ -49,6 +51,46 @@ constexpr const char* kPrelude = R"JS(
     value: function getVarDate() { return new Date(this.getTime()); },
     writable: true, configurable: true
   });
+
+  var days = ["Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"];
+  var months = ["Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"];
+  var dayNames = ["Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"];
+  var monthNames = ["January", "February", "March", "April", "May", "June", "July", "August",
+                    "September", "October", "November", "December"];
+  function two(n) { return n < 10 ? "0" + n : "" + n; }
+  function clock(h, m, s) { return two(h) + ":" + two(m) + ":" + two(s); }
+  function zone(date) {
+    var east = -date.getTimezoneOffset();
+    if (east === 0) return "UTC";
+    var size = Math.abs(east);
+    return "UTC" + (east > 0 ? "+" : "-") + two(Math.floor(size / 60)) + two(size % 60);
+  }
+  function dateText(d) { return days[d.getDay()] + " " + months[d.getMonth()] + " " + d.getDate(); }
+  function timeText(d) { return clock(d.getHours(), d.getMinutes(), d.getSeconds()) + " " + zone(d); }
+  function localeDate(d) {
+    return dayNames[d.getDay()] + ", " + monthNames[d.getMonth()] + " " + two(d.getDate()) + ", " + d.getFullYear();
+  }
+  function localeTime(d) {
+    var hour = d.getHours() % 12 === 0 ? 12 : d.getHours() % 12;
+    return hour + ":" + two(d.getMinutes()) + ":" + two(d.getSeconds()) + (d.getHours() < 12 ? " AM" : " PM");
+  }
+  function textForm(name, form) {
+    define(Date.prototype, name, {
+      value: function () { return isNaN(this.getTime()) ? "NaN" : form(this); },
+      writable: true, configurable: true
+    });
+  }
+  textForm("toString", function (d) { return dateText(d) + " " + timeText(d) + " " + d.getFullYear(); });
+  textForm("toDateString", function (d) { return dateText(d) + " " + d.getFullYear(); });
+  textForm("toTimeString", timeText);
+  textForm("toLocaleString", function (d) { return localeDate(d) + " " + localeTime(d); });
+  textForm("toLocaleDateString", localeDate);
+  textForm("toLocaleTimeString", localeTime);
+  textForm("toUTCString", function (d) {
+    return days[d.getUTCDay()] + ", " + d.getUTCDate() + " " + months[d.getUTCMonth()] + " " + d.getUTCFullYear() +
+           " " + clock(d.getUTCHours(), d.getUTCMinutes(), d.getUTCSeconds()) + " UTC";
+  });
+  define(Date.prototype, "toGMTString", {value: Date.prototype.toUTCString, writable: true, configurable: true});
 })(this, Error);
 )JS";
 

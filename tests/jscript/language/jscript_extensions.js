@@ -1,5 +1,6 @@
 // What JScript adds to the language: the Error constructor with a number, number and
-// description on every error, the engine's name and version, getVarDate and CollectGarbage.
+// description on every error, the engine's name and version, getVarDate, CollectGarbage and
+// dates as text.
 var e = new Error(42, "custom text");
 WScript.Echo(e.number + " " + e.description + " " + e.message);
 e.description = "changed";
@@ -27,3 +28,13 @@ var date = new Date(2024, 0, 31, 12, 30, 0);
 WScript.Echo(date.getVarDate().getTime() == date.getTime());
 CollectGarbage();
 WScript.Echo(typeof Duktape + " " + typeof VBArray + " " + typeof Enumerator + " " + typeof ActiveXObject);
+// Dates as text in JScript's forms (the zone is "UTC" or "UTC+hhmm", so it is masked here).
+var local = new Date(2024, 0, 31, 12, 30, 5);
+WScript.Echo(local.toString().replace(/ UTC[-+0-9]* /, " ZONE "));
+WScript.Echo(String(local) == local.toString(), (local + "") == local.toString());
+WScript.Echo(local.toDateString() + " | " + local.toTimeString().replace(/ UTC[-+0-9]*$/, " ZONE"));
+WScript.Echo(local.toLocaleString() + " | " + new Date(2024, 6, 4, 0, 5, 9).toLocaleTimeString());
+WScript.Echo(new Date(0).toUTCString() + " | " + new Date(Date.UTC(2024, 11, 25, 23, 59, 1)).toGMTString());
+WScript.Echo(new Date("not a date") + " " + new Date(NaN).toUTCString());
+// Objects of the host are objects to typeof.
+WScript.Echo(typeof new ActiveXObject("Scripting.Dictionary") + " " + typeof WScript + " " + typeof function () {});

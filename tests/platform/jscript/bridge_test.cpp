@@ -234,7 +234,10 @@ TEST(JScriptHostObjects, MethodsPropertiesAndDefaultMembers) {
       // Booleans reach the host as Booleans, which it writes as True and False.
       {"Out.Write('Write' in Out);", "True"},
       {"Out.Write(('Nope' in Out) + '');", "false"},
-      {"Out.Write(typeof Out);", "function"},
+      // Objects of the host are objects to typeof, though they can be called.
+      {"Out.Write(typeof Out);", "object"},
+      {"var d = new ActiveXObject('Scripting.Dictionary'); Out.Write(typeof d + ' ' + typeof function () {});",
+       "object function"},
       {"Out.Echo('a', 1, true);", "a 1 True\n"},
   });
   EXPECT_EQ(RunBridge("Out.Write('' + T + (T == 'typed'));"), "typedtrue");
@@ -260,7 +263,7 @@ TEST(JScriptHostObjects, AssignmentsToCallsPutTheMember) {
               "Bag['Item']('c') = Out;\nBag.Contents('z') = 1;\n"
               "Out.Write(Bag('a') + Bag.Item('b') + Bag('n') + Bag('z') + typeof Bag('c'));");
   EXPECT_TRUE(harness.site().errors.empty()) << harness.last_error().description;
-  EXPECT_EQ(harness.output(), "7x21function");
+  EXPECT_EQ(harness.output(), "7x21object");
   EXPECT_EQ(harness.bag().values[u"c"].vt, VT_DISPATCH);
   EXPECT_EQ(RunBridge("function f() {}\ntry { f(1) = 2; } catch (e) { Out.Write(e.number & 0xFFFF); }"), "5003");
 }

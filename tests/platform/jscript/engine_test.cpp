@@ -125,11 +125,11 @@ TEST(JScriptEnginePersistence, ReturningToInitializedKeepsOnlyPersistentTextsAnd
             SCRIPTTEXT_ISPERSISTENT);
   ParseText(engine.get(), "Out.Write('n' + (typeof Items));");
   engine->SetScriptState(SCRIPTSTATE_STARTED);
-  EXPECT_EQ(Narrow(site.out().text), "p1nfunction");
+  EXPECT_EQ(Narrow(site.out().text), "p1nobject");
   engine->SetScriptState(SCRIPTSTATE_INITIALIZED);
   engine->SetScriptState(SCRIPTSTATE_STARTED);
   ParseText(engine.get(), "Out.Write(typeof Items);");
-  EXPECT_EQ(Narrow(site.out().text), "p1nfunctionp1undefined");
+  EXPECT_EQ(Narrow(site.out().text), "p1nobjectp1undefined");
   EXPECT_TRUE(site.errors.empty());
   engine->Close();
 }
