@@ -91,6 +91,134 @@ constexpr const char* kPrelude = R"JS(
            " " + clock(d.getUTCHours(), d.getUTCMinutes(), d.getUTCSeconds()) + " UTC";
   });
   define(Date.prototype, "toGMTString", {value: Date.prototype.toUTCString, writable: true, configurable: true});
+
+  // Date.parse and new Date(text) read dates by JScript's rules: "7/20/96" month first, long
+  // dates with the month by name ("Jul", "July 10 1995", parts in any order), times "10:",
+  // "10:11", "10:11:12" with AM/PM, the standard zones, "UTC+0530", comments in parentheses,
+  // commas and spaces as separators; two-digit years are 19xx. Text they refuse is tried as
+  // ISO dates.
+  var NativeDate = Date;
+  var nativeParse = NativeDate.parse;
+  var monthWords = ["january", "february", "march", "april", "may", "june", "july", "august",
+                    "september", "october", "november", "december"];
+  var dayWords = ["sunday", "monday", "tuesday", "wednesday", "thursday", "friday", "saturday"];
+  var zoneMinutes = {ut: 0, utc: 0, gmt: 0, z: 0, est: -300, edt: -240, cst: -360, cdt: -300,
+                     mst: -420, mdt: -360, pst: -480, pdt: -420};
+  function nameIndex(word, names) {  // the last name the word begins (two letters at least)
+    var found = -1;
+    if (word.length < 2) return -1;
+    for (var i = 0; i < names.length; i++) if (names[i].indexOf(word) === 0) found = i;
+    return found;
+  }
+  function isNumber(token) { return token !== undefined && /^[0-9]+$/.test(token); }
+  function withoutComments(text) {
+    var plain = "", depth = 0;
+    for (var i = 0; i < text.length; i++) {
+      var c = text.charAt(i);
+      if (c === "(") depth++;
+      else if (c === ")") depth = depth > 0 ? depth - 1 : 0;
+      else if (depth === 0) plain += c;
+    }
+    return plain;
+  }
+  function readJScriptDate(text) {
+    var tokens = withoutComments(text).toLowerCase().match(/[a-z]+\.?|[0-9]+|[\/:+-]|[^\s,]/g) || [];
+    var year = -1, month = -1, day = -1, hour = -1, minute = 0, second = 0, half = "", offset = null;
+    for (var at = 0; at < tokens.length;) {
+      var token = tokens[at];
+      if (isNumber(token)) {
+        var value = +token;
+        if (tokens[at + 1] === ":") {
+          if (hour >= 0) return NaN;
+          hour = value;
+          at += 2;
+          if (isNumber(tokens[at])) {
+            minute = +tokens[at++];
+            if (tokens[at] === ":") {
+              at++;
+              if (isNumber(tokens[at])) second = +tokens[at++];
+            }
+          }
+        } else if ((tokens[at + 1] === "/" || tokens[at + 1] === "-") && isNumber(tokens[at + 2])) {
+          var separator = tokens[at + 1];
+          if (month >= 0 || day >= 0 || year >= 0 || tokens[at + 3] !== separator || !isNumber(tokens[at + 4])) return NaN;
+          month = value - 1;
+          day = +tokens[at + 2];
+          year = +tokens[at + 4];
+          at += 5;
+        } else {
+          if (value > 31 || token.length > 2) {
+            if (year >= 0) return NaN;
+            year = value;
+          } else if (day < 0) {
+            day = value;
+          } else if (year < 0) {
+            year = value;
+          } else {
+            return NaN;
+          }
+          at++;
+        }
+      } else if ((token === "+" || token === "-") && isNumber(tokens[at + 1])) {
+        var digits = tokens[at + 1];
+        var size = digits.length > 2 ? +digits.slice(0, -2) * 60 + +digits.slice(-2) : +digits * 60;
+        offset = (offset === null ? 0 : offset) + (token === "+" ? size : -size);
+        at += 2;
+      } else {
+        var word = token.replace(/\.$/, "");
+        if (word === "am" || word === "a" || word === "pm" || word === "p") {
+          half = word.charAt(0);
+        } else if (zoneMinutes.hasOwnProperty(word)) {
+          offset = zoneMinutes[word];
+        } else if (nameIndex(word, monthWords) >= 0) {
+          if (month >= 0) return NaN;
+          month = nameIndex(word, monthWords);
+        } else if (nameIndex(word, dayWords) < 0) {
+          return NaN;  // the day of the week is ignored; anything else is no date
+        }
+        at++;
+      }
+    }
+    if (year < 0 || month < 0 || month > 11 || day < 1 || day > 31) return NaN;
+    if (year < 100) year += 1900;
+    if (hour < 0) hour = 0;
+    if (half !== "") {
+      if (hour > 12) return NaN;
+      if (half === "p" && hour < 12) hour += 12;
+      if (half === "a" && hour === 12) hour = 0;
+    }
+    if (offset === null) return new NativeDate(year, month, day, hour, minute, second).getTime();
+    return NativeDate.UTC(year, month, day, hour, minute, second) - offset * 60000;
+  }
+  function parse(text) {
+    var source = String(text);
+    var time = readJScriptDate(source);
+    return isNaN(time) ? nativeParse(source) : time;
+  }
+  // A named function expression: inside it Date is itself; outside, the prelude's Date stays
+  // Duktape's until the global is replaced below.
+  var JScriptDate = function Date(year, month, day, hours, minutes, seconds, ms) {
+    if (!(this instanceof Date)) return new NativeDate().toString();
+    var count = arguments.length;
+    if (count === 0) return new NativeDate();
+    if (count > 1) {
+      return new NativeDate(year, month, count > 2 ? day : 1, count > 3 ? hours : 0, count > 4 ? minutes : 0,
+                            count > 5 ? seconds : 0, count > 6 ? ms : 0);
+    }
+    var value = year;
+    if (value instanceof NativeDate) return new NativeDate(value.getTime());
+    if (typeof value === "object" && value !== null) {
+      var primitive = value.valueOf();
+      value = typeof primitive === "object" ? value.toString() : primitive;
+    }
+    return new NativeDate(typeof value === "string" ? parse(value) : value);
+  };
+  JScriptDate.prototype = NativeDate.prototype;
+  define(NativeDate.prototype, "constructor", {value: JScriptDate, writable: true, configurable: true});
+  define(JScriptDate, "parse", {value: parse, writable: true, configurable: true});
+  define(JScriptDate, "UTC", {value: NativeDate.UTC, writable: true, configurable: true});
+  define(JScriptDate, "now", {value: NativeDate.now, writable: true, configurable: true});
+  define(global, "Date", {value: JScriptDate, writable: true, configurable: true});
 })(this, Error);
 )JS";
 

@@ -38,3 +38,14 @@ WScript.Echo(new Date(0).toUTCString() + " | " + new Date(Date.UTC(2024, 11, 25,
 WScript.Echo(new Date("not a date") + " " + new Date(NaN).toUTCString());
 // Objects of the host are objects to typeof.
 WScript.Echo(typeof new ActiveXObject("Scripting.Dictionary") + " " + typeof WScript + " " + typeof function () {});
+// Dates read by JScript's rules, in local time unless a zone is given.
+function same(text, expected) { return Date.parse(text) === expected.getTime(); }
+WScript.Echo(same("7/20/96", new Date(1996, 6, 20)), same("1/31/2024 12:30:05 PM", new Date(2024, 0, 31, 12, 30, 5)),
+             same("1-31-2024", new Date(2024, 0, 31)), same("January 31, 2024", new Date(2024, 0, 31)),
+             same("31 Jan 2024 10:", new Date(2024, 0, 31, 10)), same("2024 Ju 4 (comment (nested)) 10:11", new Date(2024, 6, 4, 10, 11)),
+             same("Tuesday November 9 1996", new Date(1996, 10, 9)), same("12:00 AM Jan 2 2000", new Date(2000, 0, 2, 0)));
+WScript.Echo(Date.parse("Thu, 1 Jan 1970 00:00:00 UTC"), Date.parse("Thu Jan 1 05:30:00 UTC+0530 1970"),
+             Date.parse("Jan 1 1970 00:00:00 EST"), Date.parse("1970-01-01T00:00:00Z"));
+WScript.Echo(isNaN(Date.parse("23:15 PM Jan 1 2000")), isNaN(Date.parse("Jan Feb 1 2000")), isNaN(Date.parse("1/2")),
+             isNaN(new Date("no date")), new Date(local).getTime() === local.getTime(),
+             new Date(local.toString()).getTime() === local.getTime(), typeof Date(), new Date(2024, 1) - new Date(2024, 1, 1));

@@ -25,6 +25,9 @@ TEST(JScriptLimits, EndlessRecursionIsOutOfStackSpace) {
       {"function f(n) {\n  return f(n + 1) + 1;\n}\nf(0);", 28, 1},
       {"function f() { return [1].map(f); }\nf();", 28, 0},
       {"var o = {toString: function () { return '' + this; }};\nvar s = '' + o;", 28, 0},
+      // Calls in tail position keep their frames too: these would otherwise loop for ever.
+      {"function g() {\n  return g();\n}\ng();", 28, 1},
+      {"function C() {\n  return new C();\n}\nnew C();", 28, 1},
   });
 }
 
