@@ -219,6 +219,19 @@ constexpr const char* kPrelude = R"JS(
   define(JScriptDate, "UTC", {value: NativeDate.UTC, writable: true, configurable: true});
   define(JScriptDate, "now", {value: NativeDate.now, writable: true, configurable: true});
   define(global, "Date", {value: JScriptDate, writable: true, configurable: true});
+
+  // parseInt without a radix reads a leading "0x" as hexadecimal and a leading "0" as octal.
+  var nativeParseInt = parseInt;
+  define(global, "parseInt", {
+    value: function parseInt(text, radix) {
+      if (radix === undefined || radix === 0) {
+        var digits = String(text).replace(/^[\s\uFEFF\xA0]*[-+]?/, "");
+        if (/^0[0-9]/.test(digits)) radix = 8;
+      }
+      return nativeParseInt(text, radix);
+    },
+    writable: true, configurable: true
+  });
 })(this, Error);
 )JS";
 

@@ -49,3 +49,5 @@ WScript.Echo(Date.parse("Thu, 1 Jan 1970 00:00:00 UTC"), Date.parse("Thu Jan 1 0
 WScript.Echo(isNaN(Date.parse("23:15 PM Jan 1 2000")), isNaN(Date.parse("Jan Feb 1 2000")), isNaN(Date.parse("1/2")),
              isNaN(new Date("no date")), new Date(local).getTime() === local.getTime(),
              new Date(local.toString()).getTime() === local.getTime(), typeof Date(), new Date(2024, 1) - new Date(2024, 1, 1));
+// parseInt without a radix: a leading 0 means octal, 0x hexadecimal.
+WScript.Echo(parseInt("010"), parseInt("08"), parseInt(" -017"), parseInt("0x1F"), parseInt("10"), parseInt("010", 10), parseInt("0"));
