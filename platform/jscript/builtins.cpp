@@ -99,6 +99,7 @@ constexpr const char* kPrelude = R"JS(
   // ISO dates.
   var NativeDate = Date;
   var nativeParse = NativeDate.parse;
+  var nativeTest = RegExp.prototype.test;  // the prelude's own tests leave RegExp.$1 alone
   var monthWords = ["january", "february", "march", "april", "may", "june", "july", "august",
                     "september", "october", "november", "december"];
   var dayWords = ["sunday", "monday", "tuesday", "wednesday", "thursday", "friday", "saturday"];
@@ -110,7 +111,7 @@ constexpr const char* kPrelude = R"JS(
     for (var i = 0; i < names.length; i++) if (names[i].indexOf(word) === 0) found = i;
     return found;
   }
-  function isNumber(token) { return token !== undefined && /^[0-9]+$/.test(token); }
+  function isNumber(token) { return token !== undefined && nativeTest.call(/^[0-9]+$/, token); }
   function withoutComments(text) {
     var plain = "", depth = 0;
     for (var i = 0; i < text.length; i++) {
@@ -220,13 +221,66 @@ constexpr const char* kPrelude = R"JS(
   define(JScriptDate, "now", {value: NativeDate.now, writable: true, configurable: true});
   define(global, "Date", {value: JScriptDate, writable: true, configurable: true});
 
+  // RegExp.$1 ... $9, index, lastIndex, input, lastMatch, lastParen, leftContext and
+  // rightContext tell of the last successful exec, test or non-global match. The match is kept
+  // on the run's own global object, so each run starts with none.
+  var lastMatchKey = "__jscriptLastMatch";
+  function runGlobal() { return (function () { return this; })(); }
+  function rememberMatch(result, input) {
+    if (result === null) return;
+    define(runGlobal(), lastMatchKey, {value: {result: result, input: String(input)}, writable: true, configurable: true});
+  }
+  function lastMatch() {
+    var holder = runGlobal();
+    return Object.prototype.hasOwnProperty.call(holder, lastMatchKey) ? holder[lastMatchKey] : null;
+  }
+  function matchPart(read, none) {
+    return {get: function () { var match = lastMatch(); return match === null ? none : read(match); }, configurable: true};
+  }
+  var nativeExec = RegExp.prototype.exec;
+  var execWithMemory = function exec(text) {
+    var result = nativeExec.call(this, text);
+    rememberMatch(result, text);
+    return result;
+  };
+  define(RegExp.prototype, "exec", {value: execWithMemory, writable: true, configurable: true});
+  define(RegExp.prototype, "test", {
+    value: function test(text) { return execWithMemory.call(this, text) !== null; },
+    writable: true, configurable: true
+  });
+  var nativeMatch = String.prototype.match;
+  define(String.prototype, "match", {
+    value: function match(pattern) {
+      var result = nativeMatch.call(this, pattern);
+      if (!(pattern instanceof RegExp && pattern.global)) rememberMatch(result, this);
+      return result;
+    },
+    writable: true, configurable: true
+  });
+  for (var group = 1; group <= 9; group++) {
+    define(RegExp, "$" + group, matchPart((function (n) {
+      return function (match) { var part = match.result[n]; return part === undefined ? "" : part; };
+    })(group), ""));
+  }
+  function endOf(match) { return match.result.index + match.result[0].length; }
+  define(RegExp, "index", matchPart(function (match) { return match.result.index; }, -1));
+  define(RegExp, "lastIndex", matchPart(endOf, -1));
+  define(RegExp, "input", matchPart(function (match) { return match.input; }, ""));
+  define(RegExp, "lastMatch", matchPart(function (match) { return match.result[0]; }, ""));
+  define(RegExp, "lastParen", matchPart(function (match) {
+    var last = match.result[match.result.length - 1];
+    return match.result.length > 1 && last !== undefined ? last : "";
+  }, ""));
+  define(RegExp, "leftContext", matchPart(function (match) { return match.input.slice(0, match.result.index); }, ""));
+  define(RegExp, "rightContext", matchPart(function (match) { return match.input.slice(endOf(match)); }, ""));
+
   // parseInt without a radix reads a leading "0x" as hexadecimal and a leading "0" as octal.
   var nativeParseInt = parseInt;
   define(global, "parseInt", {
     value: function parseInt(text, radix) {
       if (radix === undefined || radix === 0) {
         var digits = String(text).replace(/^[\s\uFEFF\xA0]*[-+]?/, "");
-        if (/^0[0-9]/.test(digits)) radix = 8;
+        if (nativeTest.call(/^0[0-9]/, digits)) radix = 8;
       }
       return nativeParseInt(text, radix);
     },

@@ -51,3 +51,11 @@ WScript.Echo(isNaN(Date.parse("23:15 PM Jan 1 2000")), isNaN(Date.parse("Jan Feb
              new Date(local.toString()).getTime() === local.getTime(), typeof Date(), new Date(2024, 1) - new Date(2024, 1, 1));
 // parseInt without a radix: a leading 0 means octal, 0x hexadecimal.
 WScript.Echo(parseInt("010"), parseInt("08"), parseInt(" -017"), parseInt("0x1F"), parseInt("10"), parseInt("010", 10), parseInt("0"));
+// RegExp.$1 ... and the other statics tell of the last match.
+WScript.Echo("[" + RegExp.$1 + "]", RegExp.index);
+if (/(\d+)-(\d+)/.test("call 555-1234 now")) WScript.Echo(RegExp.$1, RegExp.$2, "[" + RegExp.$3 + "]", RegExp.index,
+    RegExp.lastIndex, RegExp.lastMatch, RegExp.lastParen, "[" + RegExp.leftContext + "]", "[" + RegExp.rightContext + "]");
+"key=value".match(/(\w+)=(\w+)/);
+WScript.Echo(RegExp.$1, RegExp.$2, RegExp.input);
+/(x)/.exec("no match here");
+WScript.Echo(RegExp.$1);

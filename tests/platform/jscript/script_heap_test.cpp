@@ -52,6 +52,9 @@ TEST(JScriptHeaps, ARunSeesNoneOfAnEarlierRunsGlobals) {
   EXPECT_EQ(RunTwice("var leaked = 1; function helper() {} undeclared = 2; this.viaThis = 3;",
                      "Out.Write([typeof leaked, typeof helper, typeof undeclared, typeof viaThis].join());"),
             "undefined,undefined,undefined,undefined");
+  // Nor its last match: RegExp.$1 could otherwise show another page's data.
+  EXPECT_EQ(RunTwice("/(secret)/.test('a secret');", "Out.Write('[' + RegExp.$1 + RegExp.input + ']' + RegExp.index);"),
+            "[]-1");
 }
 
 TEST(JScriptHeaps, ARunSeesNoneOfAnEarlierRunsChangesToBuiltIns) {
@@ -93,6 +96,8 @@ constexpr const char* kBuiltInChanges =
 
 TEST(JScriptHeaps, ChangedBuiltInsArePutBackAndTheHeapReused) {
   EXPECT_TRUE(HeapReturnsToThePool("var x = {a: [1, 2, 3]}; function f() { return x; } f();"));
+  // The last match is kept on the run's global, not on the built-ins.
+  EXPECT_TRUE(HeapReturnsToThePool("/(a)/.test('a'); 'k=v'.match(/(\\w)=/); RegExp.$1;"));
   EXPECT_TRUE(HeapReturnsToThePool(kBuiltInChanges));
   EXPECT_EQ(RunTwice(kBuiltInChanges,
                      "Out.Write([typeof [].extra, typeof Math.max, new Date(2024, 0, 1).getDay(), typeof ''.trim, "
