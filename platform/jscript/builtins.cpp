@@ -112,15 +112,20 @@ constexpr const char* kPrelude = R"JS(
     return found;
   }
   function isNumber(token) { return token !== undefined && nativeTest.call(/^[0-9]+$/, token); }
-  function withoutComments(text) {
-    var plain = "", depth = 0;
+  function withoutComments(text) {  // in one pass: strings cannot grow in place
+    var kept = [], depth = 0, start = 0;
     for (var i = 0; i < text.length; i++) {
       var c = text.charAt(i);
-      if (c === "(") depth++;
-      else if (c === ")") depth = depth > 0 ? depth - 1 : 0;
-      else if (depth === 0) plain += c;
+      if (c === "(") {
+        if (depth++ === 0) kept.push(text.slice(start, i));
+      } else if (c === ")") {
+        if (depth === 0) kept.push(text.slice(start, i));
+        else depth--;
+        if (depth === 0) start = i + 1;
+      }
     }
-    return plain;
+    if (depth === 0) kept.push(text.slice(start));
+    return kept.join("");
   }
   function readJScriptDate(text) {
     var tokens = withoutComments(text).toLowerCase().match(/[a-z]+\.?|[0-9]+|[\/:+-]|[^\s,]/g) || [];
@@ -193,7 +198,8 @@ constexpr const char* kPrelude = R"JS(
   }
   function parse(text) {
     var source = String(text);
-    var time = readJScriptDate(source);
+    // No date is longer than this; longer text is not worth reading word by word.
+    var time = source.length <= 1024 ? readJScriptDate(source) : NaN;
     return isNaN(time) ? nativeParse(source) : time;
   }
   // A named function expression: inside it Date is itself; outside, the prelude's Date stays
