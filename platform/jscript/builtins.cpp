@@ -215,7 +215,8 @@ constexpr const char* kPrelude = R"JS(
     var value = year;
     if (value instanceof NativeDate) return new NativeDate(value.getTime());
     if (typeof value === "object" && value !== null) {
-      var primitive = value.valueOf();
+      var primitive = value.valueOf();  // a host object's default value: a field's date
+      if (primitive instanceof NativeDate) return new NativeDate(primitive.getTime());
       value = typeof primitive === "object" ? value.toString() : primitive;
     }
     return new NativeDate(typeof value === "string" ? parse(value) : value);

@@ -23,6 +23,22 @@ using jscript_test::JScriptHarness;
 using jscript_test::Narrow;
 using jscript_test::OutputCase;
 
+// An object whose default value is a date, as a recordset's field is.
+class DatedField : public DispatchObject<DatedField> {
+ public:
+  static std::span<const DispatchMember<DatedField>> Members() {
+    static constexpr DispatchMember<DatedField> kMembers[] = {
+        {u"Value", DISPID_VALUE, kPropertyGet, 0, 0, &DatedField::Value},
+    };
+    return kMembers;
+  }
+
+ private:
+  Result<Variant> Value(const DispatchArguments&) {
+    return Variant::FromDate(DateFromParts(2024, 2, 29, 13, 45, 30).value());
+  }
+};
+
 // Hands out one value of each automation type (Give), keeps what it is given (Take), and has a
 // default property (its name).
 class TypedValues : public DispatchObject<TypedValues> {
@@ -66,6 +82,7 @@ class TypedValues : public DispatchObject<TypedValues> {
     if (kind == "missing") return Variant::Missing();
     if (kind == "nothing") return Variant::FromDispatch(nullptr);
     if (kind == "matrix") return Matrix();
+    if (kind == "dated") return Variant::FromDispatch(MakeObject<DatedField>().get());
     return value;
   }
   // A 3 x 2 array with bounds (1 to 3, 0 to 1); element (i, j) is i * 10 + j.
@@ -172,6 +189,8 @@ TEST(JScriptValuesIn, DatesBecomeDateObjectsOfTheLocalTime) {
                       "(d.getMonth() + 1) + '-' + d.getDate() + ' ' + d.getHours() + ':' + d.getMinutes() + ':' + "
                       "d.getSeconds());"),
             "true 2024-2-29 13:45:30");
+  // new Date(field) takes the date of an object whose default value is one.
+  EXPECT_EQ(RunBridge("var d = new Date(T.Give('dated')); Out.Write(d.getTime() === T.Give('date').getTime());"), "True");
 }
 
 TEST(JScriptValuesIn, ArraysBecomeVBArrays) {
