@@ -156,14 +156,14 @@ constexpr const char* kPrelude = R"JS(
         offset = (offset === null ? 0 : offset) + (token === "+" ? size : -size);
         at += 2;
       } else {
-        var word = token.replace(/\.$/, "");
+        var word = token.replace(/\.$/, ""), named;
         if (word === "am" || word === "a" || word === "pm" || word === "p") {
           half = word.charAt(0);
         } else if (zoneMinutes.hasOwnProperty(word)) {
           offset = zoneMinutes[word];
-        } else if (nameIndex(word, monthWords) >= 0) {
+        } else if ((named = nameIndex(word, monthWords)) >= 0) {
           if (month >= 0) return NaN;
-          month = nameIndex(word, monthWords);
+          month = named;
         } else if (nameIndex(word, dayWords) < 0) {
           return NaN;  // the day of the week is ignored; anything else is no date
         }

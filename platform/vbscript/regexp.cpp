@@ -55,6 +55,14 @@ std::optional<std::pair<uint32_t, size_t>> GroupReference(std::u16string_view di
   return std::nullopt;
 }
 
+// Replace's replacement as text, converted as the platform converts any value, without the
+// script's Boolean names: True becomes "-1".
+Result<Bstr> ReplacementText(const VARIANT& argument) {
+  VARIANT value = PeekValue(argument);
+  if (value.vt == VT_BOOL) return Bstr(value.boolVal != 0 ? u"-1" : u"0");
+  return ToBstr(argument);
+}
+
 // Builds Replace's result piece by piece, refusing to grow past the longest string.
 class ReplacementBuilder {
  public:
@@ -213,13 +221,9 @@ Result<Variant> RegExpObject::Execute(const DispatchArguments& arguments) {
   return Variant::FromDispatch(matches.get());
 }
 
-// The replacement is converted as the platform converts any value to text, without the
-// script's Boolean names: True becomes "-1".
 Result<Variant> RegExpObject::Replace(const DispatchArguments& arguments) {
   Bstr subject = TRY(ToBstr(arguments[0]));
-  VARIANT replace_value = PeekValue(arguments[1]);
-  Bstr replacement = replace_value.vt == VT_BOOL ? Bstr(replace_value.boolVal != 0 ? u"-1" : u"0")
-                                                 : TRY(ToBstr(arguments[1]));
+  Bstr replacement = TRY(ReplacementText(arguments[1]));
   std::shared_ptr<MatchList> list = TRY(FindMatches(std::u16string(subject.view())));
   ReplacementBuilder builder(*list);
   std::u16string_view text = subject.view();
